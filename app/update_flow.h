@@ -1,0 +1,19 @@
+#pragma once
+// The installer's whole job, run once by the program entry.
+
+namespace kavrel {
+
+// Process exit codes, so that a script running the quiet mode can tell.
+enum ExitCode : int {
+    kExitDone = 0,          // the run reached its end, or the user declined
+    kExitCheckFailed = 1,   // a check before writing ended the run
+    kExitWriteFailed = 2,   // a writing step failed
+};
+
+// Runs the update and returns the process exit code.
+int RunUpdateFlow();
+
+// Releases what the update-flow module holds at process end.
+void ShutDownUpdateFlow();
+
+}  // namespace kavrel

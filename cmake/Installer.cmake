@@ -1,0 +1,62 @@
+# Builds installer executables, each carrying a package of its own.
+include(ExternalProject)
+
+# Build-time tools run on the build machine, so they are built natively.
+set(KAVREL_HOST_TOOLS_DIR "${CMAKE_BINARY_DIR}/host-tools")
+ExternalProject_Add(kavrel_host_tools
+  SOURCE_DIR "${CMAKE_SOURCE_DIR}/tools"
+  BINARY_DIR "${KAVREL_HOST_TOOLS_DIR}/build"
+  INSTALL_DIR "${KAVREL_HOST_TOOLS_DIR}"
+  CMAKE_ARGS -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR> -DCMAKE_BUILD_TYPE=Release
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS "${KAVREL_HOST_TOOLS_DIR}/bin/make_package"
+)
+set(KAVREL_MAKE_PACKAGE "${KAVREL_HOST_TOOLS_DIR}/bin/make_package")
+
+# kavrel_add_installer(<target> [PACKAGE_FILE f] [PACKAGE_SIZE n] [SPLIT n]
+#                      [SEED n] [BASE_NAME b] [VERSION v] [TITLE t])
+# An empty PACKAGE_FILE makes a synthetic package of PACKAGE_SIZE bytes.
+function(kavrel_add_installer name)
+  cmake_parse_arguments(A "" "PACKAGE_FILE;PACKAGE_SIZE;SPLIT;SEED;BASE_NAME;VERSION;TITLE" "" ${ARGN})
+  foreach(var PACKAGE_SIZE SPLIT SEED BASE_NAME VERSION TITLE)
+    if(NOT DEFINED A_${var} OR "${A_${var}}" STREQUAL "")
+      set(A_${var} "${KAVREL_PACKAGE_${var}}")
+    endif()
+  endforeach()
+  if(NOT DEFINED A_SPLIT OR "${A_SPLIT}" STREQUAL "")
+    set(A_SPLIT ${KAVREL_PACKAGE_SPLIT})
+  endif()
+
+  set(dir "${CMAKE_BINARY_DIR}/installers/${name}")
+  string(TOUPPER "${A_BASE_NAME}" RESOURCE_BASE)
+  set(part1 "${dir}/${RESOURCE_BASE}1.bin")
+  set(part2 "${dir}/${RESOURCE_BASE}2.bin")
+  if(A_PACKAGE_FILE)
+    set(source_args --from "${A_PACKAGE_FILE}")
+    set(source_deps "${A_PACKAGE_FILE}")
+  else()
+    set(source_args --size ${A_PACKAGE_SIZE} --seed ${A_SEED} --base-name ${A_BASE_NAME} --version ${A_VERSION})
+    set(source_deps "")
+  endif()
+  add_custom_command(OUTPUT "${part1}" "${part2}"
+    COMMAND "${KAVREL_MAKE_PACKAGE}" ${source_args} --split ${A_SPLIT} --out1 "${part1}" --out2 "${part2}"
+    DEPENDS kavrel_host_tools ${source_deps}
+    COMMENT "Preparing the package of ${name}"
+    VERBATIM)
+
+  set(PACKAGE_PART1 "${part1}")
+  set(PACKAGE_PART2 "${part2}")
+  set(PACKAGE_VERSION_NUMBER ${A_VERSION})
+  set(PACKAGE_BASE_NAME "${A_BASE_NAME}")
+  set(PACKAGE_TITLE "${A_TITLE}")
+  set(MANIFEST_FILE "${CMAKE_SOURCE_DIR}/resources/lexova-update.manifest")
+  configure_file("${CMAKE_SOURCE_DIR}/resources/installer.rc.in" "${dir}/installer.rc" @ONLY)
+  configure_file("${CMAKE_SOURCE_DIR}/app/package_identity_values.h.in" "${dir}/package_identity_values.h" @ONLY)
+  set_source_files_properties("${dir}/installer.rc" PROPERTIES
+    OBJECT_DEPENDS "${part1};${part2};${MANIFEST_FILE}")
+
+  add_executable(${name} WIN32 "${CMAKE_SOURCE_DIR}/app/program_entry.cpp" "${dir}/installer.rc")
+  target_include_directories(${name} PRIVATE "${dir}")
+  target_link_libraries(${name} PRIVATE kavrel_shell)
+  kavrel_project_target(${name})
+endfunction()

@@ -1,0 +1,33 @@
+# Compiler settings shared by every target of the project's own code.
+
+# Russian texts are UTF-8 in the sources and Windows-1251 in the program.
+set(KAVREL_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP1251)
+
+set(KAVREL_PACKAGE_FILE "" CACHE FILEPATH "A real package file to embed; empty: a synthetic one")
+set(KAVREL_PACKAGE_SIZE 249191962 CACHE STRING "Size of the synthetic package in bytes")
+set(KAVREL_PACKAGE_SPLIT 106444448 CACHE STRING "Size of the first payload resource in bytes")
+set(KAVREL_PACKAGE_SEED 6660 CACHE STRING "Seed of the synthetic package's pseudo-random bytes")
+set(KAVREL_PACKAGE_BASE_NAME "zyq" CACHE STRING "Base name of the package resources and file")
+set(KAVREL_PACKAGE_VERSION 6660 CACHE STRING "Package version, as in the package header")
+set(KAVREL_PACKAGE_TITLE "\\\"Sonvela\\\" версии " CACHE STRING "Package title shown in the questions (C string body)")
+
+function(kavrel_project_target target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror
+    ${KAVREL_CHARSET_FLAGS})
+  if(WIN32)
+    # The ANSI ("A") Windows API throughout; no Unicode build.
+    target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+  endif()
+  if(KAVREL_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+if(WIN32)
+  # No DLL of ours beside the program; no link timestamp, so builds are reproducible.
+  add_link_options(-static -static-libgcc -static-libstdc++
+    -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--large-address-aware)
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+endif()

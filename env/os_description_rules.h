@@ -1,0 +1,68 @@
+#pragma once
+// The decision tables that name the running Windows, as plain functions of
+// the facts that the version query, the registry and "ver" return.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kavrel {
+
+// The fields of the version record (OSVERSIONINFOEX) that the tables use.
+struct OsVersionRecord {
+    std::uint32_t majorVersion = 0;
+    std::uint32_t minorVersion = 0;
+    std::uint32_t buildNumber = 0;
+    std::uint32_t platformId = 0;
+    std::string servicePack;  // up to its first NUL
+    std::uint16_t suiteMask = 0;
+    std::uint8_t productType = 0;
+};
+
+// Everything the description is decided from. Values that are only read in
+// some cases are left empty when the case does not arise.
+struct OsFacts {
+    bool versionQueryOk = false;    // the extended or the basic query succeeded
+    bool extendedQueryOk = false;   // the extended (156-byte) query succeeded
+    OsVersionRecord version;
+    std::uint16_t architecture = 0;  // native processor architecture
+    int metricTabletPc = 0;          // GetSystemMetrics(86)
+    int metricMediaCenter = 0;       // GetSystemMetrics(87)
+    int metricStarter = 0;           // GetSystemMetrics(88)
+    int metricServerR2 = 0;          // GetSystemMetrics(89)
+    std::string verOutput;                     // output of "ver", when it was run
+    std::optional<std::string> productName;    // "ProductName" of Windows NT\CurrentVersion, when it is text
+    bool hotfixQ246009Present = false;         // the NT 4.0 SP6a hotfix key opens
+    std::optional<std::string> productOptionsType;  // "ProductType" of ProductOptions, when read as REG_SZ
+};
+
+// The three parts of the description.
+struct WindowsVersionParts {
+    std::string name;
+    std::string version;
+    std::string servicePack;
+};
+
+// Which optional facts the tables will look at, so that the gathering code
+// runs "ver" and reads the registry only when the answer matters.
+bool NeedsVerOutput(const OsVersionRecord& version);
+bool NeedsProductName(const OsFacts& facts);
+bool NeedsHotfixKey(const OsVersionRecord& version);
+bool NeedsProductOptionsType(const OsFacts& facts);
+
+// The edition name, version and service pack; empty when the platform is
+// not recognised or the version query failed.
+std::optional<WindowsVersionParts> GetWindowsVersionParts(const OsFacts& facts);
+
+// The one-line description: "unknown" without parts, else the name followed
+// by the service pack (and the version first when includeVersion is set).
+std::string ComposeOsDescription(const std::optional<WindowsVersionParts>& parts, bool includeVersion);
+
+// The flags read off a description.
+struct OsFlags {
+    bool is64BitWindows = false;
+    bool isServerWindows = false;
+};
+// Flags of a composed description; nullopt for "unknown", which sets neither.
+std::optional<OsFlags> FlagsOfDescription(const std::optional<WindowsVersionParts>& parts, const std::string& description);
+
+}  // namespace kavrel

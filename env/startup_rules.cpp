@@ -1,0 +1,53 @@
+#include "env/startup_rules.h"
+
+#include "app/text.h"
+
+namespace kavrel {
+
+bool IsRussianMessageLocale(std::uint32_t lcid) {
+    switch (lcid) {
+        case 1026:  // Bulgarian
+        case 1049:  // Russian
+        case 1058:  // Ukrainian
+        case 1059:  // Belarusian
+        case 1087:  // Kazakh
+        case 1092:  // Tatar
+        case 2073:  // Russian (Moldova)
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::uint32_t RegistryAccessMask(bool is64BitWindows) {
+    constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+    constexpr std::uint32_t kWow64_64Key = 0x0100;
+    return is64BitWindows ? kKeyAllAccess | kWow64_64Key : kKeyAllAccess;
+}
+
+CommandSwitchFlags ParseCommandSwitch(std::string_view firstArgument) {
+    CommandSwitchFlags flags;
+    flags.commandSwitch = LowerAscii(firstArgument);
+    flags.isRStartSwitch = flags.commandSwitch == "rstart";
+    flags.isStartSwitch =
+        flags.isRStartSwitch || flags.commandSwitch == "gstart" || flags.commandSwitch == "ystart";
+    return flags;
+}
+
+std::string CommandLineArgument(std::string_view commandLine, int index) {
+    std::size_t i = 0;
+    auto isSeparator = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    for (int current = 0;; ++current) {
+        while (i < commandLine.size() && isSeparator(commandLine[i])) ++i;
+        if (i == commandLine.size()) return {};
+        std::string argument;
+        bool quoted = false;
+        for (; i < commandLine.size() && (quoted || !isSeparator(commandLine[i])); ++i) {
+            if (commandLine[i] == '"') quoted = !quoted;
+            else argument += commandLine[i];
+        }
+        if (current == index) return argument;
+    }
+}
+
+}  // namespace kavrel

@@ -1,0 +1,55 @@
+#include "env/startup_settings.h"
+
+#include <memory>
+#include <stdexcept>
+
+#include "app/random.h"
+#include "app/setup_state.h"
+#include "env/os_description.h"
+#include "env/startup_rules.h"
+
+namespace kavrel {
+
+namespace {
+bool started = false;
+std::unique_ptr<RegistryAccessor> sharedRegistry;
+
+std::uint32_t RandomSeed() {
+    LARGE_INTEGER counter{};
+    if (::QueryPerformanceCounter(&counter)) return static_cast<std::uint32_t>(counter.LowPart);
+    return ::GetTickCount();
+}
+}  // namespace
+
+void StartUpSettings() {
+    if (started) return;
+    started = true;
+    SetupState& state = Setup();
+    SeedRandom(RandomSeed());
+    state.useRussian = IsRussianMessageLocale(::GetUserDefaultLCID());
+    DescribeOperatingSystem(false);
+    sharedRegistry = std::make_unique<RegistryAccessor>(RegistryAccessMask(state.is64BitWindows));
+    CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgument(::GetCommandLineA(), 1));
+    state.commandSwitch = flags.commandSwitch;
+    state.isStartSwitch = flags.isStartSwitch;
+    state.isRStartSwitch = flags.isRStartSwitch;
+}
+
+void ShutDownSettings() {
+    sharedRegistry.reset();
+    SetupState& state = Setup();
+    state.commandSwitch.clear();
+    state.appName.clear();
+    state.titleRu.clear();
+    state.titleEn.clear();
+    state.packageVersionText.clear();
+    state.packageCaption.clear();
+    state.installDir.clear();
+}
+
+RegistryAccessor& Registry() {
+    if (!sharedRegistry) throw std::logic_error("the registry accessor is used before start-up");
+    return *sharedRegistry;
+}
+
+}  // namespace kavrel

@@ -1,0 +1,24 @@
+#include "lang/message_rules.h"
+
+namespace kavrel {
+
+MessageBoxCall BilingualMessageCall(bool useRussian, const std::string& englishText, const std::string& russianText,
+                                    const std::string& titleEn, const std::string& titleRu) {
+    if (useRussian) return {russianText, titleRu, kErrorBoxFlags, true, kRussianLanguageId};
+    return {englishText, titleEn, kErrorBoxFlags, false, 0};
+}
+
+MessageBoxCall QuestionCall(QuestionLanguage language, const std::string& text, const std::string& caption,
+                            std::uint16_t messageLangId) {
+    switch (language) {
+        case QuestionLanguage::Russian:
+            return {text, caption, kQuestionFlags, true, kRussianLanguageId};
+        case QuestionLanguage::LanguageFile:
+            return {text, caption, kQuestionFlags, true, messageLangId};
+        case QuestionLanguage::English:
+            break;
+    }
+    return {text, caption, kQuestionFlags, false, 0};
+}
+
+}  // namespace kavrel

@@ -1,0 +1,42 @@
+#pragma once
+// How every message box of the installer is composed: which text of a
+// bilingual pair, which caption, flags and language id.
+#include <cstdint>
+#include <string>
+
+namespace kavrel {
+
+// MB_OK | MB_ICONERROR | MB_SERVICE_NOTIFICATION.
+constexpr std::uint32_t kErrorBoxFlags = 0x00200010;
+// MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL | MB_TOPMOST.
+constexpr std::uint32_t kQuestionFlags = 0x00042024;
+// LANG_RUSSIAN, neutral sublanguage: passed with every Russian box.
+constexpr std::uint16_t kRussianLanguageId = 25;
+// The button that alone counts as yes.
+constexpr int kIdYes = 6;
+
+// One box to show: MessageBoxExA with languageId when extended, else MessageBoxA.
+struct MessageBoxCall {
+    std::string text;
+    std::string caption;
+    std::uint32_t flags = 0;
+    bool extended = false;
+    std::uint16_t languageId = 0;
+};
+
+// The language branch of a question.
+enum class QuestionLanguage { Russian, English, LanguageFile };
+
+// The error box of a bilingual pair: the Russian text with the Russian
+// caption, or the English text with the English caption.
+MessageBoxCall BilingualMessageCall(bool useRussian, const std::string& englishText, const std::string& russianText,
+                                    const std::string& titleEn, const std::string& titleRu);
+
+// A yes/no question in the given branch; messageLangId serves the language-file branch.
+MessageBoxCall QuestionCall(QuestionLanguage language, const std::string& text, const std::string& caption,
+                            std::uint16_t messageLangId = 0xFFFF);
+
+// Only IDYES is yes: IDNO, and 0 for a box that did not appear, are no.
+constexpr bool IsYesAnswer(int answer) { return answer == kIdYes; }
+
+}  // namespace kavrel

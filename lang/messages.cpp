@@ -1,0 +1,24 @@
+#include "lang/messages.h"
+
+#include <windows.h>
+
+#include "app/setup_state.h"
+
+namespace kavrel {
+
+int ShowMessageBox(const MessageBoxCall& call) {
+    if (call.extended)
+        return ::MessageBoxExA(nullptr, call.text.c_str(), call.caption.c_str(), call.flags, call.languageId);
+    return ::MessageBoxA(nullptr, call.text.c_str(), call.caption.c_str(), call.flags);
+}
+
+void ShowBilingualMessage(const std::string& englishText, const std::string& russianText) {
+    const SetupState& state = Setup();
+    ShowMessageBox(BilingualMessageCall(state.useRussian, englishText, russianText, state.titleEn, state.titleRu));
+}
+
+bool AskQuestion(QuestionLanguage language, const std::string& text, const std::string& caption) {
+    return IsYesAnswer(ShowMessageBox(QuestionCall(language, text, caption, Setup().messageLangId)));
+}
+
+}  // namespace kavrel

@@ -1,0 +1,20 @@
+#pragma once
+// The bilingual message box and the yes/no question, shown without an owner
+// window; the language was settled at start-up.
+#include <string>
+
+#include "lang/message_rules.h"
+
+namespace kavrel {
+
+// Shows one box and returns the system's answer (0 when it did not appear).
+int ShowMessageBox(const MessageBoxCall& call);
+
+// Shows the Russian or the English text of the pair, as UseRussian selects,
+// as an error box with the matching title.
+void ShowBilingualMessage(const std::string& englishText, const std::string& russianText);
+
+// Asks a yes/no question; true only for the Yes button.
+bool AskQuestion(QuestionLanguage language, const std::string& text, const std::string& caption);
+
+}  // namespace kavrel

@@ -1,0 +1,50 @@
+# Tests of the Windows program, run under Wine on a virtual display. The
+# harness (one prefix, one display, one wineserver) is a CTest fixture.
+set(WINE_ENV "${CMAKE_SOURCE_DIR}/tests/harness/wine-env")
+add_test(NAME wine.start COMMAND "${WINE_ENV}" start "${KAVREL_WINE_ROOT}")
+add_test(NAME wine.stop COMMAND "${WINE_ENV}" stop "${KAVREL_WINE_ROOT}")
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# kavrel_wine_test(<name> COMMAND ...): a test that needs the harness.
+function(kavrel_wine_test name)
+  cmake_parse_arguments(A "" "TIMEOUT" "COMMAND;ENVIRONMENT" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${A_COMMAND})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${A_TIMEOUT}
+    ENVIRONMENT "KAVREL_WINE_RUN=${CMAKE_CROSSCOMPILING_EMULATOR};KAVREL_BUILD_DIR=${CMAKE_BINARY_DIR};${A_ENVIRONMENT}")
+endfunction()
+
+# Small helper programs that the tests drive.
+add_executable(os_probe tools/os_probe.cpp)
+target_link_libraries(os_probe PRIVATE kavrel_shell)
+target_link_options(os_probe PRIVATE -mconsole)
+kavrel_project_target(os_probe)
+
+add_executable(fake_comspec tools/fake_comspec.cpp)
+target_link_options(fake_comspec PRIVATE -mconsole)
+kavrel_project_target(fake_comspec)
+
+# A small installer of its own for the tests.
+kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
+
+# Unit tests of the thin layer, under Wine.
+add_executable(kavrel_win_tests
+  os_description_test.cpp
+  installer_image_test.cpp
+)
+target_link_libraries(kavrel_win_tests PRIVATE kavrel_shell GTest::gtest_main version)
+target_link_options(kavrel_win_tests PRIVATE -mconsole)
+kavrel_project_target(kavrel_win_tests)
+add_dependencies(kavrel_win_tests fake_comspec lexova-update lexova-update-small)
+kavrel_wine_test(win.unit COMMAND kavrel_win_tests
+  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>")
+
+# The real description under several Windows versions that Wine can play.
+kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
+
+# Two clean builds give byte-identical installers.
+add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")
+set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900)

@@ -1,0 +1,54 @@
+#include "app/text.h"
+
+#include <gtest/gtest.h>
+
+namespace kavrel {
+namespace {
+
+TEST(TextToInt, AcceptsDecimalAndHexadecimalForms) {
+    EXPECT_EQ(TextToInt("6660"), 6660);
+    EXPECT_EQ(TextToInt("   42"), 42);
+    EXPECT_EQ(TextToInt("-17"), -17);
+    EXPECT_EQ(TextToInt("+17"), 17);
+    EXPECT_EQ(TextToInt("$1A04"), 0x1A04);
+    EXPECT_EQ(TextToInt("0x1a04"), 0x1A04);
+    EXPECT_EQ(TextToInt("0X1A04"), 0x1A04);
+    EXPECT_EQ(TextToInt("-$10"), -16);
+    EXPECT_EQ(TextToInt("0"), 0);
+    EXPECT_EQ(TextToInt("007"), 7);
+}
+
+TEST(TextToInt, RefusesStrayCharactersAndEmptyTexts) {
+    for (const char* bad : {"", " ", "+", "-", "$", "0x", "12 ", "1.2", "\t5", "5a", "a5", "0x1g", " - 5", "1,000"})
+        EXPECT_EQ(TextToInt(bad), std::nullopt) << '"' << bad << '"';
+}
+
+TEST(TextToInt, KeepsToTheSigned32BitRange) {
+    EXPECT_EQ(TextToInt("2147483647"), 2147483647);
+    EXPECT_EQ(TextToInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(TextToInt("2147483648"), std::nullopt);
+    EXPECT_EQ(TextToInt("-2147483649"), std::nullopt);
+    EXPECT_EQ(TextToInt("$7FFFFFFF"), 0x7FFFFFFF);
+    EXPECT_EQ(TextToInt("$80000000"), std::nullopt);
+    EXPECT_EQ(TextToInt("99999999999999999999999"), std::nullopt);
+}
+
+TEST(AddTrailingBackslash, AppendsOnlyWhereMissing) {
+    std::string folder = "C:\\Program Files";
+    AddTrailingBackslash(folder);
+    EXPECT_EQ(folder, "C:\\Program Files\\");
+    AddTrailingBackslash(folder);
+    EXPECT_EQ(folder, "C:\\Program Files\\");
+    std::string empty;
+    AddTrailingBackslash(empty);
+    EXPECT_EQ(empty, "");
+}
+
+TEST(LowerAscii, ChangesOnlyLatinCapitals) {
+    EXPECT_EQ(LowerAscii("MODEST"), "modest");
+    EXPECT_EQ(LowerAscii("RunApp/-X1"), "runapp/-x1");
+    EXPECT_EQ(LowerAscii("ПРОГРАММА"), "ПРОГРАММА");
+}
+
+}  // namespace
+}  // namespace kavrel
