@@ -13,7 +13,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // No exception may leave the entry: an unexpected one ends the run as a failed check.
     try {
         StartUpSettings();
-        SetPackageIdentity(Setup(), {KAVREL_PACKAGE_TITLE, KAVREL_PACKAGE_BASE_NAME, KAVREL_PACKAGE_VERSION});
+        SetPackageIdentity(CurrentSetup(), {KAVREL_PACKAGE_TITLE, KAVREL_PACKAGE_BASE_NAME, KAVREL_PACKAGE_VERSION});
         exitCode = RunUpdateFlow();
     } catch (...) {
         exitCode = kExitCheckFailed;

@@ -8,7 +8,7 @@ namespace kavrel {
 SetupState::SetupState() = default;
 SetupState::~SetupState() = default;
 
-SetupState& Setup() {
+SetupState& CurrentSetup() {
     static SetupState state;
     return state;
 }

@@ -69,7 +69,7 @@ struct SetupState {
 };
 
 // The record of this process.
-SetupState& Setup();
+SetupState& CurrentSetup();
 
 // Sets the identity fields of the program entry.
 void SetPackageIdentity(SetupState& state, const PackageIdentity& identity);

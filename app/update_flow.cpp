@@ -5,14 +5,14 @@
 namespace kavrel {
 
 int RunUpdateFlow() {
-    SetupState& state = Setup();
+    SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
     (void)packageFileName;
     return kExitDone;
 }
 
 void ShutDownUpdateFlow() {
-    SetupState& state = Setup();
+    SetupState& state = CurrentSetup();
     state.resourceType.clear();
     state.packageBaseName.clear();
     state.packageTitle.clear();

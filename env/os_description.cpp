@@ -139,8 +139,8 @@ std::string DescribeOperatingSystem(bool includeVersion) {
     std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(GatherOsFacts());
     std::string description = ComposeOsDescription(parts, includeVersion);
     if (std::optional<OsFlags> flags = FlagsOfDescription(parts, description)) {
-        Setup().is64BitWindows = flags->is64BitWindows;
-        Setup().isServerWindows = flags->isServerWindows;
+        CurrentSetup().is64BitWindows = flags->is64BitWindows;
+        CurrentSetup().isServerWindows = flags->isServerWindows;
     }
     return description;
 }

@@ -24,7 +24,7 @@ std::uint32_t RandomSeed() {
 void StartUpSettings() {
     if (started) return;
     started = true;
-    SetupState& state = Setup();
+    SetupState& state = CurrentSetup();
     SeedRandom(RandomSeed());
     state.useRussian = IsRussianMessageLocale(::GetUserDefaultLCID());
     DescribeOperatingSystem(false);
@@ -37,7 +37,7 @@ void StartUpSettings() {
 
 void ShutDownSettings() {
     sharedRegistry.reset();
-    SetupState& state = Setup();
+    SetupState& state = CurrentSetup();
     state.commandSwitch.clear();
     state.appName.clear();
     state.titleRu.clear();

@@ -13,12 +13,12 @@ int ShowMessageBox(const MessageBoxCall& call) {
 }
 
 void ShowBilingualMessage(const std::string& englishText, const std::string& russianText) {
-    const SetupState& state = Setup();
+    const SetupState& state = CurrentSetup();
     ShowMessageBox(BilingualMessageCall(state.useRussian, englishText, russianText, state.titleEn, state.titleRu));
 }
 
 bool AskQuestion(QuestionLanguage language, const std::string& text, const std::string& caption) {
-    return IsYesAnswer(ShowMessageBox(QuestionCall(language, text, caption, Setup().messageLangId)));
+    return IsYesAnswer(ShowMessageBox(QuestionCall(language, text, caption, CurrentSetup().messageLangId)));
 }
 
 }  // namespace kavrel

@@ -72,8 +72,12 @@ TEST(OemToAnsiText, KeepsLengthAndConvertsEveryCharacter) {
     EXPECT_EQ(OemToAnsiText(""), "");
     EXPECT_EQ(OemToAnsiText("\r\n"), "\r\n");
     EXPECT_EQ(OemToAnsiText(std::string("a\0b", 3)), std::string("a\0b", 3));
-    if (::GetOEMCP() == 437 && ::GetACP() == 1252) EXPECT_EQ(OemToAnsiText("caf\x82"), "caf\xE9");
-    if (::GetOEMCP() == 866 && ::GetACP() == 1251) EXPECT_EQ(OemToAnsiText("\x8F\xE0\xA8"), "\xCF\xF0\xE8");
+    if (::GetOEMCP() == 437 && ::GetACP() == 1252) {
+        EXPECT_EQ(OemToAnsiText("caf\x82"), "caf\xE9");
+    }
+    if (::GetOEMCP() == 866 && ::GetACP() == 1251) {
+        EXPECT_EQ(OemToAnsiText("\x8F\xE0\xA8"), "\xCF\xF0\xE8");
+    }
 }
 
 TEST(RunConsoleCommand, CapturesVerThroughTheRealInterpreterAndLeavesNoFile) {
@@ -127,11 +131,11 @@ TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFl
     std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(GatherOsFacts());
     ASSERT_TRUE(parts.has_value());
     std::string expected = ComposeOsDescription(parts, false);
-    Setup().is64BitWindows = !(expected.find(" 64") != std::string::npos);
-    Setup().isServerWindows = !(expected.find("Server") != std::string::npos);
+    CurrentSetup().is64BitWindows = !(expected.find(" 64") != std::string::npos);
+    CurrentSetup().isServerWindows = !(expected.find("Server") != std::string::npos);
     EXPECT_EQ(DescribeOperatingSystem(false), expected);
-    EXPECT_EQ(Setup().is64BitWindows, expected.find(" 64") != std::string::npos);
-    EXPECT_EQ(Setup().isServerWindows, expected.find("Server") != std::string::npos);
+    EXPECT_EQ(CurrentSetup().is64BitWindows, expected.find(" 64") != std::string::npos);
+    EXPECT_EQ(CurrentSetup().isServerWindows, expected.find("Server") != std::string::npos);
     EXPECT_EQ(DescribeOperatingSystem(true), ComposeOsDescription(parts, true));
 }
 

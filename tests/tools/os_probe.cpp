@@ -23,6 +23,6 @@ int main() {
     std::printf("description=%s\n", description.c_str());
     std::printf("fromfacts=%s\n", ComposeOsDescription(fromFacts, false).c_str());
     std::printf("withversion=%s\n", DescribeOperatingSystem(true).c_str());
-    std::printf("is64=%d\nisserver=%d\n", Setup().is64BitWindows ? 1 : 0, Setup().isServerWindows ? 1 : 0);
+    std::printf("is64=%d\nisserver=%d\n", CurrentSetup().is64BitWindows ? 1 : 0, CurrentSetup().isServerWindows ? 1 : 0);
     return 0;
 }
