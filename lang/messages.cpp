@@ -2,11 +2,20 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "app/setup_state.h"
 
 namespace kavrel {
 
+namespace {
+MessageBoxHandler messageBoxHandler;
+}
+
+void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
+
 int ShowMessageBox(const MessageBoxCall& call) {
+    if (messageBoxHandler) return messageBoxHandler(call);
     if (call.extended)
         return ::MessageBoxExA(nullptr, call.text.c_str(), call.caption.c_str(), call.flags, call.languageId);
     return ::MessageBoxA(nullptr, call.text.c_str(), call.caption.c_str(), call.flags);

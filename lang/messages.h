@@ -1,6 +1,7 @@
 #pragma once
 // The bilingual message box and the yes/no question, shown without an owner
 // window; the language was settled at start-up.
+#include <functional>
 #include <string>
 
 #include "lang/message_rules.h"
@@ -9,6 +10,11 @@ namespace kavrel {
 
 // Shows one box and returns the system's answer (0 when it did not appear).
 int ShowMessageBox(const MessageBoxCall& call);
+
+// Replaces the system's message box, for tests of the code that shows boxes;
+// an empty handler restores the system's.
+using MessageBoxHandler = std::function<int(const MessageBoxCall&)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Shows the Russian or the English text of the pair, as UseRussian selects,
 // as an error box with the matching title.

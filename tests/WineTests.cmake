@@ -32,6 +32,7 @@ kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
 
 # Unit tests of the thin layer, under Wine.
 add_executable(kavrel_win_tests
+  discovery_test.cpp
   os_description_test.cpp
   installer_image_test.cpp
 )
@@ -44,8 +45,8 @@ kavrel_wine_test(win.unit COMMAND kavrel_win_tests
 
 # The real description under several Windows versions that Wine can play.
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
-# It changes values of the prefix that other tests read.
-set_tests_properties(win.os_versions PROPERTIES RUN_SERIAL ON)
+# These change values of the prefix that other tests read.
+set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")

@@ -1,0 +1,157 @@
+#include "env/discovery.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/setup_state.h"
+#include "app/text.h"
+#include "env/discovery_rules.h"
+#include "env/startup_settings.h"
+#include "lang/messages.h"
+#include "platform/registry.h"
+
+namespace kavrel {
+
+namespace {
+
+DiscoveryExtras extras;
+
+const char* const kShellFoldersKey = "Explorer\\Shell Folders";
+
+// A system folder with its backslash; empty when the call fails or the
+// folder does not fit the buffer.
+template <typename Query>
+std::string SystemFolder(Query query) {
+    char buffer[256] = {};
+    UINT length = query(buffer, 255);
+    if (length == 0 || length >= 255) return {};
+    std::string folder(buffer, length);
+    AddTrailingBackslash(folder);
+    return folder;
+}
+
+std::string EnvironmentFolder(const char* name) {
+    char buffer[MAX_PATH] = {};
+    DWORD length = ::GetEnvironmentVariableA(name, buffer, MAX_PATH);
+    std::string folder = length > 0 && length < MAX_PATH ? std::string(buffer, length) : std::string();
+    AddTrailingBackslash(folder);
+    return folder;
+}
+
+DWORD PlatformId() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    return ::GetVersionExA(&info) ? info.dwPlatformId : 0;
+}
+
+// Reads a text value into `target` when it exists, with its backslash.
+void ReadFolderValue(RegistryAccessor& registry, const char* name, std::string& target) {
+    if (!registry.ValueExists(name)) return;
+    target = registry.ReadText(name);
+    AddTrailingBackslash(target);
+}
+
+// Closes the accessor's key on every way out of a step.
+class KeyScope {
+public:
+    explicit KeyScope(RegistryAccessor& registry) : registry_(registry) {}
+    ~KeyScope() { registry_.CloseKey(); }
+    KeyScope(const KeyScope&) = delete;
+    KeyScope& operator=(const KeyScope&) = delete;
+
+private:
+    RegistryAccessor& registry_;
+};
+
+// The folder of the uninstall command stored under `keyPath`, if any.
+std::optional<std::string> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath) {
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    KeyScope scope(registry);
+    if (!registry.OpenKey(keyPath, false) || !registry.ValueExists("UninstallString")) return std::nullopt;
+    return CutUninstallCommand(registry.ReadText("UninstallString"));
+}
+
+void Discover(SetupState& state, RegistryAccessor& registry) {
+    state.commonProgramsDir.clear();
+    state.systemDir = SystemFolder(::GetSystemDirectoryA);
+    state.windowsDir = SystemFolder(::GetWindowsDirectoryA);
+
+    std::string programFilesDir;
+    {
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        KeyScope scope(registry);
+        if (registry.OpenKey(state.currentVersionKey, false)) ReadFolderValue(registry, "ProgramFilesDir", programFilesDir);
+    }
+
+    state.isAdmin = ::IsUserAnAdmin() != FALSE;
+    state.tempDir = EnvironmentFolder("Temp");
+
+    const std::string shellFoldersKey = state.currentVersionKey + kShellFoldersKey;
+    {
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        KeyScope scope(registry);
+        state.commonDesktopDir.clear();
+        if (registry.OpenKey(shellFoldersKey, false)) {
+            ReadFolderValue(registry, "Common Desktop", state.commonDesktopDir);
+            if (PlatformId() == VER_PLATFORM_WIN32_NT) ReadFolderValue(registry, "Common Programs", state.commonProgramsDir);
+        }
+    }
+    {
+        registry.SetRootKey(HKEY_CURRENT_USER);
+        KeyScope scope(registry);
+        if (registry.OpenKey(shellFoldersKey, false)) {
+            ReadFolderValue(registry, "Programs", state.userProgramsDir);
+            ReadFolderValue(registry, "Desktop", extras.userDesktopDir);
+            ReadFolderValue(registry, "Startup", state.startupDir);
+        }
+    }
+
+    // From here on the fields are written only once everything has been read:
+    // a failed discovery leaves the keys and the folder empty.
+    std::string uninstallKey = state.currentVersionKey + "Uninstall\\";
+    std::string productSettingsKey = state.vendorKey + state.appName + "\\";
+    state.commonProgramsDir = EffectiveCommonProgramsDir(state.commonProgramsDir, state.userProgramsDir);
+    MenuFolders menus = ComposeMenuFolders(state.commonProgramsDir, state.userProgramsDir, state.titleRu,
+                                           state.titleEn, state.useRussian);
+
+    std::string installDir = programFilesDir + state.appName;
+    std::string wow64UninstallKey;
+    if (std::optional<std::string> folder = UninstallFolder(registry, uninstallKey + state.appName)) {
+        installDir = *folder;
+    } else {
+        std::string wow64Key = Wow64KeyPath(uninstallKey) + state.appName;
+        if (std::optional<std::string> wow64Folder = UninstallFolder(registry, wow64Key)) {
+            installDir = *wow64Folder;
+            wow64UninstallKey = wow64Key;
+        }
+    }
+    AddTrailingBackslash(installDir);
+
+    state.uninstallKey = uninstallKey;
+    state.productSettingsKey = productSettingsKey;
+    state.installDir = installDir;
+    extras.commonMenuDir = menus.commonMenuDir;
+    extras.commonMenuDirOther = menus.commonMenuDirOther;
+    extras.userMenuDirRu = menus.userMenuDirRu;
+    extras.userMenuDirEn = menus.userMenuDirEn;
+    extras.wow64UninstallKey = wow64UninstallKey;
+}
+
+}  // namespace
+
+bool DiscoverInstallation() {
+    extras = DiscoveryExtras{};
+    try {
+        Discover(CurrentSetup(), Registry());
+        return true;
+    } catch (const RegistryError&) {
+        // Any value of the wrong kind, wherever it stands, means the registry
+        // cannot be trusted for this run: nothing has been written yet.
+        ShowBilingualMessage("No access to system registry", "Нет доступа к системному реестру");
+        return false;
+    }
+}
+
+const DiscoveryExtras& DiscoveredExtras() { return extras; }
+
+}  // namespace kavrel

@@ -1,0 +1,41 @@
+#include "env/discovery_rules.h"
+
+#include <utility>
+
+namespace kavrel {
+
+std::optional<std::string> CutUninstallCommand(std::string_view command) {
+    std::string_view path = command;
+    if (!path.empty() && path.front() == '"') {
+        // A folder name never begins with a quote: the quoted part is the program's path.
+        path.remove_prefix(1);
+        path = path.substr(0, path.find('"'));
+    }
+    if (path.size() < 2) return std::nullopt;
+    for (std::size_t i = path.size() - 1; i-- > 0;)
+        if (path[i] == '\\') return std::string(path.substr(0, i + 1));
+    return std::nullopt;
+}
+
+std::string Wow64KeyPath(std::string_view keyPath) {
+    std::size_t slash = keyPath.find('\\');
+    if (slash == std::string_view::npos) return "WOW6432Node\\" + std::string(keyPath);
+    return std::string(keyPath.substr(0, slash + 1)) + "WOW6432Node\\" + std::string(keyPath.substr(slash + 1));
+}
+
+MenuFolders ComposeMenuFolders(const std::string& commonProgramsDir, const std::string& userProgramsDir,
+                               const std::string& titleRu, const std::string& titleEn, bool useRussian) {
+    MenuFolders folders;
+    folders.commonMenuDirOther = commonProgramsDir + titleRu + "\\";
+    folders.commonMenuDir = commonProgramsDir + titleEn + "\\";
+    folders.userMenuDirRu = userProgramsDir + titleRu + "\\";
+    folders.userMenuDirEn = userProgramsDir + titleEn + "\\";
+    if (useRussian) std::swap(folders.commonMenuDir, folders.commonMenuDirOther);
+    return folders;
+}
+
+std::string EffectiveCommonProgramsDir(const std::string& commonProgramsDir, const std::string& userProgramsDir) {
+    return commonProgramsDir.size() < 2 ? userProgramsDir : commonProgramsDir;
+}
+
+}  // namespace kavrel
