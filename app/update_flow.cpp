@@ -1,14 +1,83 @@
 #include "app/update_flow.h"
 
+#include <windows.h>
+
+#include "app/integrity_check.h"
+#include "app/running_app.h"
 #include "app/setup_state.h"
+#include "app/update_rules.h"
+#include "env/discovery.h"
+#include "env/startup_rules.h"
+#include "env/startup_settings.h"
+#include "install/extraction.h"
+#include "install/folder_size.h"
+#include "lang/messages.h"
+#include "platform/registry.h"
 
 namespace kavrel {
+
+namespace {
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Records the installed size as "EstimatedSize"; false when it could not be written.
+bool RecordInstalledSize(const SetupState& state) {
+    RegistryAccessor& registry = Registry();
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    const bool opened = registry.OpenKey(state.uninstallKey + state.appName, true);
+    bool recorded = true;
+    try {
+        const std::int32_t size = MeasureFolderSize(state.installDir);
+        if (size != -1) {
+            if (!opened) recorded = false;
+            else registry.WriteInteger("EstimatedSize", size);
+        }
+    } catch (const RegistryError&) {
+        recorded = false;
+    }
+    registry.CloseKey();
+    return recorded;
+}
+
+}  // namespace
 
 int RunUpdateFlow() {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
-    (void)packageFileName;
-    return kExitDone;
+
+    if (!DiscoverInstallation()) return kExitCheckFailed;
+    if (!state.isAdmin) {
+        ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
+        return kExitCheckFailed;
+    }
+    if (!AppNotRunning()) CloseRunningApp();
+    if (!IntegritySelfCheck()) return kExitCheckFailed;
+
+    state.quietMode = IsQuietSwitch(state.commandSwitch);
+    if (!FileExists(state.installDir + "Kavrel.exe")) {
+        ShowBilingualMessage(
+            "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
+            "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
+        return kExitCheckFailed;
+    }
+    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return kExitDone;
+
+    int exitCode = kExitDone;
+    const std::string target = state.installDir + packageFileName;
+    if (state.packageBaseName == "zyq") {
+        if (!InstallSplitResource(state.packageBaseName, state.resourceType, target)) exitCode = kExitWriteFailed;
+    }
+    if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
+
+    if (state.quietMode) {
+        if (AsksToRunApp(CommandLineArgument(::GetCommandLineA(), 2))) LaunchAndActivate();
+    } else if (IsYesAnswer(ShowMessageBox(FinalQuestion(state)))) {
+        LaunchAndActivate();
+    }
+    return exitCode;
 }
 
 void ShutDownUpdateFlow() {

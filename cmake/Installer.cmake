@@ -9,9 +9,13 @@ ExternalProject_Add(kavrel_host_tools
   INSTALL_DIR "${KAVREL_HOST_TOOLS_DIR}"
   CMAKE_ARGS -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR> -DCMAKE_BUILD_TYPE=Release
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS "${KAVREL_HOST_TOOLS_DIR}/bin/make_package"
+  BUILD_BYPRODUCTS "${KAVREL_HOST_TOOLS_DIR}/bin/make_package" "${KAVREL_HOST_TOOLS_DIR}/bin/stamp_digest"
 )
 set(KAVREL_MAKE_PACKAGE "${KAVREL_HOST_TOOLS_DIR}/bin/make_package")
+set(KAVREL_STAMP_DIGEST "${KAVREL_HOST_TOOLS_DIR}/bin/stamp_digest")
+
+set(KAVREL_SIGN_CERT "" CACHE FILEPATH "Certificate (PEM or SPC) to sign the installers with; empty: unsigned")
+set(KAVREL_SIGN_KEY "" CACHE FILEPATH "Private key of the signing certificate")
 
 # kavrel_add_installer(<target> [PACKAGE_FILE f] [PACKAGE_SIZE n] [SPLIT n]
 #                      [SEED n] [BASE_NAME b] [VERSION v] [TITLE t])
@@ -59,4 +63,17 @@ function(kavrel_add_installer name)
   target_include_directories(${name} PRIVATE "${dir}")
   target_link_libraries(${name} PRIVATE kavrel_shell)
   kavrel_project_target(${name})
+  add_dependencies(${name} kavrel_host_tools)
+  # The digest is stored after linking, then the file may be signed: the
+  # digest leaves out what signing changes.
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND "${KAVREL_STAMP_DIGEST}" "$<TARGET_FILE:${name}>"
+    VERBATIM)
+  if(KAVREL_SIGN_CERT)
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND osslsigncode sign -certs "${KAVREL_SIGN_CERT}" -key "${KAVREL_SIGN_KEY}"
+              -n "Lexova update" -in "$<TARGET_FILE:${name}>" -out "$<TARGET_FILE:${name}>.signed"
+      COMMAND "${CMAKE_COMMAND}" -E rename "$<TARGET_FILE:${name}>.signed" "$<TARGET_FILE:${name}>"
+      VERBATIM)
+  endif()
 endfunction()

@@ -1,0 +1,104 @@
+#include "app/integrity_rules.h"
+
+#include <algorithm>
+#include <cstring>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace kavrel {
+
+namespace {
+
+std::uint32_t ReadLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint16_t ReadLe16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+constexpr std::uint16_t kPe32Magic = 0x10B;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+constexpr std::size_t kSecurityDirectoryIndex = 4;
+
+}  // namespace
+
+std::optional<ImageLayout> ParseImageLayout(const std::uint8_t* head, std::size_t size) {
+    if (size < 0x40 || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
+    std::uint64_t pe = ReadLe32(head + 0x3C);
+    if (pe + 24 + 2 > size || std::memcmp(head + pe, "PE\0\0", 4) != 0) return std::nullopt;
+    std::uint64_t optional = pe + 24;
+    std::uint16_t magic = ReadLe16(head + optional);
+    std::uint64_t directories;
+    if (magic == kPe32Magic) directories = optional + 96;
+    else if (magic == kPe32PlusMagic) directories = optional + 112;
+    else return std::nullopt;
+    ImageLayout layout;
+    layout.checksumOffset = optional + 64;
+    layout.certDirectoryOffset = directories + 8 * kSecurityDirectoryIndex;
+    std::uint64_t numberOfDirectories = ReadLe32(head + directories - 4);
+    if (numberOfDirectories <= kSecurityDirectoryIndex) return std::nullopt;
+    if (layout.certDirectoryOffset + 8 > size) return std::nullopt;
+    layout.certTableOffset = ReadLe32(head + layout.certDirectoryOffset);
+    layout.certTableSize = ReadLe32(head + layout.certDirectoryOffset + 4);
+    return layout;
+}
+
+std::vector<MaskedRange> DigestMasks(const ImageLayout& layout, std::uint64_t slotFileOffset) {
+    std::vector<MaskedRange> masks = {{layout.checksumOffset, 4},
+                                      {layout.certDirectoryOffset, 8},
+                                      {slotFileOffset + kSlotStampedOffset, kSlotStampedSize}};
+    std::sort(masks.begin(), masks.end(), [](const MaskedRange& a, const MaskedRange& b) { return a.offset < b.offset; });
+    return masks;
+}
+
+DigestBuilder::DigestBuilder(std::vector<MaskedRange> masks) : masks_(std::move(masks)), state_(XXH3_createState()) {
+    XXH3_128bits_reset(static_cast<XXH3_state_t*>(state_));
+}
+
+DigestBuilder::~DigestBuilder() { XXH3_freeState(static_cast<XXH3_state_t*>(state_)); }
+
+void DigestBuilder::Feed(const std::uint8_t* data, std::size_t size) {
+    static const std::uint8_t zeros[64] = {};
+    auto* state = static_cast<XXH3_state_t*>(state_);
+    const std::uint64_t end = fed_ + size;
+    std::uint64_t at = fed_;
+    for (const MaskedRange& mask : masks_) {
+        const std::uint64_t maskEnd = mask.offset + mask.size;
+        if (maskEnd <= at || mask.offset >= end) continue;
+        if (mask.offset > at) {
+            XXH3_128bits_update(state, data + (at - fed_), static_cast<std::size_t>(mask.offset - at));
+            at = mask.offset;
+        }
+        const std::uint64_t zeroEnd = std::min(maskEnd, end);
+        while (at < zeroEnd) {
+            std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(zeroEnd - at, sizeof zeros));
+            XXH3_128bits_update(state, zeros, chunk);
+            at += chunk;
+        }
+    }
+    if (at < end) XXH3_128bits_update(state, data + (at - fed_), static_cast<std::size_t>(end - at));
+    fed_ = end;
+}
+
+std::array<std::uint8_t, 16> DigestBuilder::Finish() {
+    XXH128_hash_t hash = XXH3_128bits_digest(static_cast<XXH3_state_t*>(state_));
+    std::array<std::uint8_t, 16> bytes{};
+    for (int i = 0; i < 8; ++i) {
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(hash.low64 >> (8 * i));
+        bytes[static_cast<std::size_t>(8 + i)] = static_cast<std::uint8_t>(hash.high64 >> (8 * i));
+    }
+    return bytes;
+}
+
+std::optional<std::uint64_t> PaddingAfterCoveredContent(std::uint64_t fileSize, std::uint64_t coveredLength,
+                                                        const ImageLayout& layout) {
+    if (coveredLength == 0) return std::nullopt;
+    if (layout.certTableOffset == 0 && layout.certTableSize == 0)
+        return fileSize == coveredLength ? std::optional<std::uint64_t>(0) : std::nullopt;
+    const std::uint64_t tableStart = layout.certTableOffset;
+    if (tableStart < coveredLength || tableStart - coveredLength >= 8) return std::nullopt;
+    if (tableStart + layout.certTableSize != fileSize) return std::nullopt;
+    return tableStart - coveredLength;
+}
+
+}  // namespace kavrel

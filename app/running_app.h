@@ -1,0 +1,23 @@
+#pragma once
+// The application as a running program: whether a copy is running, asking it
+// to quit, starting it and bringing its main window to the front. A running
+// copy is known by its named file mapping and its main window class.
+namespace kavrel {
+
+// True when no copy of the application is running. When a copy is running,
+// the probe's handle to its mapping stays open until this process ends.
+bool AppNotRunning() noexcept;
+
+// Posts WM_QUIT to the application's main window, if there is one; does not
+// wait for the application to end.
+void CloseRunningApp() noexcept;
+
+// Makes the installation folder the current folder and starts the
+// application's executable from it through the shell; a failure is silent.
+void LaunchApp() noexcept;
+
+// Starts the application, waits for its instance mapping and then for its
+// main window, and shows and activates that window; gives up silently.
+void LaunchAndActivate() noexcept;
+
+}  // namespace kavrel

@@ -1,0 +1,29 @@
+#include "app/update_rules.h"
+
+#include "app/setup_state.h"
+#include "app/text.h"
+
+namespace kavrel {
+
+bool IsQuietSwitch(std::string_view commandSwitch) { return commandSwitch == "modest"; }
+
+bool AsksToRunApp(std::string_view secondArgument) { return LowerAscii(secondArgument) == "runapp"; }
+
+MessageBoxCall ConfirmationQuestion(const SetupState& state) {
+    if (state.useRussian)
+        return QuestionCall(QuestionLanguage::Russian,
+                            "Вы действительно хотите установить\r\n" + state.titleRu + " -\r\n" + state.packageCaption + "?",
+                            "Резонный вопрос");
+    return QuestionCall(QuestionLanguage::English,
+                        "Would you like to setup\r\n" + state.titleEn + " -\r\n" + state.packageCaption + "?",
+                        "Sound question");
+}
+
+MessageBoxCall FinalQuestion(const SetupState& state) {
+    return QuestionCall(QuestionLanguage::Russian,
+                        "На Ваш компьютер установлено\r\n" + state.titleRu + " -\r\n" + state.packageCaption +
+                            "\r\n\r\nЗапустить программу?",
+                        state.titleEn);
+}
+
+}  // namespace kavrel

@@ -1,0 +1,86 @@
+#include "install/extraction.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "install/install_rules.h"
+#include "lang/messages.h"
+#include "platform/unique_handle.h"
+
+namespace kavrel {
+
+namespace {
+
+// Writes in slices: one huge WriteFile asks the system for a huge kernel buffer.
+constexpr DWORD kWriteSlice = 8u << 20;
+
+struct ResourceBytes {
+    const char* data = nullptr;
+    DWORD size = 0;
+};
+
+// A resource of the installer's own module, read in place where the system
+// has mapped it: no copy of the package is made.
+ResourceBytes FindPayload(const std::string& name, const std::string& type) {
+    HMODULE self = ::GetModuleHandleA(nullptr);
+    HRSRC found = ::FindResourceA(self, name.c_str(), type.c_str());
+    if (!found) throw std::runtime_error("no resource " + name);
+    HGLOBAL loaded = ::LoadResource(self, found);
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    if (!data) throw std::runtime_error("cannot load resource " + name);
+    return {static_cast<const char*>(data), ::SizeofResource(self, found)};
+}
+
+void WriteAll(HANDLE file, const char* data, DWORD size) {
+    while (size > 0) {
+        DWORD slice = std::min(size, kWriteSlice);
+        DWORD written = 0;
+        if (!::WriteFile(file, data, slice, &written, nullptr) || written != slice)
+            throw std::runtime_error("write failed");
+        data += slice;
+        size -= slice;
+    }
+}
+
+void WritePackage(const std::string& path, const ResourceBytes& first, const ResourceBytes& second) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw std::runtime_error("cannot create " + path);
+    WriteAll(file.get(), first.data, first.size);
+    WriteAll(file.get(), second.data, second.size);
+    // On disk before it takes the installed package's place.
+    if (!::FlushFileBuffers(file.get())) throw std::runtime_error("flush failed");
+}
+
+}  // namespace
+
+bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) {
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        // The application asked to quit may still be closing its package.
+        if (!IsFileInUseError(::GetLastError()) || attempt >= kReplaceRetryAttempts) break;
+        ::Sleep(kReplaceRetryIntervalMs);
+    }
+    ::DeleteFileA(temporary.c_str());
+    return false;
+}
+
+bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target) {
+    const std::string temporary = MakeTempName(target);
+    bool installed = false;
+    try {
+        ResourceBytes first = FindPayload(baseName + "1", resourceType);
+        ResourceBytes second = FindPayload(baseName + "2", resourceType);
+        WritePackage(temporary, first, second);
+        installed = ReplaceWithTemporary(temporary, target);
+    } catch (const std::exception&) {
+        ::DeleteFileA(temporary.c_str());
+    }
+    if (!installed) ShowBilingualMessage("Can't install file " + target, "Не удается установить файл " + target);
+    return installed;
+}
+
+}  // namespace kavrel

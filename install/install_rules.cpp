@@ -1,0 +1,34 @@
+#include "install/install_rules.h"
+
+#include <limits>
+
+namespace kavrel {
+
+std::string MakeTempName(std::string_view path) {
+    std::string result(path);
+    // The last character is never looked at: a path ending in a backslash
+    // gets the "~" before its last folder name.
+    for (std::size_t i = result.size() > 1 ? result.size() - 1 : 0; i-- > 0;) {
+        if (result[i] == '\\') {
+            result.insert(i + 1, 1, '~');
+            return result;
+        }
+    }
+    result.insert(0, 1, '~');
+    return result;
+}
+
+bool IsFileInUseError(std::uint32_t error) {
+    constexpr std::uint32_t kAccessDenied = 5;
+    constexpr std::uint32_t kSharingViolation = 32;
+    constexpr std::uint32_t kLockViolation = 33;
+    return error == kAccessDenied || error == kSharingViolation || error == kLockViolation;
+}
+
+std::int32_t SizeInKiB(std::uint64_t totalBytes) {
+    const std::uint64_t kib = totalBytes >> 10;
+    constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(kib > kMax ? kMax : kib);
+}
+
+}  // namespace kavrel
