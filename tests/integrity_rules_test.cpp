@@ -1,0 +1,95 @@
+#include "app/integrity_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace kavrel {
+namespace {
+
+// A minimal PE32 header block: "MZ", the PE offset, the signature and an
+// optional header with 16 data directories.
+std::vector<std::uint8_t> FakeImage(std::size_t size, std::uint32_t certOffset = 0, std::uint32_t certSize = 0) {
+    std::vector<std::uint8_t> image(size, 0x5A);
+    std::memset(image.data(), 0, 512);
+    image[0] = 'M';
+    image[1] = 'Z';
+    image[0x3C] = 0x80;
+    std::memcpy(image.data() + 0x80, "PE\0\0", 4);
+    const std::size_t optional = 0x80 + 24;
+    image[optional] = 0x0B;
+    image[optional + 1] = 0x01;
+    image[optional + 92] = 16;  // NumberOfRvaAndSizes
+    std::memcpy(image.data() + optional + 96 + 32, &certOffset, 4);
+    std::memcpy(image.data() + optional + 96 + 36, &certSize, 4);
+    return image;
+}
+
+std::array<std::uint8_t, 16> DigestOf(const std::vector<std::uint8_t>& bytes, const std::vector<MaskedRange>& masks,
+                                      std::size_t sliceSize) {
+    DigestBuilder builder(masks);
+    for (std::size_t at = 0; at < bytes.size(); at += sliceSize)
+        builder.Feed(bytes.data() + at, std::min(sliceSize, bytes.size() - at));
+    return builder.Finish();
+}
+
+TEST(ImageLayout, FindsTheFieldsThatSigningChanges) {
+    auto image = FakeImage(4096, 0x2000, 0x300);
+    auto layout = ParseImageLayout(image.data(), image.size());
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->checksumOffset, 0x80u + 24 + 64);
+    EXPECT_EQ(layout->certDirectoryOffset, 0x80u + 24 + 96 + 32);
+    EXPECT_EQ(layout->certTableOffset, 0x2000u);
+    EXPECT_EQ(layout->certTableSize, 0x300u);
+    image[0] = 'X';
+    EXPECT_FALSE(ParseImageLayout(image.data(), image.size()));
+    EXPECT_FALSE(ParseImageLayout(image.data(), 0x30));
+}
+
+TEST(Digest, DoesNotDependOnHowTheFileIsSlicedAndIgnoresOnlyTheMasks) {
+    auto image = FakeImage(100000);
+    for (std::size_t i = 512; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7919u >> 3);
+    auto layout = *ParseImageLayout(image.data(), image.size());
+    auto masks = DigestMasks(layout, 5000);
+    auto reference = DigestOf(image, masks, image.size());
+    EXPECT_EQ(DigestOf(image, masks, 1), reference);
+    EXPECT_EQ(DigestOf(image, masks, 4093), reference);
+
+    auto changedInMasks = image;
+    changedInMasks[layout.checksumOffset + 3] ^= 0xFF;
+    changedInMasks[layout.certDirectoryOffset] ^= 0x01;
+    changedInMasks[5000 + kSlotStampedOffset + kSlotStampedSize - 1] ^= 0x80;
+    EXPECT_EQ(DigestOf(changedInMasks, masks, 777), reference);
+
+    for (std::size_t offset : {std::size_t{0}, std::size_t{0x3C}, layout.checksumOffset - 1, layout.checksumOffset + 4,
+                               std::size_t{5000 + 15}, std::size_t{5000 + kSlotStampedOffset + kSlotStampedSize},
+                               image.size() - 1}) {
+        auto flipped = image;
+        flipped[offset] ^= 0x01;
+        EXPECT_NE(DigestOf(flipped, masks, 4096), reference) << "offset " << offset;
+    }
+    auto shorter = image;
+    shorter.pop_back();
+    EXPECT_NE(DigestOf(shorter, masks, 4096), reference);
+}
+
+TEST(CoveredContent, AllowsOnlyAnAlignedCertificateTableAfterIt) {
+    ImageLayout unsigned_{};
+    EXPECT_EQ(PaddingAfterCoveredContent(1000, 1000, unsigned_), 0u);
+    EXPECT_EQ(PaddingAfterCoveredContent(1001, 1000, unsigned_), std::nullopt);
+    EXPECT_EQ(PaddingAfterCoveredContent(999, 1000, unsigned_), std::nullopt);
+    EXPECT_EQ(PaddingAfterCoveredContent(1000, 0, unsigned_), std::nullopt);
+
+    ImageLayout signed_{};
+    signed_.certTableOffset = 1000;
+    signed_.certTableSize = 500;
+    EXPECT_EQ(PaddingAfterCoveredContent(1500, 1000, signed_), 0u);
+    EXPECT_EQ(PaddingAfterCoveredContent(1501, 1000, signed_), std::nullopt);
+    EXPECT_EQ(PaddingAfterCoveredContent(1500, 1001, signed_), std::nullopt);
+    EXPECT_EQ(PaddingAfterCoveredContent(1500, 993, signed_), 7u);
+    EXPECT_EQ(PaddingAfterCoveredContent(1500, 992, signed_), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kavrel
