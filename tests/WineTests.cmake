@@ -27,6 +27,10 @@ add_executable(fake_comspec tools/fake_comspec.cpp)
 target_link_options(fake_comspec PRIVATE -mconsole)
 kavrel_project_target(fake_comspec)
 
+# Plays the application: its instance mapping, main window and quit request.
+add_executable(kavrel_standin WIN32 tools/kavrel_standin.cpp)
+kavrel_project_target(kavrel_standin)
+
 # A small installer of its own for the tests.
 kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
 
@@ -35,13 +39,14 @@ add_executable(kavrel_win_tests
   discovery_test.cpp
   os_description_test.cpp
   installer_image_test.cpp
+  running_app_test.cpp
 )
 target_link_libraries(kavrel_win_tests PRIVATE kavrel_shell GTest::gtest_main version)
 target_link_options(kavrel_win_tests PRIVATE -mconsole)
 kavrel_project_target(kavrel_win_tests)
-add_dependencies(kavrel_win_tests fake_comspec lexova-update lexova-update-small)
+add_dependencies(kavrel_win_tests fake_comspec kavrel_standin lexova-update lexova-update-small)
 kavrel_wine_test(win.unit COMMAND kavrel_win_tests
-  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>")
+  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
 
 # The real description under several Windows versions that Wine can play.
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
