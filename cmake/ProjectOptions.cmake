@@ -11,13 +11,19 @@ set(KAVREL_PACKAGE_BASE_NAME "zyq" CACHE STRING "Base name of the package resour
 set(KAVREL_PACKAGE_VERSION 6660 CACHE STRING "Package version, as in the package header")
 set(KAVREL_PACKAGE_TITLE "\\\"Sonvela\\\" версии " CACHE STRING "Package title shown in the questions (C string body)")
 
+# kavrel_project_target(<target> [WINDOWS_VERSION 0x0601]): the installer
+# itself keeps to what Windows XP offers; test tools may ask for more.
 function(kavrel_project_target target)
+  cmake_parse_arguments(A "" "WINDOWS_VERSION" "" ${ARGN})
+  if(NOT A_WINDOWS_VERSION)
+    set(A_WINDOWS_VERSION 0x0501)
+  endif()
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror
     ${KAVREL_CHARSET_FLAGS})
   if(WIN32)
     # The ANSI ("A") Windows API throughout; no Unicode build.
-    target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+    target_compile_definitions(${target} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=${A_WINDOWS_VERSION})
   endif()
   if(KAVREL_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)

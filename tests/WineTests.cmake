@@ -31,6 +31,15 @@ kavrel_project_target(fake_comspec)
 add_executable(kavrel_standin WIN32 tools/kavrel_standin.cpp)
 kavrel_project_target(kavrel_standin)
 
+# Answers the message boxes of a program it runs, and logs what they showed.
+add_executable(dialog_tool tools/dialog_tool.cpp)
+target_link_options(dialog_tool PRIVATE -mconsole)
+kavrel_project_target(dialog_tool WINDOWS_VERSION 0x0601)
+add_executable(dialog_tool_selftest_target WIN32 tools/dialog_tool_selftest_target.cpp)
+kavrel_project_target(dialog_tool_selftest_target WINDOWS_VERSION 0x0601)
+kavrel_wine_test(win.dialog_tool COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dialog_tool_test.sh"
+  $<TARGET_FILE:dialog_tool> $<TARGET_FILE:dialog_tool_selftest_target>)
+
 # A small installer of its own for the tests.
 kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
 
@@ -52,6 +61,16 @@ kavrel_wine_test(win.unit COMMAND kavrel_win_tests
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
 # These change values of the prefix that other tests read.
 set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
+
+# The update end to end. The scenarios share the application's registration,
+# its instance mapping and its window class, so they run one at a time.
+set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+set(SMALL_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-small")
+kavrel_wine_test(win.update_flow
+  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
+          "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin"
+  ENVIRONMENT "${E2E_TOOLS}")
+set_tests_properties(win.update_flow PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -37,6 +38,29 @@ int QuestionEnglish() {
     return 10 + (answer == IDYES ? 1 : 0);
 }
 
+HHOOK g_pinHook = nullptr;
+
+// Raises each dialog of this thread above all others as it is activated.
+LRESULT CALLBACK PinDialogs(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        auto window = reinterpret_cast<HWND>(wParam);
+        char className[16] = {};
+        ::GetClassNameA(window, className, sizeof className);
+        if (std::strcmp(className, "#32770") == 0)
+            ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    return ::CallNextHookEx(g_pinHook, code, wParam, lParam);
+}
+
+// The English question with its box made topmost by the program itself: Wine
+// ignores MB_TOPMOST, so this is how a topmost box is had under Wine.
+int PinnedQuestion() {
+    g_pinHook = ::SetWindowsHookExA(WH_CBT, PinDialogs, nullptr, ::GetCurrentThreadId());
+    int result = QuestionEnglish();
+    if (g_pinHook) ::UnhookWindowsHookEx(g_pinHook);
+    return result;
+}
+
 // Four boxes of other kinds in a row; the exit code holds each answer as one
 // decimal digit (the MessageBox result), the first box's answer leading.
 int OtherKinds() {
@@ -52,9 +76,19 @@ int OtherKinds() {
     return code;
 }
 
+// Shows the arguments after the first, each in brackets, so that the test
+// sees them as the program got them.
+int ShowArguments(int argc, char** argv) {
+    std::string text;
+    for (int i = 2; i < argc; ++i) text += std::string("[") + argv[i] + "]";
+    ::MessageBoxA(nullptr, text.c_str(), "Arguments", MB_OK);
+    return argc - 2;
+}
+
 }  // namespace
 
-// The first argument names what to show; an unknown one shows nothing.
+// The first argument names what to show; an unknown one shows nothing and
+// ends with 101. The error boxes end with 20 + the MessageBox result.
 // A GUI program (-mwindows) may still have main with MinGW's start-up code.
 int main(int argc, char** argv) {
     if (argc < 2) return 100;
@@ -63,12 +97,14 @@ int main(int argc, char** argv) {
     if (std::strcmp(what, "error-ru") == 0) return 20 + ErrorRussian();
     if (std::strcmp(what, "question") == 0) return Question();
     if (std::strcmp(what, "question-en") == 0) return QuestionEnglish();
-    // The installer's usual path: an error, then the question.
+    if (std::strcmp(what, "question-pinned") == 0) return PinnedQuestion();
+    // Two boxes in a row, to be answered in order.
     if (std::strcmp(what, "error-then-question") == 0) {
         ErrorEnglish();
         return Question();
     }
     if (std::strcmp(what, "kinds") == 0) return OtherKinds();
+    if (std::strcmp(what, "arguments") == 0) return ShowArguments(argc, argv);
     if (std::strcmp(what, "silent") == 0) return 7;
     // Never ends by itself: the tool's time limit must end it.
     if (std::strcmp(what, "hang") == 0) {

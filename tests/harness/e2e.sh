@@ -1,0 +1,94 @@
+# End-to-end test helpers, sourced by the scenario scripts: an application
+# folder in the test prefix with the stand-in as Kavrel.exe, its uninstall
+# registration, runs of an installer through the dialog tool, and checks.
+# Needs KAVREL_WINE_RUN, KAVREL_BUILD_DIR, KAVREL_DIALOG_TOOL, KAVREL_STANDIN.
+set -uo pipefail
+
+run=$KAVREL_WINE_RUN
+# shellcheck disable=SC1091
+source "$KAVREL_BUILD_DIR/wine/state"
+PREFIX=$KAVREL_BUILD_DIR/wine/prefix
+APP_WIN='C:\Kavrel E2E'
+APP_DIR="$PREFIX/drive_c/Kavrel E2E"
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
+SHELL_FOLDERS_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+OLD_PACKAGE='the package of the previous version'
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_RUNS=0
+
+# e2e_begin NAME: a fresh work folder for the script.
+e2e_begin() {
+  WORK=$KAVREL_BUILD_DIR/e2e/$1
+  rm -rf "$WORK" && mkdir -p "$WORK"
+}
+
+# reg_64 ARGS...: reg.exe on the 64-bit registry view, the view the installer
+# uses on a 64-bit Windows (a plain "wine reg" runs the 32-bit reg.exe).
+reg_64() { "$run" reg "$@" /reg:64 >/dev/null 2>&1; }
+reg_32() { "$run" reg "$@" /reg:32 >/dev/null 2>&1; }
+
+# install_app [--no-exe]: the application folder with the stand-in and an old
+# package, registered in the 64-bit view only.
+install_app() {
+  rm -rf "$APP_DIR" && mkdir -p "$APP_DIR"
+  [[ ${1:-} == --no-exe ]] || cp "$KAVREL_STANDIN" "$APP_DIR/Kavrel.exe"
+  printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak"
+  reg_64 delete "$UNINSTALL_KEY" /f
+  reg_32 delete "$UNINSTALL_KEY" /f
+  reg_64 add "$UNINSTALL_KEY" /v UninstallString /d "\"$APP_WIN\\uninstall.exe\" /S" /f
+}
+
+# run_installer EXE ANSWERS [ARGS...]: runs EXE through the dialog tool; the
+# log of the boxes is in $LOG. E2E_LOCALE (en_US.UTF-8 unless set) becomes
+# the user's default locale, which decides the message language.
+run_installer() {
+  local exe=$1 answers=$2
+  shift 2
+  E2E_RUNS=$((E2E_RUNS + 1))
+  LOG=$WORK/run$E2E_RUNS.log
+  LC_ALL=${E2E_LOCALE:-en_US.UTF-8} "$run" "$KAVREL_DIALOG_TOOL" --log "$LOG" --answers "$answers" \
+    --timeout-ms 120000 -- "$exe" "$@" >/dev/null 2>&1
+}
+
+# A text as the dialog tool logs it: backslashes doubled.
+logged() { printf '%s' "$1" | sed 's/\\/\\\\/g'; }
+
+# box N FIELD: a field of the Nth box of the last run.
+box() { awk -v n="$1" -v f="$2=" '/^box=/ { b = substr($0, 5) } b == n && index($0, f) == 1 { print substr($0, length(f) + 1) }' "$LOG"; }
+boxes() { grep -c '^box=' "$LOG"; }
+exit_code() { sed -n 's/^exit=//p' "$LOG"; }
+estimated_size() {
+  local value
+  value=$("$run" reg query "$UNINSTALL_KEY" /v EstimatedSize /reg:64 2>/dev/null | tr -d '\r' |
+          awk '/EstimatedSize/ { print $3 }')
+  [[ -n $value ]] && echo $((value))
+}
+# The expected "EstimatedSize": whole KiB of all files below the folder.
+folder_kib() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s / 1024 }'; }
+
+# check DESCRIPTION ACTUAL EXPECTED
+check() {
+  if [[ $2 == "$3" ]]; then
+    E2E_PASSED=$((E2E_PASSED + 1))
+  else
+    E2E_FAILED=$((E2E_FAILED + 1))
+    echo "FAIL: $1"
+    echo "    expected: $3"
+    echo "    actual:   $2"
+    [[ -n ${LOG:-} && -f $LOG ]] && sed 's/^/    | /' "$LOG"
+  fi
+}
+
+# check_box N CAPTION TEXT ICON BUTTONS: one box of the last run.
+check_box() {
+  check "box $1 caption" "$(box "$1" caption)" "$2"
+  check "box $1 text" "$(box "$1" text)" "$3"
+  check "box $1 icon" "$(box "$1" icon)" "$4"
+  check "box $1 buttons" "$(box "$1" buttons)" "$5"
+}
+
+e2e_end() {
+  echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  ((E2E_FAILED == 0))
+}

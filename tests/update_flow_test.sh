@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# The whole update under Wine: the questions and messages in both languages,
+# quiet mode, the package written, "EstimatedSize", the running application
+# asked to quit and the application started at the end.
+#   update_flow_test.sh INSTALLER PACKAGE_PART1 PACKAGE_PART2
+installer=$1
+source "$(dirname "$0")/harness/e2e.sh"
+e2e_begin update_flow
+cat "$2" "$3" >"$WORK/package.expected"
+standin_log=$WORK/standin.log
+export KAVREL_STANDIN_LOG="Z:${standin_log//\//\\}"
+
+# The Russian parts of a box as an English Windows (code page 1252) shows
+# them: the installer passes Windows-1251 bytes whatever the code page.
+on_english_windows() { printf '%s' "$1" | iconv -f UTF-8 -t CP1251 | iconv -f CP1252 -t UTF-8; }
+confirmation_en=$(on_english_windows 'Would you like to setup\r\nLexova update -\r\n"Sonvela" версии 6660?')
+confirmation_ru='Вы действительно хотите установить\r\nОбновление Lexova -\r\n"Sonvela" версии 6660?'
+final_question='На Ваш компьютер установлено\r\nОбновление Lexova -\r\n"Sonvela" версии 6660\r\n\r\nЗапустить программу?'
+no_subject_en="There's no subject of update - the Lexova installed.\\r\\nPlease, install the program at first."
+no_subject_ru='Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.'
+
+package_installed() { cmp -s "$APP_DIR/zyq.pak" "$WORK/package.expected" && echo yes || echo no; }
+package_untouched() { [[ $(cat "$APP_DIR/zyq.pak") == "$OLD_PACKAGE" ]] && echo yes || echo no; }
+temporary_left() { [[ -e $APP_DIR/~zyq.pak ]] && echo yes || echo no; }
+standin_saw() { grep -qx "$1" "$standin_log" 2>/dev/null && echo yes || echo no; }
+# Waits for a stand-in event that follows the installer's end (bounded, not timed).
+wait_for_standin() { for _ in $(seq 100); do [[ $(standin_saw "$1") == yes ]] && break; sleep 0.1; done; }
+end_standins() {
+  for pid in $(sed -n 's/^process //p' "$standin_log" 2>/dev/null); do "$run" taskkill /F /PID "$pid" >/dev/null 2>&1; done
+  rm -f "$standin_log"
+}
+
+echo "== English, both questions answered yes"
+install_app
+run_installer "$installer" yes,yes
+check "exit code" "$(exit_code)" 0
+check "two boxes" "$(boxes)" 2
+check_box 1 "Sound question" "$confirmation_en" question yes,no
+check_box 2 "Lexova update" "$(on_english_windows "$final_question")" question yes,no
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+wait_for_standin activated
+check "application started" "$(standin_saw started)" yes
+check "application activated" "$(standin_saw activated)" yes
+end_standins
+
+echo "== Russian, the confirmation declined"
+install_app
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" no
+check "exit code" "$(exit_code)" 0
+check "one box" "$(boxes)" 1
+check_box 1 "Резонный вопрос" "$confirmation_ru" question yes,no
+check "nothing written" "$(package_untouched)" yes
+check "no EstimatedSize" "$(estimated_size)" ""
+
+echo "== Russian, the final question declined: still in Russian with the English title"
+install_app
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" yes,no
+check "exit code" "$(exit_code)" 0
+check_box 2 "Lexova update" "$final_question" question yes,no
+check "package written" "$(package_installed)" yes
+check "application not started" "$(standin_saw started)" no
+
+echo "== Quiet mode in capitals: no box, nothing started"
+install_app
+run_installer "$installer" "" MODEST
+check "exit code" "$(exit_code)" 0
+check "no box" "$(boxes)" 0
+check "package written" "$(package_installed)" yes
+check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+check "application not started" "$(standin_saw started)" no
+
+echo "== Quiet mode with runapp in any letter case starts the application"
+install_app
+run_installer "$installer" "" modest RunApp
+check "exit code" "$(exit_code)" 0
+check "no box" "$(boxes)" 0
+wait_for_standin activated
+check "application started" "$(standin_saw started)" yes
+check "application activated" "$(standin_saw activated)" yes
+end_standins
+
+echo "== Quiet mode with another second argument, and runapp in interactive mode"
+install_app
+run_installer "$installer" "" modest run
+check "no box" "$(boxes)" 0
+check "application not started" "$(standin_saw started)" no
+run_installer "$installer" yes,no runapp
+check "both questions asked" "$(boxes)" 2
+check "application not started" "$(standin_saw started)" no
+
+echo "== A slash before modest is not the quiet switch"
+install_app
+run_installer "$installer" no /modest
+check "confirmation asked" "$(box 1 caption)" "Sound question"
+check "nothing written" "$(package_untouched)" yes
+
+echo "== No application installed"
+install_app --no-exe
+run_installer "$installer" ""
+check "exit code" "$(exit_code)" 1
+check_box 1 "Lexova update" "$no_subject_en" error ok
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" ""
+check "exit code" "$(exit_code)" 1
+check_box 1 "Обновление Lexova" "$no_subject_ru" error ok
+check "nothing written" "$(package_untouched)" yes
+
+echo "== The running application is asked to quit before the confirmation"
+install_app
+"$run" "$APP_DIR/Kavrel.exe" --run-ms 60000 >/dev/null 2>&1 &
+wait_for_standin "window created"
+run_installer "$installer" no
+check "declined" "$(exit_code)" 0
+wait_for_standin "quit received"
+check "quit requested" "$(standin_saw "quit received")" yes
+check "nothing written" "$(package_untouched)" yes
+wait
+end_standins
+
+echo "== The per-user Programs folder stored as a number"
+install_app
+saved_programs=$("$run" reg query "$SHELL_FOLDERS_KEY" /v Programs 2>/dev/null | tr -d '\r' | sed -n 's/.*Programs *REG_SZ *//p')
+"$run" reg add "$SHELL_FOLDERS_KEY" /v Programs /t REG_DWORD /d 1 /f >/dev/null 2>&1
+run_installer "$installer" ""
+check "exit code" "$(exit_code)" 1
+check_box 1 "Lexova update" "No access to system registry" error ok
+E2E_LOCALE=uk_UA.UTF-8 run_installer "$installer" ""
+check_box 1 "Обновление Lexova" "Нет доступа к системному реестру" error ok
+"$run" reg add "$SHELL_FOLDERS_KEY" /v Programs /d "$saved_programs" /f >/dev/null 2>&1
+check "nothing written" "$(package_untouched)" yes
+
+echo "== Registered only below WOW6432Node: EstimatedSize goes to the native key, created"
+install_app
+reg_64 delete "$UNINSTALL_KEY" /f
+reg_32 add "$UNINSTALL_KEY" /v UninstallString /d "$APP_WIN\\uninstall.exe" /f
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "package written" "$(package_installed)" yes
+check "EstimatedSize in the 64-bit view" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+
+echo "== A stale temporary file from an interrupted run is replaced"
+install_app
+printf 'half a package' >"$APP_DIR/~zyq.pak"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+
+echo "== The installed package held open without sharing"
+install_app
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
+holder=$!
+wait_for_standin "file held $APP_WIN\\zyq.pak"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 2
+check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check "installed package unchanged" "$(package_untouched)" yes
+check "no temporary file" "$(temporary_left)" no
+check "EstimatedSize still recorded" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+end_standins
+wait "$holder"
+
+echo "== The package held for a moment only, as by an application that is closing"
+install_app
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --hold-ms 3000 --run-ms 8000 \
+  >/dev/null 2>&1 &
+holder=$!
+wait_for_standin "file held $APP_WIN\\zyq.pak"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "no box" "$(boxes)" 0
+check "package written" "$(package_installed)" yes
+wait "$holder"
+end_standins
+
+e2e_end
