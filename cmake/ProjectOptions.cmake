@@ -33,7 +33,7 @@ endfunction()
 
 if(WIN32)
   # No DLL of ours beside the program; no link timestamp, so builds are reproducible.
-  add_link_options(-static -static-libgcc -static-libstdc++
+  add_link_options(-s -static -static-libgcc -static-libstdc++
     -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--large-address-aware)
   add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 endif()

@@ -70,7 +70,10 @@ kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
           "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin"
   ENVIRONMENT "${E2E_TOOLS}")
-set_tests_properties(win.update_flow PROPERTIES RESOURCE_LOCK kavrel_application)
+kavrel_wine_test(win.integrity
+  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>
+  ENVIRONMENT "${E2E_TOOLS}")
+set_tests_properties(win.update_flow win.integrity PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")

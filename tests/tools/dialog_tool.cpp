@@ -28,6 +28,9 @@
 // exit code), 3 when the time limit (default 60000 ms) ended it, 2 for a
 // usage error, 4 when the log cannot be written or the program not started.
 //
+// A console program; it needs gdi32 (-lgdi32), which MinGW links by default
+// only into -mwindows programs.
+//
 // Paths: under Wine a Unix path ("/tmp/x/log.txt") for the log or the program
 // is turned into its DOS form (Z:\tmp\x\log.txt) through Wine's own mapping;
 // the program's arguments are passed on untouched.
