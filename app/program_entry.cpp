@@ -5,21 +5,36 @@
 #include "app/setup_state.h"
 #include "app/update_flow.h"
 #include "env/startup_settings.h"
+#include "lang/language_files.h"
 #include "package_identity_values.h"
+#include "ui/progress_window.h"
+#include "platform/system_library.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace kavrel;
+    // Before any DLL is loaded on demand.
+    HardenDllSearch();
     int exitCode = kExitCheckFailed;
     // No exception may leave the entry: an unexpected one ends the run as a failed check.
     try {
         StartUpSettings();
         SetPackageIdentity(CurrentSetup(), {KAVREL_PACKAGE_TITLE, KAVREL_PACKAGE_BASE_NAME, KAVREL_PACKAGE_VERSION});
+#ifdef KAVREL_TEST_LANGUAGE_FILE
+        // Test builds only: the question texts come from a language file in the
+        // application's "language" folder.
+        exitCode = RunUpdateFlow([] {
+            SelectLanguageFile({"english.lng", "russian.lng", KAVREL_TEST_LANGUAGE_FILE}, 1, 0, 2, 0x0422);
+        });
+#else
         exitCode = RunUpdateFlow();
+#endif
     } catch (...) {
         exitCode = kExitCheckFailed;
     }
     try {
         ShutDownUpdateFlow();
+        ShutDownLanguageFiles();
+        ShutDownProgressWindow();
         ShutDownSettings();
     } catch (...) {
     }

@@ -11,6 +11,7 @@
 #include "env/startup_settings.h"
 #include "install/extraction.h"
 #include "install/folder_size.h"
+#include "install/resource_install.h"
 #include "lang/messages.h"
 #include "platform/registry.h"
 
@@ -44,11 +45,12 @@ bool RecordInstalledSize(const SetupState& state) {
 
 }  // namespace
 
-int RunUpdateFlow() {
+int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
 
     if (!DiscoverInstallation()) return kExitCheckFailed;
+    if (afterDiscovery) afterDiscovery();
     if (!state.isAdmin) {
         ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
         return kExitCheckFailed;
@@ -67,9 +69,10 @@ int RunUpdateFlow() {
 
     int exitCode = kExitDone;
     const std::string target = state.installDir + packageFileName;
-    if (state.packageBaseName == "zyq") {
-        if (!InstallSplitResource(state.packageBaseName, state.resourceType, target)) exitCode = kExitWriteFailed;
-    }
+    const bool installed = state.packageBaseName == "zyq"
+                               ? InstallSplitResource(state.packageBaseName, state.resourceType, target)
+                               : InstallResourceFile(state.packageBaseName, state.resourceType, target, true);
+    if (!installed) exitCode = kExitWriteFailed;
     if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
 
     if (state.quietMode) {

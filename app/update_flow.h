@@ -1,6 +1,8 @@
 #pragma once
 // The installer's whole job, run once by the program entry.
 
+#include <functional>
+
 namespace kavrel {
 
 // Process exit codes, so that a script running the quiet mode can tell.
@@ -10,8 +12,10 @@ enum ExitCode : int {
     kExitWriteFailed = 2,   // a writing step failed
 };
 
-// Runs the update and returns the process exit code.
-int RunUpdateFlow();
+// Runs the update and returns the process exit code. `afterDiscovery` lets a
+// test build select a language file once the application's folder is known;
+// the shipped installer passes nothing.
+int RunUpdateFlow(const std::function<void()>& afterDiscovery = {});
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

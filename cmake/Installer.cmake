@@ -18,17 +18,21 @@ set(KAVREL_SIGN_CERT "" CACHE FILEPATH "Certificate (PEM or SPC) to sign the ins
 set(KAVREL_SIGN_KEY "" CACHE FILEPATH "Private key of the signing certificate")
 
 # kavrel_add_installer(<target> [PACKAGE_FILE f] [PACKAGE_SIZE n] [SPLIT n]
-#                      [SEED n] [BASE_NAME b] [VERSION v] [TITLE t])
+#                      [SEED n] [BASE_NAME b] [VERSION v] [TITLE t] [SINGLE]
+#                      [DEFINITIONS d...])
 # An empty PACKAGE_FILE makes a synthetic package of PACKAGE_SIZE bytes.
+# SINGLE carries the package as one resource named after its base name.
+# DEFINITIONS are compile definitions of the build's program entry.
 function(kavrel_add_installer name)
-  cmake_parse_arguments(A "" "PACKAGE_FILE;PACKAGE_SIZE;SPLIT;SEED;BASE_NAME;VERSION;TITLE" "" ${ARGN})
+  cmake_parse_arguments(A "SINGLE" "PACKAGE_FILE;PACKAGE_SIZE;SPLIT;SEED;BASE_NAME;VERSION;TITLE" "DEFINITIONS" ${ARGN})
   foreach(var PACKAGE_SIZE SPLIT SEED BASE_NAME VERSION TITLE)
     if(NOT DEFINED A_${var} OR "${A_${var}}" STREQUAL "")
       set(A_${var} "${KAVREL_PACKAGE_${var}}")
     endif()
   endforeach()
-  if(NOT DEFINED A_SPLIT OR "${A_SPLIT}" STREQUAL "")
-    set(A_SPLIT ${KAVREL_PACKAGE_SPLIT})
+  if(A_SINGLE)
+    # Everything in the first part; the second stays empty and unused.
+    set(A_SPLIT 18446744073709551615)
   endif()
 
   set(dir "${CMAKE_BINARY_DIR}/installers/${name}")
@@ -48,8 +52,11 @@ function(kavrel_add_installer name)
     COMMENT "Preparing the package of ${name}"
     VERBATIM)
 
-  set(PACKAGE_PART1 "${part1}")
-  set(PACKAGE_PART2 "${part2}")
+  if(A_SINGLE)
+    set(PAYLOAD_RESOURCES "${RESOURCE_BASE} PAK \"${part1}\"")
+  else()
+    set(PAYLOAD_RESOURCES "${RESOURCE_BASE}1 PAK \"${part1}\"\n${RESOURCE_BASE}2 PAK \"${part2}\"")
+  endif()
   set(PACKAGE_VERSION_NUMBER ${A_VERSION})
   set(PACKAGE_BASE_NAME "${A_BASE_NAME}")
   set(PACKAGE_TITLE "${A_TITLE}")
@@ -61,6 +68,7 @@ function(kavrel_add_installer name)
 
   add_executable(${name} WIN32 "${CMAKE_SOURCE_DIR}/app/program_entry.cpp" "${dir}/installer.rc")
   target_include_directories(${name} PRIVATE "${dir}")
+  target_compile_definitions(${name} PRIVATE ${A_DEFINITIONS})
   target_link_libraries(${name} PRIVATE kavrel_shell)
   kavrel_project_target(${name})
   add_dependencies(${name} kavrel_host_tools)

@@ -16,14 +16,9 @@ namespace {
 // Writes in slices: one huge WriteFile asks the system for a huge kernel buffer.
 constexpr DWORD kWriteSlice = 8u << 20;
 
-struct ResourceBytes {
-    const char* data = nullptr;
-    DWORD size = 0;
-};
+}  // namespace
 
-// A resource of the installer's own module, read in place where the system
-// has mapped it: no copy of the package is made.
-ResourceBytes FindPayload(const std::string& name, const std::string& type) {
+ResourceBytes FindPayloadResource(const std::string& name, const std::string& type) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     HRSRC found = ::FindResourceA(self, name.c_str(), type.c_str());
     if (!found) throw std::runtime_error("no resource " + name);
@@ -32,6 +27,8 @@ ResourceBytes FindPayload(const std::string& name, const std::string& type) {
     if (!data) throw std::runtime_error("cannot load resource " + name);
     return {static_cast<const char*>(data), ::SizeofResource(self, found)};
 }
+
+namespace {
 
 void WriteAll(HANDLE file, const char* data, DWORD size) {
     while (size > 0) {
@@ -44,17 +41,16 @@ void WriteAll(HANDLE file, const char* data, DWORD size) {
     }
 }
 
-void WritePackage(const std::string& path, const ResourceBytes& first, const ResourceBytes& second) {
+}  // namespace
+
+void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts) {
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw std::runtime_error("cannot create " + path);
-    WriteAll(file.get(), first.data, first.size);
-    WriteAll(file.get(), second.data, second.size);
-    // On disk before it takes the installed package's place.
+    for (const ResourceBytes& part : parts) WriteAll(file.get(), part.data, part.size);
+    // On disk before it takes the installed file's place.
     if (!::FlushFileBuffers(file.get())) throw std::runtime_error("flush failed");
 }
-
-}  // namespace
 
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) {
     for (int attempt = 1;; ++attempt) {
@@ -72,9 +68,9 @@ bool InstallSplitResource(const std::string& baseName, const std::string& resour
     const std::string temporary = MakeTempName(target);
     bool installed = false;
     try {
-        ResourceBytes first = FindPayload(baseName + "1", resourceType);
-        ResourceBytes second = FindPayload(baseName + "2", resourceType);
-        WritePackage(temporary, first, second);
+        ResourceBytes first = FindPayloadResource(baseName + "1", resourceType);
+        ResourceBytes second = FindPayloadResource(baseName + "2", resourceType);
+        WriteFileFlushed(temporary, {first, second});
         installed = ReplaceWithTemporary(temporary, target);
     } catch (const std::exception&) {
         ::DeleteFileA(temporary.c_str());

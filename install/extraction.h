@@ -1,6 +1,7 @@
 #pragma once
 // Writes the package carried in the installer's resources into the
 // application's folder, never leaving a partly written package behind.
+#include <initializer_list>
 #include <string>
 
 namespace kavrel {
@@ -10,6 +11,19 @@ namespace kavrel {
 // replaces the target in one step. On failure: "Can't install file <target>",
 // the target as it was, no temporary file left; returns false.
 bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target);
+
+// A resource of the installer's own module, read in place where the system
+// has mapped it: no copy of the package is made.
+struct ResourceBytes {
+    const char* data = nullptr;
+    unsigned long size = 0;
+};
+// Raises std::runtime_error when the resource is missing.
+ResourceBytes FindPayloadResource(const std::string& name, const std::string& type);
+
+// Writes the parts, in order, to a new or truncated file and flushes it to
+// disk; raises std::runtime_error on any failure.
+void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts);
 
 // Replaces `target` by `temporary` in one step, written through to disk,
 // retrying for about 10 s while the target is in use. On failure the

@@ -48,6 +48,8 @@ add_executable(kavrel_win_tests
   discovery_test.cpp
   os_description_test.cpp
   installer_image_test.cpp
+  language_files_test.cpp
+  progress_window_test.cpp
   running_app_test.cpp
 )
 target_link_libraries(kavrel_win_tests PRIVATE kavrel_shell GTest::gtest_main version)
@@ -56,6 +58,11 @@ kavrel_project_target(kavrel_win_tests)
 add_dependencies(kavrel_win_tests fake_comspec kavrel_standin lexova-update lexova-update-small)
 kavrel_wine_test(win.unit COMMAND kavrel_win_tests
   ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+# A picture of the progress window, for a person to look at (not a check).
+kavrel_wine_test(win.progress_window_screenshot
+  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/progress_window_screenshot.sh" $<TARGET_FILE:kavrel_win_tests>
+          "${CMAKE_BINARY_DIR}/artifacts/progress_window.png")
+set_tests_properties(win.progress_window_screenshot PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # The real description under several Windows versions that Wine can play.
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
@@ -73,7 +80,19 @@ kavrel_wine_test(win.update_flow
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}")
-set_tests_properties(win.update_flow win.integrity PROPERTIES RESOURCE_LOCK kavrel_application)
+# Boxes of programs running at once would cover each other on the one display.
+set_tests_properties(win.update_flow win.integrity win.dialog_tool PROPERTIES RESOURCE_LOCK kavrel_application)
+
+# A package installed as one resource, with the version comparison; and a
+# build that takes its question texts from a language file.
+kavrel_add_installer(lexova-update-voc SINGLE BASE_NAME voc VERSION 5 PACKAGE_SIZE 200000)
+kavrel_add_installer(lexova-update-voc-language SINGLE BASE_NAME voc VERSION 5 PACKAGE_SIZE 200000
+  DEFINITIONS "KAVREL_TEST_LANGUAGE_FILE=\"test.lng\"")
+kavrel_wine_test(win.resource_install_flow
+  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/resource_install_flow_test.sh" $<TARGET_FILE:lexova-update-voc>
+          $<TARGET_FILE:lexova-update-voc-language> "${CMAKE_BINARY_DIR}/installers/lexova-update-voc/VOC1.bin"
+  ENVIRONMENT "${E2E_TOOLS}")
+set_tests_properties(win.resource_install_flow PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")

@@ -44,7 +44,8 @@ private:
 class PartWriter {
 public:
     PartWriter(const Options& o, std::uint64_t total) : split_(o.split), total_(total) {
-        if (split_ > total_) split_ = total_ / 2;
+        // A split at or beyond the end keeps the whole package in the first part.
+        if (split_ > total_) split_ = total_;
         first_.open(o.out1, std::ios::binary | std::ios::trunc);
         second_.open(o.out2, std::ios::binary | std::ios::trunc);
         if (!first_ || !second_) throw std::runtime_error("cannot create the part files");
@@ -93,7 +94,7 @@ void SplitRealFile(const Options& o) {
     std::uint64_t total = static_cast<std::uint64_t>(in.tellg());
     in.seekg(0);
     Options split = o;
-    if (split.split > total) split.split = total / 2;
+    if (split.split > total) split.split = total;
     PartWriter writer(split, total);
     std::vector<char> block(1 << 20);
     while (in) {

@@ -1,0 +1,122 @@
+#include "install/resource_install.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "app/setup_state.h"
+#include "install/extraction.h"
+#include "install/install_rules.h"
+#include "install/version_probe.h"
+#include "install/version_rules.h"
+#include "lang/language_files.h"
+#include "lang/messages.h"
+#include "ui/progress_window.h"
+
+namespace kavrel {
+
+namespace {
+
+bool IsFile(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool AskAboutOlderFile(const std::string& target, const VersionComparison& versions) {
+    const SetupState& state = CurrentSetup();
+    if (state.languageFileIndex >= 0) {
+        // The caption is looked up first, as the language file module expects.
+        std::string caption = GetLanguageText("soundquest");
+        std::string text = FormatLanguageMessage("olderfilever", {target}, false);
+        return IsYesAnswer(ShowMessageBox(QuestionCall(QuestionLanguage::LanguageFile, text, caption, state.messageLangId)));
+    }
+    return IsYesAnswer(ShowMessageBox(
+        OlderVersionQuestion(state.useRussian, target, versions.installedVersion, versions.newVersion)));
+}
+
+// Writes a file that did not exist: a failed write leaves nothing behind.
+void WriteNewFile(const std::string& target, const ResourceBytes& content) {
+    try {
+        WriteFileFlushed(target, {content});
+    } catch (...) {
+        ::DeleteFileA(target.c_str());
+        throw;
+    }
+}
+
+void ReplaceFile(const std::string& temporary, const std::string& target) {
+    if (!ReplaceWithTemporary(temporary, target)) throw std::runtime_error("cannot replace " + target);
+}
+
+}  // namespace
+
+VersionComparison CompareFileVersions(const std::string& kind, const std::string& newFile,
+                                      const std::string& installedFile) {
+    VersionComparison result;
+    if (kind == "exe") {
+        std::string newText = ReadFileVersionText(newFile);
+        std::string installedText = ReadFileVersionText(installedFile);
+        if (!installedText.empty() && installedText != newText) {
+            result.older = IsOlderVersion(newText, installedText);
+            result.newVersion = newText;
+            result.installedVersion = installedText;
+        }
+        return result;
+    }
+    std::int32_t newVersion = 0;
+    std::int32_t installedVersion = 0;
+    if (kind == "pak") {
+        newVersion = ReadPakVersion(newFile);
+        installedVersion = ReadPakVersion(installedFile);
+    } else if (kind == "mzv") {
+        newVersion = ReadMzvVersion(newFile);
+        installedVersion = ReadMzvVersion(installedFile);
+    } else if (kind == "rdw") {
+        newVersion = ReadRdwVersion(newFile);
+        installedVersion = ReadRdwVersion(installedFile);
+    } else if (kind == "lng" && installedFile.find('!') == std::string::npos) {
+        newVersion = ReadLanguageFileVersion(newFile);
+        installedVersion = ReadLanguageFileVersion(installedFile);
+    } else {
+        return result;
+    }
+    result.newVersion = std::to_string(newVersion);
+    result.installedVersion = std::to_string(installedVersion);
+    result.older = newVersion < installedVersion;
+    return result;
+}
+
+bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare) {
+    const std::string temporary = MakeTempName(target);
+    try {
+        const ResourceBytes content = FindPayloadResource(name, type);
+        const bool targetExists = IsFile(target);
+        if (!targetExists) {
+            WriteNewFile(target, content);
+            return true;
+        }
+        WriteFileFlushed(temporary, {content});
+        if (!compare || !IsVersionedKind(type)) {
+            ReplaceFile(temporary, target);
+            return true;
+        }
+        const VersionComparison versions = CompareFileVersions(type, temporary, target);
+        if (versions.older) {
+            HideProgressWindow();
+            if (!AskAboutOlderFile(target, versions)) {
+                ::DeleteFileA(temporary.c_str());
+                ShowProgressWindow("", "");
+                return true;
+            }
+        }
+        ReplaceFile(temporary, target);
+        if (versions.older) ShowProgressWindow("", "");
+        return true;
+    } catch (const std::exception&) {
+        ::DeleteFileA(temporary.c_str());
+    }
+    ShowBilingualMessage("Can't install file " + target, "Не удается установить файл " + target);
+    return false;
+}
+
+}  // namespace kavrel

@@ -1,0 +1,29 @@
+#pragma once
+// The single-resource form of installation: one resource becomes one file,
+// and an existing file of a versioned kind is replaced only after its
+// version has been compared with the new one.
+#include <cstdint>
+#include <string>
+
+namespace kavrel {
+
+// The versions of a new and an installed file, as the question shows them.
+struct VersionComparison {
+    bool older = false;  // the new file is older than the installed one
+    std::string newVersion;
+    std::string installedVersion;
+};
+
+// Reads the versions of the two files by kind ("exe", "pak", "mzv", "rdw",
+// "lng"; a "lng" target whose path holds "!" is not compared).
+VersionComparison CompareFileVersions(const std::string& kind, const std::string& newFile,
+                                      const std::string& installedFile);
+
+// Installs the resource `name` of type `type` as `target`. With `compare`,
+// an existing file of a versioned kind is replaced only when the new file is
+// not older or the user agrees. An existing target is always replaced in one
+// step from a flushed "~" file beside it, so it is never left half written.
+// On failure "Can't install file <target>" and false; a refusal is no failure.
+bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare);
+
+}  // namespace kavrel

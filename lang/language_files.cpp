@@ -1,0 +1,85 @@
+#include "lang/language_files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "app/setup_state.h"
+#include "lang/messages.h"
+#include "platform/unique_handle.h"
+
+namespace kavrel {
+
+namespace {
+
+// Opened for reading only and shared with other readers: a language file
+// may be open in the application at the same time.
+class SystemFile final : public ByteSource {
+public:
+    explicit SystemFile(std::string path) : path_(std::move(path)) {}
+
+    bool Open() override {
+        file_.reset(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file_);
+    }
+
+    std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
+        if (!file_) return std::nullopt;
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
+        DWORD got = 0;
+        if (!::ReadFile(file_.get(), buffer, wanted, &got, nullptr) || got > wanted) return std::nullopt;
+        return got;
+    }
+
+    void Close() override { file_.reset(); }
+
+private:
+    std::string path_;
+    UniqueHandle file_;
+};
+
+class SystemLanguagePlatform final : public LanguagePlatform {
+public:
+    std::unique_ptr<ByteSource> FileAt(const std::string& path) override { return std::make_unique<SystemFile>(path); }
+
+    bool FileExists(const std::string& path) override {
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    void ShowMessage(const MessagePair& message) override { ShowBilingualMessage(message.english, message.russian); }
+};
+
+}  // namespace
+
+LanguageSupport& LanguageModule() {
+    static SystemLanguagePlatform platform;
+    static LanguageSupport module(CurrentSetup(), platform);
+    return module;
+}
+
+std::string GetLanguageText(const std::string& key) { return LanguageModule().GetLanguageText(key); }
+
+std::string GetLanguageLines(const std::string& key, bool skipFirstLine) {
+    return LanguageModule().GetLanguageLines(key, skipFirstLine);
+}
+
+std::string FormatLanguageMessage(const std::string& key, const std::vector<std::string>& arguments,
+                                  bool skipFirstLine) {
+    return LanguageModule().FormatLanguageMessage(key, arguments, skipFirstLine);
+}
+
+std::int32_t ReadLanguageFileVersion(const std::string& path) { return LanguageModule().ReadLanguageFileVersion(path); }
+
+bool SelectLanguageFile(std::vector<std::string> names, std::int32_t baseIndexRu, std::int32_t baseIndexEn,
+                        std::int32_t selectedIndex, std::uint16_t messageLangId) {
+    return LanguageModule().SelectLanguageFile(std::move(names), baseIndexRu, baseIndexEn, selectedIndex,
+                                               messageLangId);
+}
+
+void ShutDownLanguageFiles() { LanguageModule().ShutDown(); }
+
+}  // namespace kavrel

@@ -1,0 +1,30 @@
+#include "platform/system_library.h"
+
+namespace kavrel {
+
+UniqueModule LoadSystemLibrary(const std::string& fileName) {
+    char folder[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return UniqueModule();
+    std::string path = std::string(folder, length) + "\\" + fileName;
+    // With a full path, the DLL's own dependencies are searched from its folder first.
+    return UniqueModule(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+bool HardenDllSearch() {
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                   ::GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                             : nullptr;
+    // Where it is missing, at least take the current folder out of the search.
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+    auto setDllDirectory = kernel ? reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(
+                                        ::GetProcAddress(kernel, "SetDllDirectoryA")))
+                                  : nullptr;
+    if (setDllDirectory) setDllDirectory("");
+    return setDefault && setDefault(kSearchSystem32);
+}
+
+}  // namespace kavrel

@@ -1,0 +1,170 @@
+// The language support module over real files in a folder of the test's
+// own: CRLF line ends, Windows-1251 Russian texts, and files held open by
+// another handle without sharing.
+#include "lang/language_files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/setup_state.h"
+#include "lang/messages.h"
+#include "platform/unique_handle.h"
+
+namespace kavrel {
+namespace {
+
+const std::vector<std::string> kNames = {"russian.lng", "english.lng", "deutsch.lng"};
+
+// Longer than the reader's buffer, so a lookup takes several reads.
+const std::string kLongRemark = "; " + std::string(6000, '=') + "\r\n";
+
+class LanguageFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetupState& state = CurrentSetup();
+        SetPackageIdentity(state, {"\"Sonvela\" версии ", "zyq", 6660});
+        RunIdentityStep(state);
+        savedInstallDir_ = state.installDir;
+        savedUseRussian_ = state.useRussian;
+        char temp[MAX_PATH] = {};
+        ASSERT_GT(::GetTempPathA(MAX_PATH, temp), 0u);
+        folder_ = std::string(temp) + "kavrel_language_" + std::to_string(::GetCurrentProcessId()) + "\\";
+        ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
+        ASSERT_TRUE(::CreateDirectoryA(Folder().c_str(), nullptr));
+        state.installDir = folder_;
+        Write("russian.lng", "[olderfilever]\r\nФайл %1 новее.\r\nЗаменить его?\r\n\r\n");
+        Write("english.lng", "[olderfilever]\r\nFile %1 is newer.\r\nReplace it?\r\n");
+        Write("deutsch.lng", kLongRemark + "[SoundQuest]\r\nFrage\r\n\r\n[ctrlz]\r\nvor\rher\x1a" "danach\r\n");
+        SetMessageBoxHandler([this](const MessageBoxCall& call) {
+            shown.push_back(call);
+            return IDOK;
+        });
+        LanguageModule().multiLinePending = true;
+    }
+
+    void TearDown() override {
+        ShutDownLanguageFiles();
+        SetMessageBoxHandler(nullptr);
+        SetupState& state = CurrentSetup();
+        state.languageFileIndex = -1;
+        state.messageLangId = 0xFFFF;
+        state.installDir = savedInstallDir_;
+        state.useRussian = savedUseRussian_;
+        for (const std::string& path : written_) ::DeleteFileA(path.c_str());
+        ::RemoveDirectoryA(Folder().c_str());
+        ::RemoveDirectoryA(folder_.c_str());
+    }
+
+    std::string Folder() const { return folder_ + "language\\"; }
+
+    void Write(const std::string& name, const std::string& bytes) {
+        const std::string path = Folder() + name;
+        UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+        ASSERT_TRUE(file);
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+        ASSERT_EQ(written, bytes.size());
+        written_.push_back(path);
+    }
+
+    // Holds the file open, sharing it with nobody.
+    UniqueHandle Lock(const std::string& name) const {
+        UniqueHandle file(::CreateFileA((Folder() + name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(file);
+        return file;
+    }
+
+    void ExpectFailureBoxes(bool russian, const std::string& name, std::size_t count) {
+        ASSERT_EQ(shown.size(), count);
+        for (const MessageBoxCall& call : shown) {
+            EXPECT_EQ(call.text, russian ? "Не удаётся работать с файлом языковой поддержки " + name
+                                         : "Can't handle the language support file " + name);
+            EXPECT_EQ(call.caption, russian ? "Обновление Lexova" : "Lexova update");
+            EXPECT_EQ(call.flags, 0x00200010u);
+            EXPECT_EQ(call.extended, russian);
+        }
+        shown.clear();
+    }
+
+    std::vector<MessageBoxCall> shown;
+
+private:
+    std::string folder_;
+    std::string savedInstallDir_;
+    bool savedUseRussian_ = false;
+    std::vector<std::string> written_;
+};
+
+TEST_F(LanguageFiles, AnswerFromTheSelectedFileElseFromTheBaseFileOfTheMessageLanguage) {
+    ASSERT_TRUE(SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
+    EXPECT_EQ(CurrentSetup().languageFileIndex, 2);
+    EXPECT_EQ(CurrentSetup().messageLangId, 0x0407);
+    const std::string target = "C:\\Kavrel\\language\\deutsch.lng";
+    CurrentSetup().useRussian = true;
+    EXPECT_EQ(GetLanguageText("soundquest"), "Frage");
+    EXPECT_EQ(GetLanguageText("ctrlz"), "vorher");
+    EXPECT_EQ(FormatLanguageMessage("olderfilever", {target}, false), "Файл " + target + " новее.\r\nЗаменить его?");
+    CurrentSetup().useRussian = false;
+    EXPECT_EQ(FormatLanguageMessage("olderfilever", {target}, false), "File " + target + " is newer.\r\nReplace it?");
+    EXPECT_TRUE(shown.empty());
+    // The selected file stays open between lookups, until the module shuts down.
+    EXPECT_FALSE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
+    ShutDownLanguageFiles();
+    EXPECT_TRUE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
+    EXPECT_EQ(GetLanguageText("soundquest"), "");
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(LanguageFiles, ReportABaseFileHeldOpenElsewhereInTheMessageLanguage) {
+    ASSERT_TRUE(SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
+    for (bool russian : {true, false}) {
+        CurrentSetup().useRussian = russian;
+        const std::string name = russian ? "russian.lng" : "english.lng";
+        UniqueHandle lock = Lock(name);
+        LanguageModule().multiLinePending = false;
+        EXPECT_EQ(GetLanguageText("olderfilever"), "");
+        ExpectFailureBoxes(russian, name, 1);
+        // The continuation read of the failed base file fails as well.
+        EXPECT_EQ(GetLanguageLines("olderfilever", false), "\r\n");
+        ExpectFailureBoxes(russian, name, 2);
+    }
+}
+
+TEST_F(LanguageFiles, ReportASelectedFileHeldOpenElsewhereAndKeepTheBuiltInTexts) {
+    CurrentSetup().useRussian = true;
+    {
+        UniqueHandle lock = Lock("deutsch.lng");
+        EXPECT_FALSE(SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
+    }
+    ExpectFailureBoxes(true, "deutsch.lng", 1);
+    EXPECT_EQ(CurrentSetup().languageFileIndex, -1);
+    EXPECT_EQ(GetLanguageText("soundquest"), "");
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(LanguageFiles, ReadTheVersionOfALanguageFile) {
+    CurrentSetup().useRussian = false;
+    Write("v12.lng", "; Deutsch\r\n[LangVer]\r\n  12\r\n");
+    Write("v7.lng", "[other]\r\nx\r\n7\r\n");
+    Write("trailing.lng", "[langver]\r\n12 \r\n");
+    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "v12.lng"), 12);
+    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "v7.lng"), 7);
+    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "missing.lng"), 0);
+    // A folder is no file.
+    EXPECT_EQ(ReadLanguageFileVersion(Folder()), 0);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "trailing.lng"), 0);
+    ExpectFailureBoxes(false, Folder() + "trailing.lng", 1);
+    UniqueHandle lock = Lock("v12.lng");
+    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "v12.lng"), 0);
+    ExpectFailureBoxes(false, Folder() + "v12.lng", 1);
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,324 @@
+#include "ui/progress_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace kavrel {
+namespace {
+
+using Visibility = ProgressAction::Visibility;
+
+bool DoesNothing(const ProgressAction& action) {
+    return !action.startThread && !action.setCaption && !action.setStatus && action.visibility == Visibility::Keep;
+}
+
+TEST(ProgressWindowGeometry, IsTheTabledSizeStylesAndChildren) {
+    EXPECT_EQ(kProgressWindowWidth, 408);
+    EXPECT_EQ(kProgressWindowHeight, 76);
+    EXPECT_EQ(kProgressClassStyle, 515u);
+    EXPECT_EQ(kProgressClassExtraBytes, 4);
+    EXPECT_EQ(kProgressWindowExtraBytes, 4);
+    EXPECT_EQ(kProgressWindowExStyle, 0x20009u);
+    EXPECT_EQ(kProgressWindowStyle, 0x00400000u);
+    EXPECT_EQ(kStatusLineStyle, 0x50000000u);
+    EXPECT_EQ(kProgressBarStyle, 0x50040000u);
+    EXPECT_EQ(kStatusLinePlacement.x, 2);
+    EXPECT_EQ(kStatusLinePlacement.y, 2);
+    EXPECT_EQ(kStatusLinePlacement.width, 399);
+    EXPECT_EQ(kStatusLinePlacement.height, 20);
+    EXPECT_EQ(kProgressBarPlacement.x, 2);
+    EXPECT_EQ(kProgressBarPlacement.y, 24);
+    EXPECT_EQ(kProgressBarPlacement.width, 400);
+    EXPECT_EQ(kProgressBarPlacement.height, 20);
+}
+
+TEST(ProgressCenteredPosition, CentresOnCommonScreens) {
+    EXPECT_EQ(CenteredPosition(1280, 1024, 408, 76), (WindowPosition{436, 474}));
+    EXPECT_EQ(CenteredPosition(1024, 768, 408, 76), (WindowPosition{308, 346}));
+    EXPECT_EQ(CenteredPosition(1920, 1080, 408, 76), (WindowPosition{756, 502}));
+}
+
+TEST(ProgressCenteredPosition, RoundsHalfPixelsDown) {
+    EXPECT_EQ(CenteredPosition(1281, 1025, 408, 76), (WindowPosition{436, 474}));
+    EXPECT_EQ(CenteredPosition(409, 77, 408, 76), (WindowPosition{0, 0}));
+    EXPECT_EQ(CenteredPosition(410, 78, 408, 76), (WindowPosition{1, 1}));
+}
+
+TEST(ProgressCenteredPosition, ScreenOfTheWindowsSizeGivesTheOrigin) {
+    EXPECT_EQ(CenteredPosition(408, 76, 408, 76), (WindowPosition{0, 0}));
+}
+
+TEST(ProgressCenteredPosition, SmallerScreenPutsTheWindowAtTheOrigin) {
+    EXPECT_EQ(CenteredPosition(320, 60, 408, 76), (WindowPosition{0, 0}));
+    EXPECT_EQ(CenteredPosition(407, 75, 408, 76), (WindowPosition{0, 0}));
+    // Each coordinate on its own: narrow but tall, wide but low.
+    EXPECT_EQ(CenteredPosition(320, 1024, 408, 76), (WindowPosition{0, 474}));
+    EXPECT_EQ(CenteredPosition(1280, 50, 408, 76), (WindowPosition{436, 0}));
+}
+
+TEST(ProgressCenteredPosition, UnknownOrNegativeMetricsGiveTheOrigin) {
+    // GetSystemMetrics answers 0 when it fails.
+    EXPECT_EQ(CenteredPosition(0, 0, 408, 76), (WindowPosition{0, 0}));
+    EXPECT_EQ(CenteredPosition(-5, -1000, 408, 76), (WindowPosition{0, 0}));
+}
+
+TEST(ProgressCenteredPosition, ExtremeValuesDoNotOverflow) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(CenteredPosition(kMax, kMax, 408, 76), (WindowPosition{(kMax - 408) / 2, (kMax - 76) / 2}));
+    EXPECT_EQ(CenteredPosition(kMax, kMax, kMin, kMin), (WindowPosition{kMax, kMax}));
+    EXPECT_EQ(CenteredPosition(kMin, kMin, kMax, kMax), (WindowPosition{0, 0}));
+}
+
+TEST(ProgressWindowModel, StartsWithNothing) {
+    ProgressWindowModel model;
+    EXPECT_EQ(model.Phase(), ProgressPhase::NotStarted);
+    EXPECT_FALSE(model.Created());
+    EXPECT_EQ(model.Caption(), "");
+    EXPECT_EQ(model.Status(), "");
+}
+
+TEST(ProgressWindowModel, HideBeforeTheFirstShowDoesNothing) {
+    ProgressWindowModel model;
+    EXPECT_TRUE(DoesNothing(model.Hide()));
+    EXPECT_EQ(model.Phase(), ProgressPhase::NotStarted);
+    // ... and does not keep the next show from showing.
+    EXPECT_TRUE(model.Show("", "").startThread);
+    model.BeginCreation();
+    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Show);
+}
+
+TEST(ProgressWindowModel, CaptionBeforeTheStartIsStoredAndTheFirstShowReplacesIt) {
+    ProgressWindowModel model;
+    EXPECT_TRUE(DoesNothing(model.SetCaption("early")));
+    EXPECT_EQ(model.Caption(), "early");
+    ProgressAction start = model.Show("", "");
+    EXPECT_TRUE(start.startThread);
+    EXPECT_FALSE(start.setCaption);
+    EXPECT_FALSE(start.setStatus);
+    EXPECT_EQ(start.visibility, Visibility::Keep);
+    EXPECT_EQ(model.Caption(), "");
+    EXPECT_EQ(model.Phase(), ProgressPhase::Starting);
+    EXPECT_FALSE(model.Created());
+}
+
+TEST(ProgressWindowModel, StatusBeforeTheWindowExistsIsLost) {
+    ProgressWindowModel model;
+    EXPECT_TRUE(DoesNothing(model.SetStatus("early")));
+    EXPECT_EQ(model.Status(), "");
+    model.Show("caption", "status");
+    EXPECT_TRUE(DoesNothing(model.SetStatus("while starting")));
+    EXPECT_EQ(model.Status(), "status");
+    ProgressTexts texts = model.BeginCreation();
+    EXPECT_TRUE(DoesNothing(model.SetStatus("while creating")));
+    ProgressAction finish = model.FinishCreation(true);
+    EXPECT_EQ(texts.status, "status");
+    EXPECT_FALSE(finish.setStatus);
+}
+
+TEST(ProgressWindowModel, TheWindowIsCreatedWithTheStoredTexts) {
+    ProgressWindowModel model;
+    model.Show("Lexova update", "Installing");
+    ProgressTexts texts = model.BeginCreation();
+    EXPECT_EQ(texts.caption, "Lexova update");
+    EXPECT_EQ(texts.status, "Installing");
+    ProgressAction finish = model.FinishCreation(true);
+    EXPECT_FALSE(finish.startThread);
+    EXPECT_FALSE(finish.setCaption);
+    EXPECT_FALSE(finish.setStatus);
+    EXPECT_EQ(finish.visibility, Visibility::Show);
+    EXPECT_TRUE(model.Created());
+    EXPECT_EQ(model.Phase(), ProgressPhase::Running);
+}
+
+TEST(ProgressWindowModel, ASecondShowWhileStartingStartsNoSecondThread) {
+    ProgressWindowModel model;
+    EXPECT_TRUE(model.Show("first", "1").startThread);
+    ProgressAction second = model.Show("second", "2");
+    EXPECT_TRUE(DoesNothing(second));
+    EXPECT_EQ(model.Caption(), "second");
+    EXPECT_EQ(model.Status(), "2");
+    ProgressTexts texts = model.BeginCreation();
+    EXPECT_EQ(texts.caption, "second");
+    EXPECT_EQ(texts.status, "2");
+}
+
+TEST(ProgressWindowModel, TextsStoredWhileTheWindowIsCreatedAreAppliedAfterwards) {
+    ProgressWindowModel model;
+    model.Show("first", "1");
+    model.BeginCreation();
+    EXPECT_TRUE(DoesNothing(model.Show("second", "2")));
+    ProgressAction finish = model.FinishCreation(true);
+    EXPECT_TRUE(finish.setCaption);
+    EXPECT_EQ(finish.caption, "second");
+    EXPECT_TRUE(finish.setStatus);
+    EXPECT_EQ(finish.status, "2");
+    EXPECT_EQ(finish.visibility, Visibility::Show);
+}
+
+TEST(ProgressWindowModel, ACaptionSetWhileTheWindowIsCreatedIsAppliedAfterwards) {
+    ProgressWindowModel model;
+    model.Show("first", "1");
+    model.BeginCreation();
+    EXPECT_TRUE(DoesNothing(model.SetCaption("late")));
+    ProgressAction finish = model.FinishCreation(true);
+    EXPECT_TRUE(finish.setCaption);
+    EXPECT_EQ(finish.caption, "late");
+    EXPECT_FALSE(finish.setStatus);
+}
+
+TEST(ProgressWindowModel, AHideWhileStartingCreatesTheWindowHidden) {
+    ProgressWindowModel model;
+    model.Show("", "");
+    EXPECT_TRUE(DoesNothing(model.Hide()));
+    model.BeginCreation();
+    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Keep);
+    EXPECT_EQ(model.Show("", "").visibility, Visibility::Show);
+}
+
+TEST(ProgressWindowModel, AHideWhileCreatingCreatesTheWindowHidden) {
+    ProgressWindowModel model;
+    model.Show("", "");
+    model.BeginCreation();
+    model.Hide();
+    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Keep);
+}
+
+TEST(ProgressWindowModel, AShowAfterAHideWhileStartingShowsTheWindow) {
+    ProgressWindowModel model;
+    model.Show("", "");
+    model.Hide();
+    EXPECT_TRUE(DoesNothing(model.Show("again", "")));
+    model.BeginCreation();
+    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Show);
+}
+
+// A model whose window exists.
+ProgressWindowModel RunningModel() {
+    ProgressWindowModel model;
+    model.Show("created", "status");
+    model.BeginCreation();
+    model.FinishCreation(true);
+    return model;
+}
+
+TEST(ProgressWindowModel, RunningCaptionGoesToTheWindowAndIsNotStored) {
+    ProgressWindowModel model = RunningModel();
+    ProgressAction action = model.SetCaption("new");
+    EXPECT_TRUE(action.setCaption);
+    EXPECT_EQ(action.caption, "new");
+    EXPECT_FALSE(action.setStatus);
+    EXPECT_EQ(action.visibility, Visibility::Keep);
+    EXPECT_FALSE(action.startThread);
+    EXPECT_EQ(model.Caption(), "created");
+}
+
+TEST(ProgressWindowModel, RunningStatusGoesToTheStatusLine) {
+    ProgressWindowModel model = RunningModel();
+    ProgressAction action = model.SetStatus("working");
+    EXPECT_TRUE(action.setStatus);
+    EXPECT_EQ(action.status, "working");
+    EXPECT_FALSE(action.setCaption);
+    EXPECT_EQ(action.visibility, Visibility::Keep);
+    EXPECT_EQ(model.Status(), "status");
+}
+
+TEST(ProgressWindowModel, RunningHideAndShowSwitchVisibility) {
+    ProgressWindowModel model = RunningModel();
+    ProgressAction hide = model.Hide();
+    EXPECT_EQ(hide.visibility, Visibility::Hide);
+    EXPECT_FALSE(hide.setCaption);
+    EXPECT_FALSE(hide.setStatus);
+    ProgressAction show = model.Show("A", "B");
+    EXPECT_FALSE(show.startThread);
+    EXPECT_TRUE(show.setCaption);
+    EXPECT_EQ(show.caption, "A");
+    EXPECT_TRUE(show.setStatus);
+    EXPECT_EQ(show.status, "B");
+    EXPECT_EQ(show.visibility, Visibility::Show);
+    // The texts of creation stay as they were.
+    EXPECT_EQ(model.Caption(), "created");
+    EXPECT_EQ(model.Status(), "status");
+}
+
+TEST(ProgressWindowModel, AFailedWindowCreationCountsAsCreatedAndEndsEverything) {
+    ProgressWindowModel model;
+    model.Show("", "");
+    model.BeginCreation();
+    model.Show("late", "late");
+    EXPECT_TRUE(DoesNothing(model.FinishCreation(false)));
+    EXPECT_TRUE(model.Created());
+    EXPECT_EQ(model.Phase(), ProgressPhase::Ended);
+    EXPECT_TRUE(DoesNothing(model.SetCaption("x")));
+    EXPECT_EQ(model.Caption(), "late");
+    EXPECT_TRUE(DoesNothing(model.SetStatus("x")));
+    EXPECT_TRUE(DoesNothing(model.Hide()));
+    EXPECT_TRUE(DoesNothing(model.Show("x", "y")));
+}
+
+TEST(ProgressWindowModel, AFailedRegistrationLeavesNoWindowAndStartsNoOtherThread) {
+    ProgressWindowModel model;
+    model.Show("", "");
+    model.BeginCreation();
+    model.AbandonCreation();
+    EXPECT_FALSE(model.Created());
+    EXPECT_EQ(model.Phase(), ProgressPhase::Ended);
+    EXPECT_TRUE(DoesNothing(model.Show("again", "s")));
+    EXPECT_EQ(model.Caption(), "again");
+    EXPECT_TRUE(DoesNothing(model.SetCaption("stored")));
+    EXPECT_EQ(model.Caption(), "stored");
+    EXPECT_TRUE(DoesNothing(model.SetStatus("x")));
+    EXPECT_TRUE(DoesNothing(model.Hide()));
+}
+
+TEST(ProgressWindowModel, AbandoningAfterTheWindowWasPublishedChangesNothing) {
+    ProgressWindowModel model = RunningModel();
+    model.AbandonCreation();
+    EXPECT_EQ(model.Phase(), ProgressPhase::Running);
+    EXPECT_TRUE(model.Created());
+}
+
+TEST(ProgressWindowModel, AThreadThatCouldNotStartIsTriedAgainByTheNextShow) {
+    ProgressWindowModel model;
+    EXPECT_TRUE(model.Show("a", "b").startThread);
+    model.StartFailed();
+    EXPECT_EQ(model.Phase(), ProgressPhase::NotStarted);
+    EXPECT_FALSE(model.Created());
+    EXPECT_TRUE(model.Show("c", "d").startThread);
+    EXPECT_EQ(model.Caption(), "c");
+}
+
+TEST(ProgressWindowModel, StartFailedAfterTheStartChangesNothing) {
+    ProgressWindowModel model = RunningModel();
+    model.StartFailed();
+    EXPECT_EQ(model.Phase(), ProgressPhase::Running);
+}
+
+TEST(ProgressWindowModel, AfterTheWindowEndedNothingReachesItAndNothingStarts) {
+    ProgressWindowModel model = RunningModel();
+    model.WindowEnded();
+    EXPECT_TRUE(model.Created());
+    EXPECT_EQ(model.Phase(), ProgressPhase::Ended);
+    EXPECT_TRUE(DoesNothing(model.SetCaption("x")));
+    EXPECT_TRUE(DoesNothing(model.SetStatus("x")));
+    EXPECT_TRUE(DoesNothing(model.Hide()));
+    EXPECT_TRUE(DoesNothing(model.Show("x", "y")));
+    EXPECT_EQ(model.Caption(), "created");
+}
+
+TEST(ProgressWindowModel, ShutDownForgetsTheTexts) {
+    ProgressWindowModel model;
+    model.Show("caption", "status");
+    model.ShutDown();
+    EXPECT_EQ(model.Caption(), "");
+    EXPECT_EQ(model.Status(), "");
+    ProgressWindowModel running = RunningModel();
+    running.ShutDown();
+    EXPECT_EQ(running.Caption(), "");
+    EXPECT_EQ(running.Status(), "");
+}
+
+}  // namespace
+}  // namespace kavrel

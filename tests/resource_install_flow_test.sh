@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The update of a package installed as one resource with a version comparison
+# (base name "voc", installed as voc.pak), end to end under Wine.
+#   resource_install_flow_test.sh INSTALLER LANGUAGE_FILE_INSTALLER PACKAGE
+installer=$1
+language_installer=$2
+source "$(dirname "$0")/harness/e2e.sh"
+e2e_begin resource_install_flow
+cp "$3" "$WORK/package.expected"
+target_win="$APP_WIN\\voc.pak"
+target="$APP_DIR/voc.pak"
+export KAVREL_STANDIN_LOG="Z:${WORK//\//\\}\\standin.log"
+
+# An installed voc.pak whose header names VERSION (a 16-bit number at offset 6).
+installed_version() {
+  printf 'voc\0\x22\x02' >"$target"
+  printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8)))installed data" >>"$target"
+  cp "$target" "$WORK/installed.copy"
+}
+package_installed() { cmp -s "$target" "$WORK/package.expected" && echo yes || echo no; }
+installed_kept() { cmp -s "$target" "$WORK/installed.copy" && echo yes || echo no; }
+temporary_left() { [[ -e $APP_DIR/~voc.pak ]] && echo yes || echo no; }
+question_en() {
+  printf '%s%s%s%s%s' "$(logged "$target_win")" ' file installing is of older version\r\nthan the same already installed.\r\n\r\n' \
+    'Do you really want to replace existing\r\nnew file version ' "$1 with an older file version $2" '?'
+}
+
+echo "== No voc.pak yet: written without a question"
+install_app
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "no box" "$(boxes)" 0
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+
+echo "== Equal and newer package versions replace without a question"
+for version in 5 4 0; do
+  install_app
+  installed_version "$version"
+  run_installer "$installer" "" modest
+  check "installed $version: no box" "$(boxes)" 0
+  check "installed $version: package written" "$(package_installed)" yes
+done
+
+echo "== An older package: the question, answered no and yes"
+install_app
+installed_version 9
+run_installer "$installer" no modest
+check "exit code" "$(exit_code)" 0
+check_box 1 "Sound question" "$(question_en 9 5)" question yes,no
+check "installed file kept" "$(installed_kept)" yes
+check "no temporary file" "$(temporary_left)" no
+run_installer "$installer" yes modest
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+
+echo "== The question in Russian"
+install_app
+installed_version 300
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" no modest
+check_box 1 "Резонный вопрос" "$(logged "Устанавливаемый файл $target_win")\\r\\nболее старой версии, чем уже установленный.\\r\\n\\r\\nДействительно ли Вы хотите заменить уже имеющийся\\r\\nфайл версии 300 на более старый версии 5?" question yes,no
+check "installed file kept" "$(installed_kept)" yes
+
+echo "== The question from a language file, in its own language"
+install_app
+installed_version 9
+mkdir -p "$APP_DIR/language"
+printf '[langver]\r\n1\r\n[soundquest]\r\nRussian base\r\n' >"$APP_DIR/language/russian.lng"
+printf '[langver]\r\n1\r\n[soundquest]\r\nEnglish base\r\n' >"$APP_DIR/language/english.lng"
+printf '[LangVer]\r\n3\r\n[SoundQuest] the caption\r\nPytannia\r\n[olderfilever]\r\nFile %%1 is older.\r\n  Replace it?  \r\n   \r\nnot read\r\n' \
+  >"$APP_DIR/language/test.lng"
+run_installer "$language_installer" no modest
+check_box 1 "Pytannia" "$(logged "File $target_win is older.")\\r\\n  Replace it?  " question yes,no
+check "installed file kept" "$(installed_kept)" yes
+
+echo "== The installed file held open without sharing: the replace fails, both files as they were"
+install_app
+installed_version 4
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$target_win" --run-ms 60000 >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do grep -q "file held" "$WORK/standin.log" 2>/dev/null && break; sleep 0.1; done
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 2
+check_box 1 "Lexova update" "$(logged "Can't install file $target_win")" error ok
+check "installed file kept" "$(installed_kept)" yes
+check "no temporary file" "$(temporary_left)" no
+for pid in $(sed -n 's/^process //p' "$WORK/standin.log" 2>/dev/null); do "$run" taskkill /F /PID "$pid" >/dev/null 2>&1; done
+wait "$holder"
+
+e2e_end

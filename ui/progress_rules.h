@@ -1,0 +1,134 @@
+#pragma once
+// The progress window's geometry, styles and the bookkeeping between the
+// main thread's four operations and the window thread, as plain rules. The
+// Windows side (ui/progress_window.cpp) keeps one ProgressWindowModel under a
+// lock and carries out the actions it hands back once the lock is released:
+// a call into another thread's window waits for that thread, so it is never
+// made while the lock is held.
+#include <cstdint>
+#include <string>
+
+namespace kavrel {
+
+// Outer size of the progress window in pixels.
+constexpr std::int32_t kProgressWindowWidth = 408;
+constexpr std::int32_t kProgressWindowHeight = 76;
+
+// The window class: CS_VREDRAW + CS_HREDRAW + CS_NOCLOSE.
+constexpr std::uint32_t kProgressClassStyle = 0x203;
+constexpr int kProgressClassExtraBytes = 4;
+constexpr int kProgressWindowExtraBytes = 4;
+// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE.
+constexpr std::uint32_t kProgressWindowExStyle = 0x20009;
+// WS_DLGFRAME only: no system menu, hence no close, minimise or maximise button.
+constexpr std::uint32_t kProgressWindowStyle = 0x00400000;
+// WS_CHILD + WS_VISIBLE, left-aligned text.
+constexpr std::uint32_t kStatusLineStyle = 0x50000000;
+// WS_CHILD + WS_VISIBLE + WS_THICKFRAME.
+constexpr std::uint32_t kProgressBarStyle = 0x50040000;
+
+// A rectangle in the parent's client area.
+struct ChildPlacement {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+constexpr ChildPlacement kStatusLinePlacement{2, 2, 399, 20};
+constexpr ChildPlacement kProgressBarPlacement{2, 24, 400, 20};
+
+// The top-left corner of a window.
+struct WindowPosition {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend bool operator==(const WindowPosition&, const WindowPosition&) = default;
+};
+
+// The corner that centres a window of that size on a screen of that size,
+// rounded down; a coordinate that would be negative (a screen smaller than
+// the window, or unknown metrics of 0) is 0, so the title bar stays reachable.
+WindowPosition CenteredPosition(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t width,
+                                std::int32_t height);
+
+// Where the progress window stands in its life.
+enum class ProgressPhase {
+    NotStarted,  // no thread yet
+    Starting,    // the thread runs and has not yet published the window
+    Running,     // the window exists and the operations reach it
+    Ended,       // no window to reach any more, and no thread will be started again
+};
+
+// What to do to the window after the lock is released.
+struct ProgressAction {
+    enum class Visibility { Keep, Show, Hide };
+
+    bool startThread = false;
+    bool setCaption = false;
+    std::string caption;
+    bool setStatus = false;
+    std::string status;
+    Visibility visibility = Visibility::Keep;
+};
+
+// The texts the window thread creates the window with.
+struct ProgressTexts {
+    std::string caption;
+    std::string status;
+};
+
+// The shared state of the progress window. Not thread-safe by itself: the
+// caller serialises every call. Each main-thread operation and each step of
+// the window thread returns what must then be done to the window.
+class ProgressWindowModel {
+public:
+    // Main thread. Before the window exists the caption is only stored and
+    // becomes the window's caption; afterwards it goes to the window.
+    ProgressAction SetCaption(std::string caption);
+    // Main thread. Reaches the status line only once the window exists; before
+    // that the text is lost.
+    ProgressAction SetStatus(std::string status);
+    // Main thread. Hides the window; while it is still being created, it is
+    // created hidden.
+    ProgressAction Hide();
+    // Main thread. The first call stores the texts and asks for the thread to
+    // be started; while the window is being created the texts are stored and
+    // the window thread applies them; afterwards both texts go to the window,
+    // which is shown. Never asks for a second thread.
+    ProgressAction Show(std::string caption, std::string status);
+    // Main thread: the thread asked for could not be started; the next Show tries again.
+    void StartFailed();
+
+    // Window thread: the texts to create the window with.
+    ProgressTexts BeginCreation();
+    // Window thread: it ends without having created a window (its class could
+    // not be registered); no thread is started again.
+    void AbandonCreation();
+    // Window thread: the window was created (or `windowExists` false: its
+    // creation failed). Publishes it and returns what the window thread must
+    // still do to its own window: texts stored since BeginCreation, and Show
+    // when the window is wanted visible.
+    ProgressAction FinishCreation(bool windowExists);
+    // Window thread: the window was destroyed and the message loop has ended.
+    void WindowEnded();
+
+    // The module's shut-down: forgets the stored texts.
+    void ShutDown();
+
+    // The stored caption (ProgressCaption).
+    const std::string& Caption() const { return caption_; }
+    // The stored status text (ProgressStatus).
+    const std::string& Status() const { return status_; }
+    // True once the window thread has published its window, even a failed one (ProgressWindowCreated).
+    bool Created() const { return created_; }
+    ProgressPhase Phase() const { return phase_; }
+
+private:
+    ProgressPhase phase_ = ProgressPhase::NotStarted;
+    bool created_ = false;
+    bool wantVisible_ = false;
+    std::string caption_;
+    std::string status_;
+    ProgressTexts usedForCreation_;
+};
+
+}  // namespace kavrel

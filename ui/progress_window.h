@@ -1,0 +1,80 @@
+#pragma once
+// The progress window: a small topmost window with a caption, a status line
+// and a progress bar, centred on the screen and run by a thread of its own.
+// The main thread drives it through the four operations below; the first
+// ShowProgressWindow starts the thread and returns without waiting for the
+// window.
+//
+// The window lasts until the process ends: it offers no way to close it, and
+// the thread is never joined. The system ends the thread with the process,
+// and the state it uses is never destroyed, so a thread still starting when
+// the program returns from its entry touches nothing already torn down.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/unique_handle.h"
+
+namespace kavrel {
+
+// The window's thread: registers the class "PlainWindow", creates the window
+// and runs its message loop. One per process, owned by this module; the
+// object lives until the process ends, so the thread never outlives it.
+class TSetupForm {
+public:
+    TSetupForm() = default;
+    TSetupForm(const TSetupForm&) = delete;
+    TSetupForm& operator=(const TSetupForm&) = delete;
+
+    // Starts the thread at once, not suspended; false when it was started
+    // before or the system cannot start one.
+    bool Start();
+    // The thread, for whoever wants to wait for its end; null before Start.
+    HANDLE ThreadHandle() const noexcept { return thread_.get(); }
+    // The thread's id; 0 before Start.
+    DWORD ThreadId() const noexcept { return threadId_; }
+
+private:
+    static DWORD WINAPI ThreadEntry(void* parameter) noexcept;
+    // The thread body: the window, then the message loop until WM_QUIT.
+    void Execute();
+
+    UniqueHandle thread_;
+    DWORD threadId_ = 0;
+};
+
+// Sets the window's caption; before the window exists, stores it as the
+// caption the window is created with.
+void SetProgressCaption(const std::string& caption);
+// Sets the status line; before the window exists the text is lost.
+void SetProgressStatus(const std::string& status);
+// Hides the window; while the window is being created, it is created hidden;
+// before the first show, does nothing.
+void HideProgressWindow();
+// Shows the window with these texts at the place computed when it was
+// created; the first call starts the window thread instead and returns
+// without waiting for it.
+void ShowProgressWindow(const std::string& caption, const std::string& status);
+
+// The caption stored for the window's creation (ProgressCaption).
+std::string ProgressCaption();
+// The status text stored for the window's creation (ProgressStatus).
+std::string ProgressStatus();
+// True once the window thread has created the window, even when the creation
+// failed; from then on the handles and the position below are set.
+bool ProgressWindowCreated();
+// The top-level window; null until ProgressWindowCreated.
+HWND ProgressWindowHandle();
+// The status line; null until ProgressWindowCreated.
+HWND ProgressLabelHandle();
+// The progress bar (kept, never moved); null until ProgressWindowCreated.
+HWND ProgressBarHandle();
+// The window's top-left corner, computed once at creation; 0 until ProgressWindowCreated.
+int ProgressWindowX();
+int ProgressWindowY();
+
+// The module's shut-down: forgets the stored caption and status text. Also
+// run by itself when the program ends.
+void ShutDownProgressWindow();
+
+}  // namespace kavrel
