@@ -43,21 +43,38 @@ kavrel_wine_test(win.dialog_tool COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dialog_too
 # A small installer of its own for the tests.
 kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
 
+# Files of each versioned kind, carried as resources by the unit tests: a
+# package header with version 5 (as "rdw" it reads 0x0502, as "mzv" 5).
+set(TEST_DATA "${CMAKE_CURRENT_BINARY_DIR}/test-data")
+file(MAKE_DIRECTORY "${TEST_DATA}")
+file(WRITE "${TEST_DATA}/langver5.lng" "[langver]\r\n5\r\n")
+add_custom_command(OUTPUT "${TEST_DATA}/voc5.bin"
+  COMMAND "${KAVREL_MAKE_PACKAGE}" --size 64 --seed 5 --base-name voc --version 5 --split 64
+          --out1 "${TEST_DATA}/voc5.bin" --out2 "${TEST_DATA}/empty.bin"
+  DEPENDS kavrel_host_tools VERBATIM)
+configure_file(resource_install_test.rc.in "${CMAKE_CURRENT_BINARY_DIR}/resource_install_test.rc" @ONLY)
+set_source_files_properties("${CMAKE_CURRENT_BINARY_DIR}/resource_install_test.rc" PROPERTIES
+  OBJECT_DEPENDS "${TEST_DATA}/voc5.bin;${TEST_DATA}/langver5.lng")
+
 # Unit tests of the thin layer, under Wine.
 add_executable(kavrel_win_tests
+  support/win_test_support.cpp
   discovery_test.cpp
   os_description_test.cpp
   installer_image_test.cpp
   language_files_test.cpp
   progress_window_test.cpp
+  resource_install_test.cpp
+  "${CMAKE_CURRENT_BINARY_DIR}/resource_install_test.rc"
   running_app_test.cpp
 )
 target_link_libraries(kavrel_win_tests PRIVATE kavrel_shell GTest::gtest_main version)
 target_link_options(kavrel_win_tests PRIVATE -mconsole)
+target_include_directories(kavrel_win_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
 kavrel_project_target(kavrel_win_tests)
-add_dependencies(kavrel_win_tests fake_comspec kavrel_standin lexova-update lexova-update-small)
+add_dependencies(kavrel_win_tests fake_comspec kavrel_standin lexova-update lexova-update-small lexova-update-voc)
 kavrel_wine_test(win.unit COMMAND kavrel_win_tests
-  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
 # A picture of the progress window, for a person to look at (not a check).
 kavrel_wine_test(win.progress_window_screenshot
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/progress_window_screenshot.sh" $<TARGET_FILE:kavrel_win_tests>

@@ -1,0 +1,273 @@
+// The single-resource installation and its version probes, on real files
+// under Wine. The resources TESTPAK, TESTMZV, TESTRDW, TESTEXE and TESTLNG
+// of this test program hold files of version 5.
+#include "install/resource_install.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/setup_state.h"
+#include "install/version_probe.h"
+#include "lang/language_files.h"
+#include "lang/messages.h"
+#include "support/wine_paths.h"
+#include "support/win_test_support.h"
+#include "ui/progress_window.h"
+
+namespace kavrel {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::WriteWholeFile;
+
+// A package header carrying `version`, then some data.
+std::string PackageOfVersion(int version) {
+    std::string bytes("voc\0\x22\x02", 6);
+    bytes += static_cast<char>(version & 0xFF);
+    bytes += static_cast<char>(version >> 8);
+    return bytes + "installed data";
+}
+
+std::string ResourceContent(const char* name, const char* type) {
+    HRSRC found = ::FindResourceA(nullptr, name, type);
+    return std::string(static_cast<const char*>(::LockResource(::LoadResource(nullptr, found))),
+                       ::SizeofResource(nullptr, found));
+}
+
+class ResourceInstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = testing::UniqueTempName("kavrel install") + "\\";
+        ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
+        SetupState& state = CurrentSetup();
+        SetPackageIdentity(state, {"\"Sonvela\" версии ", "voc", 5});
+        RunIdentityStep(state);
+        state.useRussian = false;
+        state.languageFileIndex = -1;
+        SetMessageBoxHandler([this](const MessageBoxCall& call) {
+            shown.push_back(call);
+            return answer;
+        });
+    }
+    void TearDown() override { SetMessageBoxHandler(nullptr); }
+
+    std::string Target(const char* name = "voc.pak") const { return folder_ + name; }
+    std::string Content(const std::string& path) const { return ReadWholeFile(path).value_or("(missing)"); }
+    bool TemporaryLeft(const char* name = "voc.pak") const {
+        return ::GetFileAttributesA((folder_ + "~" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    std::string folder_;
+    std::vector<MessageBoxCall> shown;
+    int answer = IDNO;
+    const std::string package_ = ResourceContent("TESTPAK", "PAK");
+};
+
+TEST_F(ResourceInstall, WritesAMissingTargetWithoutATemporaryFile) {
+    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_EQ(Content(Target()), package_);
+    EXPECT_FALSE(TemporaryLeft());
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(ResourceInstall, ReplacesEqualNewerAndUnreadableVersionsWithoutAQuestion) {
+    for (const std::string& installed : {PackageOfVersion(5), PackageOfVersion(4), std::string("voc\0\x22", 4)}) {
+        ASSERT_TRUE(WriteWholeFile(Target(), installed));
+        EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+        EXPECT_EQ(Content(Target()), package_);
+        EXPECT_FALSE(TemporaryLeft());
+    }
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
+    const std::string installed = PackageOfVersion(9);
+    ASSERT_TRUE(WriteWholeFile(Target(), installed));
+    ASSERT_TRUE(WriteWholeFile(folder_ + "~voc.pak", "left over by an interrupted run"));
+    answer = IDNO;
+    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_EQ(Content(Target()), installed);
+    EXPECT_FALSE(TemporaryLeft());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Sound question");
+    EXPECT_EQ(shown[0].text, Target() + " file installing is of older version\r\nthan the same already installed.\r\n\r\n"
+                                        "Do you really want to replace existing\r\nnew file version 9 with an older file version 5?");
+    EXPECT_EQ(shown[0].flags, 0x00042024u);
+
+    CurrentSetup().useRussian = true;
+    answer = IDYES;
+    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_EQ(Content(Target()), package_);
+    EXPECT_FALSE(TemporaryLeft());
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].caption, "Резонный вопрос");
+    EXPECT_EQ(shown[1].languageId, 25);
+    EXPECT_NE(shown[1].text.find("файл версии 9 на более старый версии 5?"), std::string::npos);
+}
+
+TEST_F(ResourceInstall, ComparesEachVersionedKindByItsOwnField) {
+    // The same bytes: as "rdw" the field at offset 5 reads 0x0502, as "mzv" offset 6 reads 5.
+    ASSERT_TRUE(WriteWholeFile(Target("a.rdw"), std::string("voc\0\x22\x03\x05", 7)));
+    EXPECT_TRUE(InstallResourceFile("TESTRDW", "rdw", Target("a.rdw"), true));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].text.find("new file version 1283 with an older file version 1282"), std::string::npos)
+        << shown[0].text;
+    ASSERT_TRUE(WriteWholeFile(Target("a.mzv"), PackageOfVersion(6)));
+    EXPECT_TRUE(InstallResourceFile("TESTMZV", "mzv", Target("a.mzv"), true));
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_NE(shown[1].text.find("new file version 6 with an older file version 5"), std::string::npos);
+}
+
+TEST_F(ResourceInstall, OtherKindsAndNoComparisonWriteStraightOver) {
+    const std::string newer = PackageOfVersion(9);
+    struct Case {
+        const char* name;
+        const char* type;
+        bool compare;
+    } cases[] = {{"TESTPAK", "PAK", true}, {"TESTEXE", "exe", true}, {"TESTPAK", "pak", false}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteWholeFile(Target(), newer));
+        EXPECT_TRUE(InstallResourceFile(c.name, c.type, Target(), c.compare)) << c.type;
+        EXPECT_EQ(Content(Target()), package_) << c.type;
+        EXPECT_FALSE(TemporaryLeft());
+    }
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
+    ASSERT_TRUE(::CreateDirectoryA((folder_ + "old!").c_str(), nullptr));
+    const std::string newer = "[langver]\r\n9\r\n";
+    ASSERT_TRUE(WriteWholeFile(Target("old!\\base.lng"), newer));
+    EXPECT_TRUE(InstallResourceFile("TESTLNG", "lng", Target("old!\\base.lng"), true));
+    EXPECT_EQ(Content(Target("old!\\base.lng")), ResourceContent("TESTLNG", "LNG"));
+    EXPECT_TRUE(shown.empty());
+
+    ASSERT_TRUE(WriteWholeFile(Target("base.lng"), newer));
+    EXPECT_TRUE(InstallResourceFile("TESTLNG", "lng", Target("base.lng"), true));
+    EXPECT_EQ(Content(Target("base.lng")), newer);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].text.find("new file version 9 with an older file version 5"), std::string::npos);
+}
+
+TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) {
+    const std::string installed = PackageOfVersion(4);
+    ASSERT_TRUE(WriteWholeFile(Target(), installed));
+    UniqueHandle held(::CreateFileA(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    held.reset();
+    EXPECT_EQ(Content(Target()), installed);
+    EXPECT_FALSE(TemporaryLeft());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Can't install file " + Target());
+    EXPECT_EQ(shown[0].flags, 0x00200010u);
+}
+
+TEST_F(ResourceInstall, AMissingResourceIsAnInstallFailure) {
+    EXPECT_FALSE(InstallResourceFile("NOSUCH", "pak", Target(), true));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Can't install file " + Target());
+    EXPECT_EQ(::GetFileAttributesA(Target().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ResourceInstall, TheQuestionComesFromTheSelectedLanguageFile) {
+    CurrentSetup().installDir = folder_;
+    ASSERT_TRUE(::CreateDirectoryA((folder_ + "language").c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(folder_ + "language\\russian.lng", "[soundquest]\r\nБаза\r\n"));
+    ASSERT_TRUE(WriteWholeFile(folder_ + "language\\english.lng", "[soundquest]\r\nBase\r\n"));
+    ASSERT_TRUE(WriteWholeFile(folder_ + "language\\own.lng",
+                               "[soundquest]\r\nPytannia\r\n[olderfilever]\r\n%1 is older.\r\nReplace?\r\n\r\nnot read\r\n"));
+    ASSERT_TRUE(SelectLanguageFile({"english.lng", "russian.lng", "own.lng"}, 1, 0, 2, 0x0422));
+    CurrentSetup().useRussian = true;
+    ASSERT_TRUE(WriteWholeFile(Target(), PackageOfVersion(9)));
+    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    ShutDownLanguageFiles();
+    CurrentSetup().languageFileIndex = -1;
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Pytannia");
+    EXPECT_EQ(shown[0].text, Target() + " is older.\r\nReplace?");
+    EXPECT_TRUE(shown[0].extended);
+    EXPECT_EQ(shown[0].languageId, 0x0422);
+    EXPECT_EQ(shown[0].flags, 0x00042024u);
+}
+
+// The progress window is process-wide: its scenario runs in a process of its own.
+class ResourceInstallOwnProcess : public testing::OwnProcessTest {};
+
+TEST(ResourceInstallProgress, HiddenDuringTheQuestionAndShownAfterIt) {
+    testing::RunInOwnProcess("ResourceInstallOwnProcess", "ProgressWindow");
+}
+
+TEST_F(ResourceInstallOwnProcess, ProgressWindow) {
+    std::string folder = testing::UniqueTempName("kavrel progress") + "\\";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string target = folder + "voc.pak";
+    ASSERT_TRUE(WriteWholeFile(target, PackageOfVersion(4)));
+    // No question: the window is not touched.
+    ASSERT_TRUE(InstallResourceFile("TESTPAK", "pak", target, true));
+    EXPECT_FALSE(ProgressWindowCreated());
+
+    bool visibleDuringQuestion = true;
+    SetMessageBoxHandler([&](const MessageBoxCall&) {
+        HWND window = ProgressWindowHandle();
+        visibleDuringQuestion = window && ::IsWindowVisible(window);
+        return IDNO;
+    });
+    ASSERT_TRUE(WriteWholeFile(target, PackageOfVersion(9)));
+    ASSERT_TRUE(InstallResourceFile("TESTPAK", "pak", target, true));
+    // Never shown before: the show after the question starts it.
+    EXPECT_FALSE(visibleDuringQuestion);
+    ASSERT_TRUE(testing::WaitUntil([] { return ProgressWindowCreated(); }));
+    EXPECT_TRUE(testing::WaitUntil([] { return ::IsWindowVisible(ProgressWindowHandle()) != FALSE; }));
+
+    // Started: hidden while the next question is open, shown again after it.
+    ASSERT_TRUE(InstallResourceFile("TESTPAK", "pak", target, true));
+    EXPECT_FALSE(visibleDuringQuestion);
+    EXPECT_TRUE(::IsWindowVisible(ProgressWindowHandle()));
+    char caption[64] = "x";
+    ::GetWindowTextA(ProgressWindowHandle(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "");
+    SetMessageBoxHandler(nullptr);
+}
+
+TEST(VersionProbes, ReadTheFieldsOfThePackageHeader) {
+    const std::string folder = testing::UniqueTempName("kavrel probes") + "\\";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string header("zyq\0\x22\x02\x04\x1A", 8);
+    ASSERT_TRUE(WriteWholeFile(folder + "full", header));
+    EXPECT_EQ(ReadPakVersion(folder + "full"), 6660);
+    EXPECT_EQ(ReadRdwVersion(folder + "full"), 1026);
+    EXPECT_EQ(ReadMzvVersion(folder + "full"), 4);
+    ASSERT_TRUE(WriteWholeFile(folder + "seven", header.substr(0, 7)));
+    EXPECT_EQ(ReadPakVersion(folder + "seven"), 0);
+    EXPECT_EQ(ReadMzvVersion(folder + "seven"), 4);
+    EXPECT_EQ(ReadRdwVersion(folder + "seven"), 1026);
+    ASSERT_TRUE(WriteWholeFile(folder + "six", header.substr(0, 6)));
+    EXPECT_EQ(ReadPakVersion(folder + "six") + ReadMzvVersion(folder + "six") + ReadRdwVersion(folder + "six"), 0);
+    EXPECT_EQ(ReadPakVersion(folder + "missing"), 0);
+    EXPECT_EQ(ReadPakVersion(folder), 0);
+    UniqueHandle held(::CreateFileA((folder + "full").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(ReadPakVersion(folder + "full"), 0);
+}
+
+TEST(VersionProbes, ReadTheFileVersionOfProgramsOnly) {
+    const std::string installer = testing::WindowsPathFromEnvironment("KAVREL_SMALL_INSTALLER");
+    const std::string older = testing::WindowsPathFromEnvironment("KAVREL_VOC_INSTALLER");
+    EXPECT_EQ(ReadFileVersionText(installer), "6660");
+    EXPECT_EQ(ReadFileVersionText(older), "5");
+    const std::string data = testing::UniqueTempName("kavrel data") + ".pak";
+    ASSERT_TRUE(WriteWholeFile(data, PackageOfVersion(5)));
+    EXPECT_EQ(ReadFileVersionText(data), "");
+    EXPECT_EQ(ReadFileVersionText(data + ".missing"), "");
+
+    VersionComparison programs = CompareFileVersions("exe", older, installer);
+    EXPECT_TRUE(programs.older);
+    EXPECT_EQ(programs.newVersion, "5");
+    EXPECT_EQ(programs.installedVersion, "6660");
+    EXPECT_FALSE(CompareFileVersions("exe", installer, older).older);
+    EXPECT_FALSE(CompareFileVersions("exe", installer, data).older);
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,107 @@
+#include "support/win_test_support.h"
+
+#include "app/text.h"
+#include "platform/unique_handle.h"
+
+namespace kavrel::testing {
+
+namespace {
+constexpr const char* kOwnProcessMarkerVariable = "KAVREL_OWN_PROCESS_MARKER";
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    char buffer[32768];
+    DWORD length = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (length > 0 && length < sizeof buffer) old_ = std::string(buffer, length);
+    ::SetEnvironmentVariableA(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
+
+std::string EnvironmentText(const char* name) {
+    char buffer[32768];
+    DWORD length = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    return length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+std::string TempFolder() {
+    std::string folder = EnvironmentText("Temp");
+    AddTrailingBackslash(folder);
+    return folder;
+}
+
+std::string UniqueTempName(const char* stem) {
+    static int counter = 0;
+    return TempFolder() + stem + " " + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string pattern = folder;
+    AddTrailingBackslash(pattern);
+    WIN32_FIND_DATAA entry{};
+    UniqueFindHandle find(::FindFirstFileA((pattern + "*").c_str(), &entry));
+    if (!find) return names;
+    do names.emplace_back(entry.cFileName);
+    while (::FindNextFileA(find.get(), &entry));
+    return names;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!file) return std::nullopt;
+    std::string content;
+    char chunk[65536];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) content.append(chunk, read);
+    return content;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+           written == content.size();
+}
+
+void RunInOwnProcess(const std::string& suite, const std::string& name) {
+    char self[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    std::string marker = UniqueTempName("kavrel own process") + ".passed";
+    ::DeleteFileA(marker.c_str());
+    ScopedEnvironment markerVariable(kOwnProcessMarkerVariable, marker.c_str());
+    std::string commandLine = std::string("\"") + self + "\" --gtest_filter=" + suite + "." + name;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(::CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                 &started));
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    if (::WaitForSingleObject(process.get(), 240000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.get(), 1);
+        FAIL() << name << " did not end";
+    }
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << name << " failed in its own process (its output is above)";
+    EXPECT_NE(::GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << name << " did not run";
+    ::DeleteFileA(marker.c_str());
+}
+
+void OwnProcessTest::SetUp() {
+    marker_ = EnvironmentText(kOwnProcessMarkerVariable);
+    if (marker_.empty()) GTEST_SKIP() << "runs only in a process of its own (see RunInOwnProcess)";
+}
+
+void OwnProcessTest::TearDown() {
+    if (marker_.empty() || HasFailure()) return;
+    WriteWholeFile(marker_, "passed");
+}
+
+}  // namespace kavrel::testing
