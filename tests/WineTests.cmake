@@ -40,6 +40,19 @@ kavrel_project_target(dialog_tool_selftest_target WINDOWS_VERSION 0x0601)
 kavrel_wine_test(win.dialog_tool COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dialog_tool_test.sh"
   $<TARGET_FILE:dialog_tool> $<TARGET_FILE:dialog_tool_selftest_target>)
 
+# DLL planting: a DLL with a name of its own that leaves a marker when it is
+# loaded, and a probe that asks for it by name with and without the
+# installer's own hardening.
+add_library(kavrel_planted SHARED tools/planted_dll.cpp)
+set_target_properties(kavrel_planted PROPERTIES PREFIX "" OUTPUT_NAME kavrel_planted)
+kavrel_project_target(kavrel_planted)
+add_executable(dll_search_probe tools/dll_search_probe.cpp)
+target_link_libraries(dll_search_probe PRIVATE kavrel_shell)
+target_link_options(dll_search_probe PRIVATE -mconsole)
+kavrel_project_target(dll_search_probe)
+kavrel_wine_test(win.dll_planting COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dll_planting_test.sh"
+  $<TARGET_FILE:dll_search_probe> $<TARGET_FILE:kavrel_planted>)
+
 # A small installer of its own for the tests.
 kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
 
@@ -110,6 +123,15 @@ kavrel_wine_test(win.resource_install_flow
           $<TARGET_FILE:lexova-update-voc-language> "${CMAKE_BINARY_DIR}/installers/lexova-update-voc/VOC1.bin"
   ENVIRONMENT "${E2E_TOOLS}")
 set_tests_properties(win.resource_install_flow PROPERTIES RESOURCE_LOCK kavrel_application)
+
+# Faults: kills while writing a package of 60 MiB, a full disk, damaged copies.
+kavrel_add_installer(lexova-update-60m PACKAGE_SIZE 62914560 SPLIT 26214400)
+set(LARGE_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-60m")
+kavrel_wine_test(win.robustness
+  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/robustness_test.sh" $<TARGET_FILE:lexova-update-60m>
+          "${LARGE_PARTS}/ZYQ1.bin" "${LARGE_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-small>
+  ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 900)
+set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Faults the installer must survive without losing the installed package:
+# killed at many moments while it writes, a full disk, and damaged copies of
+# itself.
+#   robustness_test.sh LARGE_INSTALLER LARGE_PART1 LARGE_PART2 SMALL_INSTALLER
+large=$1
+small=$4
+source "$(dirname "$0")/harness/e2e.sh"
+e2e_begin robustness
+cat "$2" "$3" >"$WORK/package.expected"
+
+old_or_new() {
+  if cmp -s "$APP_DIR/zyq.pak" "$WORK/package.expected"; then echo new
+  elif [[ $(cat "$APP_DIR/zyq.pak" 2>/dev/null) == "$OLD_PACKAGE" ]]; then echo old
+  else echo damaged; fi
+}
+reset_package() { printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak"; rm -f "$APP_DIR/~zyq.pak"; }
+now_ms() { date +%s%3N; }
+
+echo "== Killed at many moments while it installs a $(($(stat -c %s "$WORK/package.expected") >> 20)) MiB package"
+install_app
+reset_package
+start=$(now_ms)
+"$run" "$large" modest >/dev/null 2>&1
+duration=$(( $(now_ms) - start ))
+check "an undisturbed run installs" "$(old_or_new)" new
+declare -A outcomes=()
+kills=30
+for i in $(seq 1 $kills); do
+  reset_package
+  "$run" "$large" modest >/dev/null 2>&1 &
+  pid=$!
+  # Moments spread over one run's length; only where the kill lands varies.
+  sleep "$(awk -v d="$duration" -v i="$i" -v n="$kills" 'BEGIN { printf "%.3f", d * i / n / 1000 }')"
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  state=$(old_or_new)
+  check "kill $i: the package is the old or the new one" "$([[ $state != damaged ]] && echo yes || echo no)" yes
+  [[ -e $APP_DIR/~zyq.pak ]] && state="$state, temporary file left"
+  outcomes[$state]=$(( ${outcomes[$state]:-0} + 1 ))
+done
+for state in "${!outcomes[@]}"; do echo "    ${outcomes[$state]} kills: $state"; done
+run_installer "$large" "" modest
+check "the next run: exit code" "$(exit_code)" 0
+check "the next run installs" "$(old_or_new)" new
+check "the next run leaves no temporary file" "$([[ -e $APP_DIR/~zyq.pak ]] && echo yes || echo no)" no
+
+echo "== A full disk"
+disk=$WORK/small-disk
+mkdir -p "$disk"
+if mount -t tmpfs -o size=4m tmpfs "$disk"; then
+  trap 'umount "$disk" 2>/dev/null; rm -f "$PREFIX/dosdevices/k:"' EXIT
+  ln -sfn "$disk" "$PREFIX/dosdevices/k:"
+  mkdir -p "$disk/Kavrel"
+  cp "$KAVREL_STANDIN" "$disk/Kavrel/Kavrel.exe"
+  printf '%s' "$OLD_PACKAGE" >"$disk/Kavrel/zyq.pak"
+  reg_64 add "$UNINSTALL_KEY" /v UninstallString /d 'K:\Kavrel\uninstall.exe' /f
+  run_installer "$large" "" modest
+  check "exit code" "$(exit_code)" 2
+  check_box 1 "Lexova update" "$(logged 'Can'"'"'t install file K:\Kavrel\zyq.pak')" error ok
+  check "installed package unchanged" "$(cat "$disk/Kavrel/zyq.pak")" "$OLD_PACKAGE"
+  check "no temporary file" "$([[ -e $disk/Kavrel/~zyq.pak ]] && echo yes || echo no)" no
+  check "EstimatedSize still recorded" "$(estimated_size)" "$(folder_kib "$disk/Kavrel")"
+  umount "$disk"
+  rm -f "$PREFIX/dosdevices/k:"
+  trap - EXIT
+else
+  check "a small file system can be mounted for the full-disk case" no yes
+fi
+
+echo "== Damaged copies of the installer"
+install_app
+size=$(stat -c %s "$small")
+distorted='The package file has been distorted!\r\nVirus?'
+flip_byte() {
+  local value
+  value=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  printf "\\x$(printf %02x $((value ^ 0x10)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+with_message=0
+refused_by_loader=0
+# expect_refused NAME: nothing written, no other box than the distorted
+# message, and not the exit code of a run that went on.
+expect_refused() {
+  run_installer "$WORK/damaged.exe" "" modest
+  check "$1: nothing written" "$(old_or_new)$([[ -e $APP_DIR/~zyq.pak ]] && echo ' +temporary')" old
+  check "$1: no EstimatedSize" "$(estimated_size)" ""
+  if [[ $(boxes) -ge 1 ]]; then
+    check "$1: the message" "$(box 1 text)" "$distorted"
+    check "$1: exit code" "$(exit_code)" 1
+    with_message=$((with_message + 1))
+  else
+    # The system's loader refused the file, or it broke before the check could run.
+    check "$1: not a successful run" "$([[ $(exit_code) != 0 && $(exit_code) != 2 ]] && echo yes || echo no)" yes
+    refused_by_loader=$((refused_by_loader + 1))
+  fi
+}
+for k in $(seq 0 49); do
+  offset=$(( k * size / 50 + (k * 7919) % 997 ))
+  ((offset < size)) || offset=$((size - 1))
+  cp "$small" "$WORK/damaged.exe"
+  flip_byte "$WORK/damaged.exe" "$offset"
+  expect_refused "byte $offset flipped"
+done
+for cut in 1 4096 $((size / 2)) $((size - 1024)); do
+  head -c $((size - cut)) "$small" >"$WORK/damaged.exe"
+  expect_refused "$cut bytes cut off"
+done
+echo "    refused with the message: $with_message; refused by the system before the check: $refused_by_loader"
+
+e2e_end
