@@ -25,6 +25,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         exitCode = RunUpdateFlow([] {
             SelectLanguageFile({"english.lng", "russian.lng", KAVREL_TEST_LANGUAGE_FILE}, 1, 0, 2, 0x0422);
         });
+#elif defined(KAVREL_TEST_NOT_ADMIN)
+        // Test builds only: Wine reports every user as an administrator.
+        exitCode = RunUpdateFlow([] { CurrentSetup().isAdmin = false; });
 #else
         exitCode = RunUpdateFlow();
 #endif

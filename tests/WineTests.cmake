@@ -103,9 +103,11 @@ set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
 # its instance mapping and its window class, so they run one at a time.
 set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
 set(SMALL_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-small")
+# A build that plays a user without administrator rights, which Wine never reports.
+kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000 DEFINITIONS KAVREL_TEST_NOT_ADMIN)
 kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
-          "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin"
+          "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
   ENVIRONMENT "${E2E_TOOLS}")
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>

@@ -2,8 +2,9 @@
 # The whole update under Wine: the questions and messages in both languages,
 # quiet mode, the package written, "EstimatedSize", the running application
 # asked to quit and the application started at the end.
-#   update_flow_test.sh INSTALLER PACKAGE_PART1 PACKAGE_PART2
+#   update_flow_test.sh INSTALLER PACKAGE_PART1 PACKAGE_PART2 NOT_ADMIN_INSTALLER
 installer=$1
+not_admin_installer=$4
 source "$(dirname "$0")/harness/e2e.sh"
 e2e_begin update_flow
 cat "$2" "$3" >"$WORK/package.expected"
@@ -118,6 +119,20 @@ check "nothing written" "$(package_untouched)" yes
 wait
 end_standins
 
+echo "== A user without administrator rights"
+install_app
+"$run" "$APP_DIR/Kavrel.exe" --run-ms 60000 >/dev/null 2>&1 &
+wait_for_standin "window created"
+run_installer "$not_admin_installer" "" modest
+check "exit code" "$(exit_code)" 1
+check_box 1 "Lexova update" "You have no right to install applications!" error ok
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$not_admin_installer" ""
+check_box 1 "Обновление Lexova" "У Вас нет права устанавливать программы!" error ok
+check "nothing written" "$(package_untouched)" yes
+check "the running application not asked to quit" "$(standin_saw "quit received")" no
+end_standins
+wait
+
 echo "== The per-user Programs folder stored as a number"
 install_app
 saved_programs=$("$run" reg query "$SHELL_FOLDERS_KEY" /v Programs 2>/dev/null | tr -d '\r' | sed -n 's/.*Programs *REG_SZ *//p')
@@ -158,6 +173,20 @@ check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" e
 check "installed package unchanged" "$(package_untouched)" yes
 check "no temporary file" "$(temporary_left)" no
 check "EstimatedSize still recorded" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+end_standins
+wait "$holder"
+
+echo "== A failed install is still followed by the installed size and the final question"
+install_app
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
+holder=$!
+wait_for_standin "file held $APP_WIN\\zyq.pak"
+run_installer "$installer" yes,ok,no
+check "exit code" "$(exit_code)" 2
+check "three boxes" "$(boxes)" 3
+check "the failure" "$(box 2 icon)" error
+check "then the final question" "$(box 3 caption)" "Lexova update"
+check "EstimatedSize recorded" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 end_standins
 wait "$holder"
 
