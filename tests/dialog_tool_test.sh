@@ -94,6 +94,18 @@ pressed=$1
 EOF
 }
 
+question_en() {  # the record of the English question, topmost $1, pressed with $2
+  cat <<'EOF'
+box=1
+caption=Sound question
+text=Replace C:\\Lexova\\lexova.exe?\tSure?
+icon=question
+buttons=yes,no
+labels=&Yes,&No
+EOF
+  printf 'topmost=%s\npressed=%s\n' "$1" "$2"
+}
+
 # The installer's error box, in English and in Russian.
 check error-en "$en" 0 "$(cat <<'EOF'
 box=1
@@ -144,32 +156,10 @@ echo exit=11
 )" --answers ok,yes -- "$target" error-then-question
 
 # Backslash and tab escaped; English button texts for the English language.
-check question-en "$en" 0 "$(cat <<'EOF'
-box=1
-caption=Sound question
-text=Replace C:\\Lexova\\lexova.exe?\tSure?
-icon=question
-buttons=yes,no
-labels=&Yes,&No
-topmost=0
-pressed=yes
-exit=11
-EOF
-)" --answers yes -- "$target" question-en
+check question-en "$en" 0 "$(question_en 0 yes; echo exit=11)" --answers yes -- "$target" question-en
 
 # A box that is topmost (the program raises it itself, as Wine ignores MB_TOPMOST).
-check question-topmost "$en" 0 "$(cat <<'EOF'
-box=1
-caption=Sound question
-text=Replace C:\\Lexova\\lexova.exe?\tSure?
-icon=question
-buttons=yes,no
-labels=&Yes,&No
-topmost=1
-pressed=no
-exit=10
-EOF
-)" --answers no -- "$target" question-pinned
+check question-topmost "$en" 0 "$(question_en 1 no; echo exit=10)" --answers no -- "$target" question-pinned
 
 # The other icons and button sets, "close", and the negative default (cancel).
 # The exit code holds the four results: OK 1, Retry 4, Cancel 2, Cancel 2.

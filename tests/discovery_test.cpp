@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/setup_state.h"
+#include "app/text.h"
 #include "env/startup_settings.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"
+#include "support/win_test_support.h"
 
 namespace kavrel {
 namespace {
@@ -22,62 +25,26 @@ const std::string kWow64Uninstall = "Software\\WOW6432Node\\Microsoft\\Windows\\
 const std::string kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
 
-// Raw registry edits in the 64-bit view, below the accessor under test.
+// Registry edits in the 64-bit view, below the accessor under test.
 struct RegistryEdit {
-    static void Set(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                                    &key, nullptr), ERROR_SUCCESS);
-        UniqueHKey owned(key);
-        ASSERT_EQ(::RegSetValueExA(owned.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    static void Set(HKEY root, const std::string& path, const char* name, DWORD type, std::string bytes) {
+        ASSERT_TRUE(testing::WriteRegistryValue(root, path, name, {type, std::move(bytes)})) << path << "\\" << name;
     }
     static void SetText(HKEY root, const std::string& path, const char* name, const std::string& text) {
-        Set(root, path, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+        Set(root, path, name, REG_SZ, text + '\0');
     }
     static void SetNumber(HKEY root, const std::string& path, const char* name, DWORD value) {
-        Set(root, path, name, REG_DWORD, &value, sizeof value);
-    }
-    static std::optional<std::string> GetText(HKEY root, const std::string& path, const char* name) {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return std::nullopt;
-        UniqueHKey owned(key);
-        char buffer[1024] = {};
-        DWORD size = sizeof buffer - 1;
-        DWORD type = 0;
-        if (::RegQueryValueExA(owned.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-                ERROR_SUCCESS || type != REG_SZ)
-            return std::nullopt;
-        return std::string(buffer);
+        Set(root, path, name, REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value));
     }
     static void DeleteValue(HKEY root, const std::string& path, const char* name) {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
-        UniqueHKey owned(key);
-        ::RegDeleteValueA(owned.get(), name);
+        testing::DeleteRegistryValue(root, path, name);
     }
     static void DeleteKey(const std::string& path) {
         ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_64KEY, 0);
     }
 };
 
-// Puts a text value back as it was when the test ends.
-class SavedText {
-public:
-    SavedText(HKEY root, std::string path, const char* name)
-        : root_(root), path_(std::move(path)), name_(name), saved_(RegistryEdit::GetText(root_, path_, name_)) {}
-    ~SavedText() {
-        if (saved_) RegistryEdit::SetText(root_, path_, name_, *saved_);
-        else RegistryEdit::DeleteValue(root_, path_, name_);
-    }
-    SavedText(const SavedText&) = delete;
-    SavedText& operator=(const SavedText&) = delete;
-
-private:
-    HKEY root_;
-    std::string path_;
-    const char* name_;
-    std::optional<std::string> saved_;
-};
+using testing::SavedRegistryValue;
 
 class Discovery : public ::testing::Test {
 protected:
@@ -164,7 +131,7 @@ TEST_F(Discovery, AnEmptyOrFolderlessCommandCountsAsNotFound) {
 }
 
 TEST_F(Discovery, DefaultsToTheProgramFilesFolderWithoutRegistration) {
-    SavedText programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+    SavedRegistryValue programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     RegistryEdit::SetText(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "C:\\Program Files");
     ASSERT_TRUE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, std::string("C:\\Program Files\\") + kTestApp + "\\");
@@ -185,7 +152,7 @@ TEST_F(Discovery, MenuFoldersCarryTheTitleOfTheMessageLanguage) {
 }
 
 TEST_F(Discovery, APerUserProgramsFolderStoredAsANumberIsARegistryFailure) {
-    SavedText programs(HKEY_CURRENT_USER, kShellFolders, "Programs");
+    SavedRegistryValue programs(HKEY_CURRENT_USER, kShellFolders, "Programs");
     RegistryEdit::SetNumber(HKEY_CURRENT_USER, kShellFolders, "Programs", 5);
     Register(kUninstall, "C:\\Program Files\\Kavrel\\uninstall.exe");
     EXPECT_FALSE(DiscoverInstallation());
@@ -210,6 +177,144 @@ TEST_F(Discovery, AnUninstallCommandStoredAsANumberEndsDiscovery) {
     EXPECT_EQ(State().installDir, "");
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "No access to system registry");
+}
+
+// Hostile values: every value that discovery reads, stored as no
+// well-behaved program would store it. Anyone who can write the registry can
+// leave such values for an installer that runs elevated.
+
+// Where discovery reads a value, and where what it read ends up.
+struct ValueSite {
+    const char* label;
+    HKEY root;
+    std::string keyPath;
+    const char* name;
+    bool holdsCommand;  // an uninstall command, whose folder is taken
+    std::string (*field)();
+    // The field for the folder read, with its backslash; "" for an empty value.
+    std::string (*expected)(const std::string& folder);
+};
+
+std::string SameFolder(const std::string& folder) { return folder; }
+
+// The folder without any registration: the Program Files folder as the
+// registry names it, then the application's name.
+std::string UnregisteredInstallDir(const std::string&) {
+    std::optional<testing::RegistryValue> value =
+        testing::ReadRegistryValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+    std::string folder = value ? std::string(value->bytes.c_str()) : std::string();
+    AddTrailingBackslash(folder);
+    return folder + kTestApp + "\\";
+}
+
+std::string CommandFolder(const std::string& folder) {
+    return folder.empty() ? UnregisteredInstallDir(folder) : folder;
+}
+
+const std::vector<ValueSite>& ValueSites() {
+    static const std::vector<ValueSite> sites = {
+        {"ProgramFilesDir", HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", false,
+         [] { return CurrentSetup().installDir; },
+         [](const std::string& folder) { return folder + kTestApp + "\\"; }},
+        {"Common Desktop", HKEY_LOCAL_MACHINE, kShellFolders, "Common Desktop", false,
+         [] { return CurrentSetup().commonDesktopDir; }, SameFolder},
+        // An unknown all-users Programs folder gives way to the user's own.
+        {"Common Programs", HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs", false,
+         [] { return CurrentSetup().commonProgramsDir; },
+         [](const std::string& folder) { return folder.empty() ? CurrentSetup().userProgramsDir : folder; }},
+        {"Programs", HKEY_CURRENT_USER, kShellFolders, "Programs", false,
+         [] { return CurrentSetup().userProgramsDir; }, SameFolder},
+        {"Desktop", HKEY_CURRENT_USER, kShellFolders, "Desktop", false,
+         [] { return DiscoveredExtras().userDesktopDir; }, SameFolder},
+        {"Startup", HKEY_CURRENT_USER, kShellFolders, "Startup", false,
+         [] { return CurrentSetup().startupDir; }, SameFolder},
+        // An empty command counts as no registration.
+        {"UninstallString", HKEY_LOCAL_MACHINE, kUninstall + kTestApp, "UninstallString", true,
+         [] { return CurrentSetup().installDir; }, CommandFolder},
+        {"WOW6432Node UninstallString", HKEY_LOCAL_MACHINE, kWow64Uninstall + kTestApp, "UninstallString", true,
+         [] { return CurrentSetup().installDir; }, CommandFolder},
+    };
+    return sites;
+}
+
+// A value of a type other than text. The bytes look like text, so that a
+// reader that does not look at the type would take them.
+struct WrongType {
+    const char* label;
+    DWORD type;
+    std::string bytes;
+};
+
+const WrongType kWrongTypes[] = {
+    {"a number", REG_DWORD, std::string("\x05\0\0\0", 4)},
+    {"binary", REG_BINARY, std::string("C:\\Binary\0", 10)},
+    // Several texts are not a folder, even though the first one would do.
+    {"several texts", REG_MULTI_SZ, std::string("C:\\First\0C:\\Second\0\0", 20)},
+};
+
+// A text value with a defined reading.
+struct HostileText {
+    const char* label;
+    std::string folder;  // the folder named, without its backslash
+    bool terminated;     // stored with its NUL
+};
+
+std::string LongFolder() {
+    std::string folder = "C:\\";
+    for (int i = 0; folder.size() < 32 * 1024; ++i) folder += "Folder " + std::to_string(i) + "\\";
+    return folder + "End";
+}
+
+const HostileText kHostileTexts[] = {
+    {"empty, with its NUL", "", true},
+    {"empty, not a single byte", "", false},
+    {"32 KiB long", LongFolder(), true},
+    {"without its NUL", "C:\\No terminator", false},
+};
+
+// The bytes of a text value at a site: the folder, or a command in it.
+std::string StoredText(const ValueSite& site, const HostileText& text) {
+    std::string stored = site.holdsCommand && !text.folder.empty() ? text.folder + "\\uninstall.exe" : text.folder;
+    if (text.terminated) stored += '\0';
+    return stored;
+}
+
+TEST_F(Discovery, AnyValueReadOfAWrongTypeIsARegistryFailure) {
+    for (const ValueSite& site : ValueSites()) {
+        for (const WrongType& wrong : kWrongTypes) {
+            SCOPED_TRACE(std::string(site.label) + " stored as " + wrong.label);
+            SavedRegistryValue saved(site.root, site.keyPath, site.name);
+            RegistryEdit::Set(site.root, site.keyPath, site.name, wrong.type, wrong.bytes);
+            shown.clear();
+            CurrentSetup().installDir.clear();
+            CurrentSetup().uninstallKey.clear();
+            EXPECT_FALSE(DiscoverInstallation());
+            EXPECT_EQ(shown.size(), 1u);
+            if (!shown.empty()) {
+                EXPECT_EQ(shown[0].text, "No access to system registry");
+            }
+            EXPECT_EQ(State().installDir, "");
+            EXPECT_EQ(State().uninstallKey, "");
+        }
+    }
+}
+
+TEST_F(Discovery, TextValuesAreReadWholeAndExactlyAndAnEmptyOneLeavesItsFieldEmpty) {
+    for (const ValueSite& site : ValueSites()) {
+        for (const HostileText& text : kHostileTexts) {
+            SCOPED_TRACE(std::string(site.label) + " " + text.label);
+            SavedRegistryValue saved(site.root, site.keyPath, site.name);
+            RegistryEdit::Set(site.root, site.keyPath, site.name, REG_SZ, StoredText(site, text));
+            std::optional<testing::RegistryValue> stored = testing::ReadRegistryValue(site.root, site.keyPath, site.name);
+            ASSERT_TRUE(stored.has_value());
+            ASSERT_EQ(stored->bytes, StoredText(site, text)) << "not stored byte for byte";
+            shown.clear();
+            EXPECT_TRUE(DiscoverInstallation());
+            EXPECT_TRUE(shown.empty());
+            std::string folder = text.folder.empty() ? "" : text.folder + "\\";
+            EXPECT_EQ(site.field(), site.expected(folder));
+        }
+    }
 }
 
 }  // namespace

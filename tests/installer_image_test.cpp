@@ -63,6 +63,18 @@ std::vector<std::string> ImportedDlls(const std::string& path) {
     return names;
 }
 
+// The size of the delay-load import directory. A delay-loaded DLL is looked
+// for by name at the first call into it, whenever that comes: the import
+// table check does not see it.
+DWORD DelayImportDirectorySize(const std::string& path) {
+    UniqueModule image(::LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    if (!image) return ~DWORD{0};
+    auto base = reinterpret_cast<const unsigned char*>(image.get());
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    return nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size;
+}
+
 TEST(InstallerImage, IsA32BitGuiProgram) {
     std::vector<unsigned char> head = ReadHead(Installer(), 4096);
     ASSERT_GE(head.size(), 1024u);
@@ -84,6 +96,7 @@ TEST(InstallerImage, ImportsSystemDllsOnly) {
     std::vector<std::string> imports = ImportedDlls(Installer());
     ASSERT_FALSE(imports.empty());
     for (const std::string& dll : imports) EXPECT_TRUE(system.count(dll)) << dll << " is not a system DLL";
+    EXPECT_EQ(DelayImportDirectorySize(Installer()), 0u) << "a delay-loaded DLL is found by a search";
 }
 
 TEST(InstallerImage, ManifestAsksForAdministratorAndCommonControls6WithoutNewerSystems) {

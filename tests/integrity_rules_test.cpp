@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -47,6 +48,18 @@ TEST(ImageLayout, FindsTheFieldsThatSigningChanges) {
     EXPECT_FALSE(ParseImageLayout(image.data(), 0x30));
 }
 
+// Found by fuzzing: the directory count was read before the head was known
+// to reach the certificate-table entry, past the end of a head cut short.
+TEST(ImageLayout, RefusesAHeadCutShortWithoutReadingPastIt) {
+    const auto image = FakeImage(512, 0x2000, 0x300);
+    const std::size_t needed = 0x80 + 24 + 96 + 40;
+    for (std::size_t size = 0x40; size <= needed; ++size) {
+        // A copy of exactly that size, so that AddressSanitizer sees any read past it.
+        const std::vector<std::uint8_t> head(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_EQ(ParseImageLayout(head.data(), head.size()).has_value(), size == needed) << size;
+    }
+}
+
 TEST(Digest, DoesNotDependOnHowTheFileIsSlicedAndIgnoresOnlyTheMasks) {
     auto image = FakeImage(100000);
     for (std::size_t i = 512; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7919u >> 3);
@@ -72,6 +85,25 @@ TEST(Digest, DoesNotDependOnHowTheFileIsSlicedAndIgnoresOnlyTheMasks) {
     auto shorter = image;
     shorter.pop_back();
     EXPECT_NE(DigestOf(shorter, masks, 4096), reference);
+}
+
+// Found by fuzzing: masks were walked in the order given, so a mask starting
+// before an earlier one was hashed as data when the file came in one piece,
+// and a range running past 2^64 wrapped around and masked nothing.
+TEST(Digest, TakesMasksInAnyOrderAndRangesRunningPastTheLastOffset) {
+    std::vector<std::uint8_t> bytes(300);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    auto zeroed = bytes;
+    std::fill(zeroed.begin() + 10, zeroed.begin() + 20, 0);
+    std::fill(zeroed.begin() + 200, zeroed.end(), 0);
+    const auto reference = DigestOf(zeroed, {}, zeroed.size());
+
+    const std::vector<MaskedRange> unordered = {{200, 5}, {10, 10}, {203, 200}};
+    const std::vector<MaskedRange> pastTheEnd = {{10, 10}, {200, ~std::uint64_t{0}}};
+    for (std::size_t slice : {std::size_t{1}, std::size_t{7}, bytes.size()}) {
+        EXPECT_EQ(DigestOf(bytes, unordered, slice), reference) << slice;
+        EXPECT_EQ(DigestOf(bytes, pastTheEnd, slice), reference) << slice;
+    }
 }
 
 TEST(CoveredContent, AllowsOnlyAnAlignedCertificateTableAfterIt) {

@@ -13,6 +13,7 @@
 #include "app/setup_state.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"
+#include "support/win_test_support.h"
 
 namespace kavrel {
 namespace {
@@ -30,9 +31,7 @@ protected:
         RunIdentityStep(state);
         savedInstallDir_ = state.installDir;
         savedUseRussian_ = state.useRussian;
-        char temp[MAX_PATH] = {};
-        ASSERT_GT(::GetTempPathA(MAX_PATH, temp), 0u);
-        folder_ = std::string(temp) + "kavrel_language_" + std::to_string(::GetCurrentProcessId()) + "\\";
+        folder_ = testing::UniqueTempName("kavrel_language") + "\\";
         ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
         ASSERT_TRUE(::CreateDirectoryA(Folder().c_str(), nullptr));
         state.installDir = folder_;
@@ -63,12 +62,7 @@ protected:
 
     void Write(const std::string& name, const std::string& bytes) {
         const std::string path = Folder() + name;
-        UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-        ASSERT_EQ(written, bytes.size());
+        ASSERT_TRUE(testing::WriteWholeFile(path, bytes));
         written_.push_back(path);
     }
 

@@ -2,71 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/random.h"
 #include "app/setup_state.h"
-#include "app/text.h"
 #include "env/console_output.h"
-#include "platform/unique_handle.h"
+#include "support/win_test_support.h"
 #include "support/wine_paths.h"
 
 namespace kavrel {
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        char buffer[32768];
-        DWORD length = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        if (length > 0 && length < sizeof buffer) old_ = std::string(buffer, length);
-        ::SetEnvironmentVariableA(name, value);
-    }
-    ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string TempFolder() {
-    char buffer[MAX_PATH] = {};
-    DWORD length = ::GetEnvironmentVariableA("Temp", buffer, MAX_PATH);
-    std::string folder(buffer, length);
-    AddTrailingBackslash(folder);
-    return folder;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry{};
-    UniqueFindHandle find(::FindFirstFileA((folder + "*").c_str(), &entry));
-    if (!find) return names;
-    do names.emplace_back(entry.cFileName);
-    while (::FindNextFileA(find.get(), &entry));
-    return names;
-}
-
-std::string ReadFileText(const std::string& path) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return "(missing)";
-    char buffer[256];
-    DWORD read = 0;
-    ::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr);
-    return std::string(buffer, read);
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-    ASSERT_EQ(written, text.size());
-}
+using testing::FilesIn;
+using testing::ScopedEnvironment;
+using testing::TempFolder;
 
 TEST(OemToAnsiText, KeepsLengthAndConvertsEveryCharacter) {
     EXPECT_EQ(OemToAnsiText(""), "");
@@ -110,10 +61,10 @@ TEST(RunConsoleCommand, NeverOverwritesAFileThatHoldsTheRandomName) {
     ScopedEnvironment interpreter("ComSpec", fake.c_str());
     SeedRandom(12345);
     std::string userFile = TempFolder() + MakeRandomFileName();
-    WriteFileText(userFile, "the user's own data");
+    ASSERT_TRUE(testing::WriteWholeFile(userFile, "the user's own data"));
     SeedRandom(12345);
     EXPECT_EQ(RunConsoleCommand("ver"), "\r\nFake interpreter ran [ver]\r\n");
-    EXPECT_EQ(ReadFileText(userFile), "the user's own data");
+    EXPECT_EQ(testing::ReadWholeFile(userFile).value_or("(missing)"), "the user's own data");
     ::DeleteFileA(userFile.c_str());
 }
 

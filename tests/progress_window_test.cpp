@@ -15,63 +15,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/setup_state.h"
-#include "platform/unique_handle.h"
+#include "support/win_test_support.h"
 #include "support/wine_paths.h"
 #include "ui/progress_rules.h"
 
 namespace kavrel {
 namespace {
 
-// Long enough for a slow start under Wine; never reached when all is well.
-constexpr DWORD kGenerousWaitMs = 20000;
-constexpr const char* kOwnProcessMarkerVariable = "KAVREL_PROGRESS_WINDOW_MARKER";
+using testing::kGenerousWaitMs;
+using testing::RunInOwnProcess;
+using testing::WaitUntil;
+
+constexpr const char* kOwnProcessSuite = "ProgressWindowOwnProcess";
 // A folder where the posing test and the screenshot script meet.
 constexpr const char* kPoseFolderVariable = "KAVREL_PROGRESS_POSE";
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        char buffer[32768];
-        DWORD length = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        if (length > 0 && length < sizeof buffer) old_ = std::string(buffer, length);
-        ::SetEnvironmentVariableA(name, value);
-    }
-    ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string EnvironmentText(const char* name) {
-    char buffer[MAX_PATH] = {};
-    DWORD length = ::GetEnvironmentVariableA(name, buffer, MAX_PATH);
-    return length < MAX_PATH ? std::string(buffer, length) : std::string();
-}
-
-std::string TempFolder() {
-    std::string folder = EnvironmentText("Temp");
-    if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return folder;
-}
-
-// Polls until `condition` holds; false when it does not within the generous bound.
-template <typename Condition>
-bool WaitUntil(Condition condition) {
-    for (DWORD waited = 0; waited < kGenerousWaitMs; waited += 20) {
-        if (condition()) return true;
-        ::Sleep(20);
-    }
-    return condition();
-}
 
 BOOL CALLBACK CollectOwnPlainWindow(HWND window, LPARAM parameter) {
     DWORD processId = 0;
@@ -154,55 +115,16 @@ HWND WaitForTheWindow() {
     return window;
 }
 
-// Runs ProgressWindowOwnProcess.<name> in a fresh copy of this program; it
-// passes when that copy runs the test, the test passes and the copy ends with 0.
-void RunInOwnProcess(const std::string& name) {
-    char self[MAX_PATH] = {};
-    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
-    std::string marker = TempFolder() + "kavrel progress window " + std::to_string(::GetCurrentProcessId()) + " " +
-                         name + ".passed";
-    ::DeleteFileA(marker.c_str());
-    ScopedEnvironment markerVariable(kOwnProcessMarkerVariable, marker.c_str());
-    std::string commandLine = std::string("\"") + self + "\" --gtest_filter=ProgressWindowOwnProcess." + name;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(::CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &started));
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    if (::WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.get(), 1);
-        FAIL() << name << " did not end: a process with the window thread running must still end";
-    }
-    DWORD exitCode = 1;
-    ::GetExitCodeProcess(process.get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u) << name << " failed in its own process (its output is above)";
-    EXPECT_NE(::GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << name << " did not run";
-    ::DeleteFileA(marker.c_str());
-}
-
 // The scenarios that RunInOwnProcess starts; skipped anywhere else.
-class ProgressWindowOwnProcess : public ::testing::Test {
+class ProgressWindowOwnProcess : public testing::OwnProcessTest {
 protected:
     void SetUp() override {
-        marker_ = EnvironmentText(kOwnProcessMarkerVariable);
-        if (marker_.empty()) GTEST_SKIP() << "runs only in a process of its own (see RunInOwnProcess)";
+        OwnProcessTest::SetUp();
+        if (IsSkipped()) return;
         ASSERT_FALSE(ProgressWindowCreated());
         ASSERT_TRUE(OwnPlainWindows().empty());
         ASSERT_EQ(CurrentSetup().progressForm, nullptr);
     }
-    void TearDown() override {
-        if (marker_.empty() || HasFailure()) return;
-        UniqueHandle file(::CreateFileA(marker_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    }
-
-private:
-    std::string marker_;
 };
 
 TEST_F(ProgressWindowOwnProcess, Lifecycle) {
@@ -424,36 +346,31 @@ TEST(ProgressWindowPose, HoldsTheWindowForAScreenshot) {
     ASSERT_TRUE(::GetWindowRect(window, &rect));
     std::string geometry = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
                            std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top) + "\n";
-    {
-        std::string temporary = folder + "\\ready.tmp";
-        UniqueHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(file.get(), geometry.data(), static_cast<DWORD>(geometry.size()), &written, nullptr));
-        file.reset();
-        ASSERT_TRUE(::MoveFileA(temporary.c_str(), (folder + "\\ready").c_str()));
-    }
+    // Written whole before it takes the name the script looks for.
+    std::string temporary = folder + "\\ready.tmp";
+    ASSERT_TRUE(testing::WriteWholeFile(temporary, geometry));
+    ASSERT_TRUE(::MoveFileA(temporary.c_str(), (folder + "\\ready").c_str()));
     std::string done = folder + "\\done";
     EXPECT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }))
         << "the screenshot script did not answer";
 }
 
-TEST(ProgressWindow, StartsOnTheFirstShowAndFollowsEveryOperation) { RunInOwnProcess("Lifecycle"); }
+TEST(ProgressWindow, StartsOnTheFirstShowAndFollowsEveryOperation) { RunInOwnProcess(kOwnProcessSuite, "Lifecycle"); }
 
 TEST(ProgressWindow, ASecondShowWhileStartingStartsNoSecondWindow) {
-    RunInOwnProcess("SecondShowWhileStartingStartsNoSecondWindow");
+    RunInOwnProcess(kOwnProcessSuite, "SecondShowWhileStartingStartsNoSecondWindow");
 }
 
 TEST(ProgressWindow, AHideWhileStartingKeepsTheWindowHidden) {
-    RunInOwnProcess("HideWhileStartingKeepsTheWindowHidden");
+    RunInOwnProcess(kOwnProcessSuite, "HideWhileStartingKeepsTheWindowHidden");
 }
 
 TEST(ProgressWindow, AClassTakenAlreadyLeavesNoWindowAndStartsNoOtherThread) {
-    RunInOwnProcess("ClassTakenAlreadyLeavesNoWindowAndStartsNoOtherThread");
+    RunInOwnProcess(kOwnProcessSuite, "ClassTakenAlreadyLeavesNoWindowAndStartsNoOtherThread");
 }
 
 TEST(ProgressWindow, AClosedWindowEndsTheThreadAndTheOperationsReachNothing) {
-    RunInOwnProcess("ClosedWindowEndsTheThreadAndTheOperationsReachNothing");
+    RunInOwnProcess(kOwnProcessSuite, "ClosedWindowEndsTheThreadAndTheOperationsReachNothing");
 }
 
 }  // namespace

@@ -19,47 +19,21 @@
 #include "app/setup_state.h"
 #include "app/text.h"
 #include "platform/unique_handle.h"
+#include "support/win_test_support.h"
 #include "support/wine_paths.h"
 
 namespace kavrel {
 namespace {
 
+using testing::kGenerousWaitMs;
+using testing::RunInOwnProcess;
+using testing::ScopedEnvironment;
+using testing::UniqueTempName;
+
 constexpr const char* kMappingName = "kavrel_memfile";
-// Long enough for a slow start under Wine; never reached when all is well.
-constexpr DWORD kGenerousWaitMs = 20000;
 // Ends a forgotten stand-in by itself should a test stop half-way.
 constexpr const char* kSafetyNet = "--run-ms 120000";
-constexpr const char* kOwnProcessMarkerVariable = "KAVREL_RUNNING_APP_MARKER";
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        char buffer[32768];
-        DWORD length = ::GetEnvironmentVariableA(name, buffer, sizeof buffer);
-        if (length > 0 && length < sizeof buffer) old_ = std::string(buffer, length);
-        ::SetEnvironmentVariableA(name, value);
-    }
-    ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-std::string EnvironmentText(const char* name) {
-    char buffer[MAX_PATH] = {};
-    DWORD length = ::GetEnvironmentVariableA(name, buffer, MAX_PATH);
-    return length < MAX_PATH ? std::string(buffer, length) : std::string();
-}
-
-std::string TempFolder() {
-    std::string folder = EnvironmentText("Temp");
-    AddTrailingBackslash(folder);
-    return folder;
-}
+constexpr const char* kOwnProcessSuite = "RunningAppOwnProcess";
 
 std::string CurrentFolder() {
     char buffer[MAX_PATH] = {};
@@ -67,21 +41,9 @@ std::string CurrentFolder() {
     return std::string(buffer, length);
 }
 
-// A name of its own in the temporary folder for each call.
-std::string UniqueTempName(const char* stem) {
-    static int counter = 0;
-    return TempFolder() + stem + " " + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    const std::string text = testing::ReadWholeFile(path).value_or("");
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
         lines.push_back(text.substr(start, end - start));
@@ -94,11 +56,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 
 // Waits until the log holds `line`; false when it does not come in the generous bound.
 bool WaitForLogLine(const std::string& log, const std::string& line) {
-    for (DWORD waited = 0; waited < kGenerousWaitMs; waited += 50) {
-        if (Contains(ReadLines(log), line)) return true;
-        ::Sleep(50);
-    }
-    return Contains(ReadLines(log), line);
+    return testing::WaitUntil([&] { return Contains(ReadLines(log), line); });
 }
 
 // The stand-in's process id, from its log.
@@ -221,50 +179,64 @@ bool MappingNameExists() {
 
 HWND FindStandInWindow() { return ::FindWindowA("TKavrelMainForm", nullptr); }
 
-// Runs RunningAppOwnProcess.<name> in a fresh copy of this program; it passes
-// when that copy runs the test and the test passes.
-void RunInOwnProcess(const std::string& name) {
-    char self[MAX_PATH] = {};
-    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
-    std::string marker = UniqueTempName("kavrel own process") + ".passed";
-    ScopedEnvironment markerVariable(kOwnProcessMarkerVariable, marker.c_str());
-    std::string commandLine = std::string("\"") + self + "\" --gtest_filter=RunningAppOwnProcess." + name;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION started{};
-    ASSERT_TRUE(::CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &started));
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    ASSERT_EQ(::WaitForSingleObject(process.get(), 240000), WAIT_OBJECT_0) << name << " did not end";
-    DWORD exitCode = 1;
-    ::GetExitCodeProcess(process.get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u) << name << " failed in its own process (its output is above)";
-    EXPECT_NE(::GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << name << " did not run";
-    ::DeleteFileA(marker.c_str());
-}
+// A stand-in started by the test itself with a log of its own; the stand-in
+// is ended and its log removed when this goes.
+struct LoggedStandIn {
+    // `options` are the stand-in's besides its log.
+    explicit LoggedStandIn(const std::string& options)
+        : log(UniqueTempName("kavrel standin") + ".log"),
+          standIn(StandIn::Start(options + " --log \"" + log + "\" " + kSafetyNet)) {}
+    ~LoggedStandIn() {
+        standIn.End();
+        ::DeleteFileA(log.c_str());
+    }
+    LoggedStandIn(const LoggedStandIn&) = delete;
+    LoggedStandIn& operator=(const LoggedStandIn&) = delete;
+
+    // Waits until the log holds `line`; false when it does not come in the generous bound.
+    bool Logs(const std::string& line) const { return WaitForLogLine(log, line); }
+
+    std::string log;
+    StandIn standIn;
+};
+
+// The application as LaunchAndActivate starts it from a fake installation of
+// its own; the stand-in is ended and all put back when this goes.
+struct LaunchedApp {
+    // Points the setup state at the installation and launches. `options` are
+    // the stand-in's besides its log; they go through the variable, as the
+    // application is started with no parameters.
+    void Launch(const std::string& options) {
+        ASSERT_TRUE(installation.Ready());
+        pointed.emplace(installation);
+        std::string all = options + " --log \"" + installation.Log() + "\" " + kSafetyNet;
+        ScopedEnvironment standInOptions("KAVREL_STANDIN_OPTIONS", all.c_str());
+
+        LaunchAndActivate();
+
+        standIn = StandIn::Adopt(LoggedProcessId(installation.Log()));
+        ASSERT_TRUE(standIn) << "the stand-in did not start or log its process id";
+    }
+
+    // Waits until the log holds `line`; false when it does not come in the generous bound.
+    bool Logs(const std::string& line) const { return WaitForLogLine(installation.Log(), line); }
+    std::vector<std::string> LogLines() const { return ReadLines(installation.Log()); }
+
+    FakeInstallation installation;
+    std::optional<ScopedInstallation> pointed;
+    StandIn standIn;
+};
 
 // The tests that RunInOwnProcess starts; skipped anywhere else.
-class RunningAppOwnProcess : public ::testing::Test {
+class RunningAppOwnProcess : public testing::OwnProcessTest {
 protected:
     void SetUp() override {
-        marker_ = EnvironmentText(kOwnProcessMarkerVariable);
-        if (marker_.empty()) GTEST_SKIP() << "runs only in a process of its own (see RunInOwnProcess)";
+        OwnProcessTest::SetUp();
+        if (IsSkipped()) return;
         // This copy's own probes must start from a clean slate.
         ASSERT_FALSE(MappingNameExists()) << "a copy of the application is already running";
         ASSERT_EQ(FindStandInWindow(), nullptr) << "a main window of the application already exists";
     }
-    void TearDown() override {
-        if (marker_.empty() || HasFailure()) return;
-        UniqueHandle file(::CreateFileA(marker_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    }
-
-private:
-    std::string marker_;
 };
 
 TEST_F(RunningAppOwnProcess, NoCopyRunning) {
@@ -276,37 +248,28 @@ TEST_F(RunningAppOwnProcess, NoCopyRunning) {
 }
 
 TEST_F(RunningAppOwnProcess, CopyRunningThenGone) {
-    std::string log = UniqueTempName("kavrel standin") + ".log";
-    StandIn standIn = StandIn::Start("--no-window --log \"" + log + "\" " + kSafetyNet);
-    ASSERT_TRUE(standIn);
-    ASSERT_TRUE(WaitForLogLine(log, "mapping created"));
+    LoggedStandIn copy("--no-window");
+    ASSERT_TRUE(copy.standIn);
+    ASSERT_TRUE(copy.Logs("mapping created"));
 
     EXPECT_FALSE(AppNotRunning());
 
-    standIn.End();
+    copy.standIn.End();
     // The copy is gone, but this process's handle from the probe keeps the name.
     EXPECT_TRUE(MappingNameExists());
     EXPECT_FALSE(AppNotRunning());
     EXPECT_FALSE(AppNotRunning());
-    ::DeleteFileA(log.c_str());
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
-    FakeInstallation installation;
-    ASSERT_TRUE(installation.Ready());
-    ScopedInstallation pointed(installation);
+    LaunchedApp app;
     // Hidden at its start, so only the launch can show the window.
-    std::string options = "--hidden --log \"" + installation.Log() + "\" " + kSafetyNet;
-    ScopedEnvironment standInOptions("KAVREL_STANDIN_OPTIONS", options.c_str());
+    ASSERT_NO_FATAL_FAILURE(app.Launch("--hidden"));
 
-    LaunchAndActivate();
-
-    StandIn standIn = StandIn::Adopt(LoggedProcessId(installation.Log()));
-    ASSERT_TRUE(standIn) << "the stand-in did not start or log its process id";
-    EXPECT_TRUE(WaitForLogLine(installation.Log(), "shown"));
-    EXPECT_TRUE(WaitForLogLine(installation.Log(), "activated"));
-    std::vector<std::string> lines = ReadLines(installation.Log());
-    std::string folder = installation.Folder();
+    EXPECT_TRUE(app.Logs("shown"));
+    EXPECT_TRUE(app.Logs("activated"));
+    std::vector<std::string> lines = app.LogLines();
+    std::string folder = app.installation.Folder();
     // Started with the installation folder as its current folder, and this
     // process stays there afterwards.
     EXPECT_TRUE(Contains(lines, "current folder " + folder.substr(0, folder.size() - 1)));
@@ -319,76 +282,53 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
     EXPECT_EQ(::GetForegroundWindow(), window);
 
     CloseRunningApp();
-    EXPECT_TRUE(standIn.Ends());
-    lines = ReadLines(installation.Log());
+    EXPECT_TRUE(app.standIn.Ends());
+    lines = app.LogLines();
     EXPECT_TRUE(Contains(lines, "quit received"));
     EXPECT_TRUE(Contains(lines, "ended"));
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateBringsAnInactiveWindowToTheFront) {
-    FakeInstallation installation;
-    ASSERT_TRUE(installation.Ready());
-    ScopedInstallation pointed(installation);
+    LaunchedApp app;
     // Visible but never active by itself: showing it again does not activate
     // it, so only making it the foreground window can.
-    std::string options = "--no-activate --log \"" + installation.Log() + "\" " + kSafetyNet;
-    ScopedEnvironment standInOptions("KAVREL_STANDIN_OPTIONS", options.c_str());
+    ASSERT_NO_FATAL_FAILURE(app.Launch("--no-activate"));
 
-    LaunchAndActivate();
-
-    StandIn standIn = StandIn::Adopt(LoggedProcessId(installation.Log()));
-    ASSERT_TRUE(standIn) << "the stand-in did not start or log its process id";
-    EXPECT_TRUE(WaitForLogLine(installation.Log(), "activated"));
+    EXPECT_TRUE(app.Logs("activated"));
     HWND window = FindStandInWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(::GetForegroundWindow(), window);
 
     CloseRunningApp();
-    EXPECT_TRUE(standIn.Ends());
+    EXPECT_TRUE(app.standIn.Ends());
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateAfterACopyWasSeen) {
-    std::string earlierLog = UniqueTempName("kavrel standin") + ".log";
     {
-        StandIn earlier = StandIn::Start("--no-window --log \"" + earlierLog + "\" " + kSafetyNet);
-        ASSERT_TRUE(earlier);
-        ASSERT_TRUE(WaitForLogLine(earlierLog, "mapping created"));
+        LoggedStandIn earlier("--no-window");
+        ASSERT_TRUE(earlier.standIn);
+        ASSERT_TRUE(earlier.Logs("mapping created"));
         ASSERT_FALSE(AppNotRunning());
     }
-    ::DeleteFileA(earlierLog.c_str());
 
-    FakeInstallation installation;
-    ASSERT_TRUE(installation.Ready());
-    ScopedInstallation pointed(installation);
-    std::string options = "--hidden --log \"" + installation.Log() + "\" " + kSafetyNet;
-    ScopedEnvironment standInOptions("KAVREL_STANDIN_OPTIONS", options.c_str());
+    LaunchedApp app;
+    ASSERT_NO_FATAL_FAILURE(app.Launch("--hidden"));
 
-    LaunchAndActivate();
-
-    StandIn standIn = StandIn::Adopt(LoggedProcessId(installation.Log()));
-    ASSERT_TRUE(standIn) << "the stand-in did not start or log its process id";
-    EXPECT_TRUE(WaitForLogLine(installation.Log(), "activated"));
+    EXPECT_TRUE(app.Logs("activated"));
     // The name is still held by this process, so the new copy finds it there.
-    EXPECT_TRUE(Contains(ReadLines(installation.Log()), "mapping exists"));
+    EXPECT_TRUE(Contains(app.LogLines(), "mapping exists"));
 
     CloseRunningApp();
-    EXPECT_TRUE(standIn.Ends());
+    EXPECT_TRUE(app.standIn.Ends());
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateGivesUpWithoutTheMapping) {
-    FakeInstallation installation;
-    ASSERT_TRUE(installation.Ready());
-    ScopedInstallation pointed(installation);
-    std::string options = "--no-mapping --hidden --log \"" + installation.Log() + "\" " + kSafetyNet;
-    ScopedEnvironment standInOptions("KAVREL_STANDIN_OPTIONS", options.c_str());
+    LaunchedApp app;
+    ASSERT_NO_FATAL_FAILURE(app.Launch("--no-mapping --hidden"));
 
-    LaunchAndActivate();
-
-    StandIn standIn = StandIn::Adopt(LoggedProcessId(installation.Log()));
-    ASSERT_TRUE(standIn) << "the stand-in did not start or log its process id";
     // The window existed long before the probes gave up, and was left alone.
-    EXPECT_TRUE(WaitForLogLine(installation.Log(), "window created"));
-    std::vector<std::string> lines = ReadLines(installation.Log());
+    EXPECT_TRUE(app.Logs("window created"));
+    std::vector<std::string> lines = app.LogLines();
     EXPECT_FALSE(Contains(lines, "mapping created"));
     EXPECT_FALSE(Contains(lines, "shown"));
     EXPECT_FALSE(Contains(lines, "activated"));
@@ -397,92 +337,86 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateGivesUpWithoutTheMapping) {
     EXPECT_FALSE(::IsWindowVisible(window));
 
     CloseRunningApp();
-    EXPECT_TRUE(standIn.Ends());
+    EXPECT_TRUE(app.standIn.Ends());
 }
 
-TEST(AppNotRunning, IsTrueWithNoCopyAndLeavesNoMappingBehind) { RunInOwnProcess("NoCopyRunning"); }
+TEST(AppNotRunning, IsTrueWithNoCopyAndLeavesNoMappingBehind) { RunInOwnProcess(kOwnProcessSuite, "NoCopyRunning"); }
 
-TEST(AppNotRunning, IsFalseForARunningCopyAndStaysFalseAfterItEnds) { RunInOwnProcess("CopyRunningThenGone"); }
+TEST(AppNotRunning, IsFalseForARunningCopyAndStaysFalseAfterItEnds) {
+    RunInOwnProcess(kOwnProcessSuite, "CopyRunningThenGone");
+}
 
 TEST(LaunchAndActivate, StartsTheApplicationInItsFolderAndBringsItsWindowToTheFront) {
-    RunInOwnProcess("LaunchAndActivateShowsAndActivatesTheWindow");
+    RunInOwnProcess(kOwnProcessSuite, "LaunchAndActivateShowsAndActivatesTheWindow");
 }
 
 TEST(LaunchAndActivate, MakesAShownButInactiveWindowTheForegroundWindow) {
-    RunInOwnProcess("LaunchAndActivateBringsAnInactiveWindowToTheFront");
+    RunInOwnProcess(kOwnProcessSuite, "LaunchAndActivateBringsAnInactiveWindowToTheFront");
 }
 
 TEST(LaunchAndActivate, KeepsTheNameOfACopySeenEarlierAndStillActivatesTheNewOne) {
-    RunInOwnProcess("LaunchAndActivateAfterACopyWasSeen");
+    RunInOwnProcess(kOwnProcessSuite, "LaunchAndActivateAfterACopyWasSeen");
 }
 
 TEST(LaunchAndActivate, LeavesTheWindowAloneWhenTheMappingNeverAppears) {
-    RunInOwnProcess("LaunchAndActivateGivesUpWithoutTheMapping");
+    RunInOwnProcess(kOwnProcessSuite, "LaunchAndActivateGivesUpWithoutTheMapping");
 }
 
 TEST(CloseRunningApp, PostsQuitToTheMainWindowAndTheApplicationEnds) {
     ASSERT_EQ(FindStandInWindow(), nullptr) << "a main window of the application already exists";
-    std::string log = UniqueTempName("kavrel standin") + ".log";
-    StandIn standIn = StandIn::Start("--log \"" + log + "\" " + kSafetyNet);
-    ASSERT_TRUE(standIn);
-    ASSERT_TRUE(WaitForLogLine(log, "window created"));
+    LoggedStandIn app("");
+    ASSERT_TRUE(app.standIn);
+    ASSERT_TRUE(app.Logs("window created"));
 
     CloseRunningApp();
 
-    EXPECT_TRUE(standIn.Ends());
-    std::vector<std::string> lines = ReadLines(log);
+    EXPECT_TRUE(app.standIn.Ends());
+    std::vector<std::string> lines = ReadLines(app.log);
     EXPECT_TRUE(Contains(lines, "quit received"));
     EXPECT_FALSE(Contains(lines, "close requested"));
     EXPECT_TRUE(Contains(lines, "ended"));
     EXPECT_EQ(FindStandInWindow(), nullptr);
-    ::DeleteFileA(log.c_str());
 }
 
 TEST(CloseRunningApp, PostsNothingWhenTheCopyHasNoMainWindow) {
     ASSERT_EQ(FindStandInWindow(), nullptr) << "a main window of the application already exists";
-    std::string log = UniqueTempName("kavrel standin") + ".log";
-    StandIn standIn = StandIn::Start("--no-window --log \"" + log + "\" " + kSafetyNet);
-    ASSERT_TRUE(standIn);
-    ASSERT_TRUE(WaitForLogLine(log, "mapping created"));
+    LoggedStandIn copy("--no-window");
+    ASSERT_TRUE(copy.standIn);
+    ASSERT_TRUE(copy.Logs("mapping created"));
 
     CloseRunningApp();
 
     // Given time to react to anything that reached it, it is still running.
-    EXPECT_TRUE(standIn.StillRunningAfter(1500));
-    EXPECT_FALSE(Contains(ReadLines(log), "quit received"));
-    standIn.End();
-    ::DeleteFileA(log.c_str());
+    EXPECT_TRUE(copy.standIn.StillRunningAfter(1500));
+    EXPECT_FALSE(Contains(ReadLines(copy.log), "quit received"));
 }
 
 // The stand-in itself, as other tests use it to hold the package file.
 TEST(StandIn, HoldsAFileWithoutSharingUntilTheHoldTimeIsOver) {
     std::string held = UniqueTempName("kavrel held") + ".pak";
     { UniqueHandle create(::CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)); }
-    std::string log = UniqueTempName("kavrel standin") + ".log";
-    StandIn standIn = StandIn::Start("--no-window --hold-file \"" + held + "\" --hold-ms 2000 --log \"" + log + "\" " +
-                                     kSafetyNet);
-    ASSERT_TRUE(standIn);
-    ASSERT_TRUE(WaitForLogLine(log, "file held " + held));
+    LoggedStandIn holder("--no-window --hold-file \"" + held + "\" --hold-ms 2000");
+    ASSERT_TRUE(holder.standIn);
+    ASSERT_TRUE(holder.Logs("file held " + held));
 
     ::SetLastError(0);
     UniqueHandle whileHeld(::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                          OPEN_EXISTING, 0, nullptr));
     DWORD error = ::GetLastError();
     // Too slow a start could let the hold time pass before the attempt.
-    if (!Contains(ReadLines(log), "file released " + held)) {
+    if (!Contains(ReadLines(holder.log), "file released " + held)) {
         EXPECT_FALSE(whileHeld);
         EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
 
-    ASSERT_TRUE(WaitForLogLine(log, "file released " + held));
+    ASSERT_TRUE(holder.Logs("file released " + held));
     UniqueHandle afterwards(::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
     EXPECT_TRUE(afterwards);
-    EXPECT_TRUE(standIn.StillRunningAfter(0));
-    standIn.End();
+    EXPECT_TRUE(holder.standIn.StillRunningAfter(0));
+    holder.standIn.End();
     afterwards.reset();
     ::DeleteFileA(held.c_str());
-    ::DeleteFileA(log.c_str());
 }
 
 }  // namespace

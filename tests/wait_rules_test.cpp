@@ -53,33 +53,39 @@ TEST(CountsAsSeen, EveryProbeButTheLast) {
     EXPECT_FALSE(CountsAsSeen(MainWindowWait(), 11));
 }
 
+// What a wait must come to: its outcome, and how many probes it made, each
+// after a sleep of the interval.
+struct Outcome {
+    bool seen;
+    int probes;
+    std::uint32_t intervalMs;
+};
+
+// Waits for `bound` with a probe that succeeds from probe `successAt` on
+// (0: never) and checks the outcome; the clock is returned for further checks.
+FakeClock ExpectWait(const WaitBound& bound, int successAt, const Outcome& expected) {
+    FakeClock clock(successAt);
+    EXPECT_EQ(clock.Wait(bound), expected.seen);
+    EXPECT_EQ(clock.probes, expected.probes);
+    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(static_cast<std::size_t>(expected.probes), expected.intervalMs));
+    return clock;
+}
+
 TEST(MappingWait, StopsAtTheFirstProbeThatFindsTheMapping) {
-    FakeClock clock(1);
-    EXPECT_TRUE(clock.Wait(InstanceMappingWait()));
-    EXPECT_EQ(clock.probes, 1);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>{512});
+    FakeClock clock = ExpectWait(InstanceMappingWait(), 1, {.seen = true, .probes = 1, .intervalMs = 512});
     EXPECT_EQ(clock.events, (std::vector<std::string>{"sleep", "probe"}));
 }
 
 TEST(MappingWait, SeesTheMappingAtTheSeventhProbe) {
-    FakeClock clock(7);
-    EXPECT_TRUE(clock.Wait(InstanceMappingWait()));
-    EXPECT_EQ(clock.probes, 7);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(7, 512));
+    ExpectWait(InstanceMappingWait(), 7, {.seen = true, .probes = 7, .intervalMs = 512});
 }
 
 TEST(MappingWait, AMappingFirstFoundAtTheEighthProbeCountsAsNotSeen) {
-    FakeClock clock(8);
-    EXPECT_FALSE(clock.Wait(InstanceMappingWait()));
-    EXPECT_EQ(clock.probes, 8);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(8, 512));
+    ExpectWait(InstanceMappingWait(), 8, {.seen = false, .probes = 8, .intervalMs = 512});
 }
 
 TEST(MappingWait, GivesUpAfterEightProbesEachAfterItsSleep) {
-    FakeClock clock(0);
-    EXPECT_FALSE(clock.Wait(InstanceMappingWait()));
-    EXPECT_EQ(clock.probes, 8);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(8, 512));
+    FakeClock clock = ExpectWait(InstanceMappingWait(), 0, {.seen = false, .probes = 8, .intervalMs = 512});
     std::vector<std::string> expected;
     for (int i = 0; i < 8; ++i) {
         expected.push_back("sleep");
@@ -89,40 +95,25 @@ TEST(MappingWait, GivesUpAfterEightProbesEachAfterItsSleep) {
 }
 
 TEST(WindowWait, SeesTheWindowAtTheTenthSearch) {
-    FakeClock clock(10);
-    EXPECT_TRUE(clock.Wait(MainWindowWait()));
-    EXPECT_EQ(clock.probes, 10);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(10, 1024));
+    ExpectWait(MainWindowWait(), 10, {.seen = true, .probes = 10, .intervalMs = 1024});
 }
 
 TEST(WindowWait, AWindowFirstFoundAtTheEleventhSearchCountsAsNotSeen) {
-    FakeClock clock(11);
-    EXPECT_FALSE(clock.Wait(MainWindowWait()));
-    EXPECT_EQ(clock.probes, 11);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(11, 1024));
+    ExpectWait(MainWindowWait(), 11, {.seen = false, .probes = 11, .intervalMs = 1024});
 }
 
 TEST(WindowWait, GivesUpAfterElevenSearches) {
-    FakeClock clock(0);
-    EXPECT_FALSE(clock.Wait(MainWindowWait()));
-    EXPECT_EQ(clock.probes, 11);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(11, 1024));
+    FakeClock clock = ExpectWait(MainWindowWait(), 0, {.seen = false, .probes = 11, .intervalMs = 1024});
     EXPECT_EQ(clock.events.front(), "sleep");
     EXPECT_EQ(clock.events.back(), "probe");
 }
 
 TEST(WaitUntil, AnEmptyBoundNeitherSleepsNorProbes) {
-    FakeClock clock(1);
-    EXPECT_FALSE(clock.Wait(WaitBound{100, 0}));
-    EXPECT_EQ(clock.probes, 0);
-    EXPECT_TRUE(clock.sleeps.empty());
+    ExpectWait(WaitBound{100, 0}, 1, {.seen = false, .probes = 0, .intervalMs = 100});
 }
 
 TEST(WaitUntil, NeverProbesAgainAfterASuccess) {
-    FakeClock clock(3);
-    EXPECT_TRUE(clock.Wait(WaitBound{5, 100}));
-    EXPECT_EQ(clock.probes, 3);
-    EXPECT_EQ(clock.sleeps, std::vector<std::uint32_t>(3, 5));
+    ExpectWait(WaitBound{5, 100}, 3, {.seen = true, .probes = 3, .intervalMs = 5});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ namespace kavrel::testing {
 
 namespace {
 constexpr const char* kOwnProcessMarkerVariable = "KAVREL_OWN_PROCESS_MARKER";
+constexpr char kNotNul = '\x7F';
 }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
@@ -65,13 +66,105 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
            written == content.size();
 }
 
-void RunInOwnProcess(const std::string& suite, const std::string& name) {
-    char self[MAX_PATH] = {};
-    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+std::optional<RegistryValue> ReadRegistryValue(HKEY root, const std::string& path, const char* name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    UniqueHKey owned(key);
+    RegistryValue value;
+    DWORD size = 0;
+    if (::RegQueryValueExA(owned.get(), name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.assign(size, '\0');
+    if (::RegQueryValueExA(owned.get(), name, nullptr, &value.type, reinterpret_cast<BYTE*>(value.bytes.data()),
+                           &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(size);
+    return value;
+}
+
+bool WriteRegistryValue(HKEY root, const std::string& path, const char* name, const RegistryValue& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS)
+        return false;
+    UniqueHKey owned(key);
+    // RegSetValueExA takes a NUL right after a text's counted bytes for one
+    // the caller forgot to count, and stores it (Windows NT does, and Wine
+    // copies it): a byte that is not NUL there keeps the count exact.
+    std::string buffer = value.bytes + kNotNul;
+    return ::RegSetValueExA(owned.get(), name, 0, value.type, reinterpret_cast<const BYTE*>(buffer.data()),
+                            static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+}
+
+void DeleteRegistryValue(HKEY root, const std::string& path, const char* name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
+    UniqueHKey owned(key);
+    ::RegDeleteValueA(owned.get(), name);
+}
+
+namespace {
+
+// The saved copy goes through the wide functions: a text that the ANSI code
+// page cannot hold (a profile folder in Cyrillic on an English Windows)
+// comes back unchanged. Names and paths are ASCII.
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+std::optional<RegistryValue> ReadWideValue(HKEY root, const std::string& path, const char* name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, Wide(path).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    UniqueHKey owned(key);
+    RegistryValue value;
+    DWORD size = 0;
+    if (::RegQueryValueExW(owned.get(), Wide(name).c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.assign(size, '\0');
+    if (::RegQueryValueExW(owned.get(), Wide(name).c_str(), nullptr, &value.type,
+                           reinterpret_cast<BYTE*>(value.bytes.data()), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(size);
+    return value;
+}
+
+bool WriteWideValue(HKEY root, const std::string& path, const char* name, const RegistryValue& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(root, Wide(path).c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS)
+        return false;
+    UniqueHKey owned(key);
+    // As RegSetValueExA: a wide NUL after the counted bytes would be stored too.
+    std::string buffer = value.bytes + kNotNul + kNotNul;
+    return ::RegSetValueExW(owned.get(), Wide(name).c_str(), 0, value.type, reinterpret_cast<const BYTE*>(buffer.data()),
+                            static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+SavedRegistryValue::SavedRegistryValue(HKEY root, std::string path, const char* name)
+    : root_(root), path_(std::move(path)), name_(name), saved_(ReadWideValue(root_, path_, name_)) {}
+
+SavedRegistryValue::~SavedRegistryValue() {
+    if (saved_) {
+        EXPECT_TRUE(WriteWideValue(root_, path_, name_, *saved_)) << "could not restore " << path_ << "\\" << name_;
+    } else {
+        DeleteRegistryValue(root_, path_, name_);
+    }
+}
+
+void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& program) {
+    std::string executable = program;
+    if (executable.empty()) {
+        char self[MAX_PATH] = {};
+        DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+        ASSERT_TRUE(length > 0 && length < MAX_PATH);
+        executable.assign(self, length);
+    }
     std::string marker = UniqueTempName("kavrel own process") + ".passed";
     ::DeleteFileA(marker.c_str());
     ScopedEnvironment markerVariable(kOwnProcessMarkerVariable, marker.c_str());
-    std::string commandLine = std::string("\"") + self + "\" --gtest_filter=" + suite + "." + name;
+    std::string commandLine = "\"" + executable + "\" --gtest_filter=" + suite + "." + name;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -79,8 +172,8 @@ void RunInOwnProcess(const std::string& suite, const std::string& name) {
     startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started{};
-    ASSERT_TRUE(::CreateProcessA(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                 &started));
+    ASSERT_TRUE(::CreateProcessA(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &started));
     UniqueHandle process(started.hProcess);
     UniqueHandle thread(started.hThread);
     if (::WaitForSingleObject(process.get(), 240000) != WAIT_OBJECT_0) {

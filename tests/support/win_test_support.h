@@ -44,6 +44,37 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Creates or truncates a file with that content; false on failure.
 bool WriteWholeFile(const std::string& path, const std::string& content);
 
+// A registry value exactly as stored: its type and its bytes, a text's NUL
+// included only when it was stored with one.
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+
+// Raw access to a value in the 64-bit view, where the installer looks on a
+// 64-bit Windows. Under Wine a 32-bit program reaches that view only through
+// KEY_WOW64_64KEY: 64-bit tools write another key. Stored byte for byte, with
+// no NUL added, so that the tests can store what no well-behaved program would.
+std::optional<RegistryValue> ReadRegistryValue(HKEY root, const std::string& path, const char* name);
+bool WriteRegistryValue(HKEY root, const std::string& path, const char* name, const RegistryValue& value);
+void DeleteRegistryValue(HKEY root, const std::string& path, const char* name);
+
+// Puts a value back exactly as it was, or removes it when there was none, at
+// the end of the scope, however the test ends.
+class SavedRegistryValue {
+public:
+    SavedRegistryValue(HKEY root, std::string path, const char* name);
+    ~SavedRegistryValue();
+    SavedRegistryValue(const SavedRegistryValue&) = delete;
+    SavedRegistryValue& operator=(const SavedRegistryValue&) = delete;
+
+private:
+    HKEY root_;
+    std::string path_;
+    const char* name_;
+    std::optional<RegistryValue> saved_;
+};
+
 // Polls every 20 ms until `condition` holds; false when it does not within the bound.
 template <typename Condition>
 bool WaitUntil(Condition condition, DWORD boundMs = kGenerousWaitMs) {
@@ -57,8 +88,10 @@ bool WaitUntil(Condition condition, DWORD boundMs = kGenerousWaitMs) {
 // Runs <suite>.<name> in a fresh copy of this test program, for tests of
 // process-wide state that cannot be reset (a kept mapping handle, a window
 // thread). It passes when the copy ran that test, the test passed and the
-// copy ended with 0.
-void RunInOwnProcess(const std::string& suite, const std::string& name);
+// copy ended with 0. `program`, when given, is a copy of this program under
+// another file name to run instead: Wine keys its per-program settings (the
+// Windows version it plays) by file name.
+void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& program = {});
 
 // Base of the tests that RunInOwnProcess starts: skipped anywhere else, and
 // marked as run when they pass.
