@@ -305,7 +305,8 @@ TEST_F(Discovery, TextValuesAreReadWholeAndExactlyAndAnEmptyOneLeavesItsFieldEmp
             SCOPED_TRACE(std::string(site.label) + " " + text.label);
             SavedRegistryValue saved(site.root, site.keyPath, site.name);
             RegistryEdit::Set(site.root, site.keyPath, site.name, REG_SZ, StoredText(site, text));
-            std::optional<testing::RegistryValue> stored = testing::ReadRegistryValue(site.root, site.keyPath, site.name);
+            std::optional<testing::RegistryValue> stored =
+                testing::ReadRegistryValue(site.root, site.keyPath, site.name);
             ASSERT_TRUE(stored.has_value());
             ASSERT_EQ(stored->bytes, StoredText(site, text)) << "not stored byte for byte";
             shown.clear();

@@ -90,5 +90,80 @@ TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFl
     EXPECT_EQ(DescribeOperatingSystem(true), ComposeOsDescription(parts, true));
 }
 
+// A hostile "ProductName": anyone who can write the registry can leave one
+// for an installer that runs elevated. The value is read only where Windows
+// reports version 6 (Vista to 8.1), so the cases run in a copy of this
+// program for which Wine plays Windows 7. Under Wine a 32-bit program's
+// 64-bit view, where the value is read, is written with KEY_WOW64_64KEY from
+// the 32-bit program itself.
+constexpr const char* kProductNameSuite = "ProductNameAsWindows7";
+constexpr const char* kWindows7Copy = "kavrel_tests_as_win7.exe";
+const std::string kWindowsNtCurrentVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+class ProductNameAsWindows7 : public testing::OwnProcessTest {};
+
+TEST_F(ProductNameAsWindows7, AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAndExactly) {
+    ASSERT_TRUE(NeedsProductName(GatherOsFacts())) << "this copy does not run as Windows 7";
+    std::string reference;
+    {
+        testing::SavedRegistryValue saved(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName");
+        testing::DeleteRegistryValue(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName");
+        reference = DescribeOperatingSystem(false);
+    }
+    ASSERT_EQ(reference.rfind("Microsoft Windows ", 0), 0u) << reference;
+
+    std::string longName = "Windows";
+    while (longName.size() < 32 * 1024) longName += " Edition " + std::to_string(longName.size());
+    struct Case {
+        const char* label;
+        DWORD type;
+        std::string bytes;
+        std::optional<std::string> name;  // nullopt: the name built so far stands
+    };
+    const Case cases[] = {
+        // The bytes look like a name, so that a reader that does not look at the type would take them.
+        {"a number", REG_DWORD, std::string("\x07\0\0\0", 4), std::nullopt},
+        {"binary", REG_BINARY, std::string("Windows Binary\0", 15), std::nullopt},
+        {"several texts", REG_MULTI_SZ, std::string("Windows First\0Windows Second\0\0", 30), std::nullopt},
+        {"empty, with its NUL", REG_SZ, std::string(1, '\0'), ""},
+        {"empty, not a single byte", REG_SZ, "", ""},
+        {"32 KiB long", REG_SZ, longName + '\0', longName},
+        // 16 bytes: a reader that trusts a NUL to follow finds heap bytes there.
+        {"without its NUL", REG_SZ, "Windows 7 Edited", "Windows 7 Edited"},
+    };
+    for (const Case& hostile : cases) {
+        SCOPED_TRACE(std::string("ProductName ") + hostile.label);
+        testing::SavedRegistryValue saved(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName");
+        ASSERT_TRUE(testing::WriteRegistryValue(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName",
+                                                {hostile.type, hostile.bytes}));
+        OsFacts facts = GatherOsFacts();
+        EXPECT_EQ(facts.productName, hostile.name);
+        std::string description = DescribeOperatingSystem(false);
+        EXPECT_EQ(description, ComposeOsDescription(GetWindowsVersionParts(facts), false));
+        if (hostile.name) {
+            EXPECT_EQ(description.rfind(*hostile.name + " 64-bit", 0), 0u) << description.substr(0, 200);
+        } else {
+            EXPECT_EQ(description, reference);
+        }
+    }
+}
+
+TEST(DescribeOperatingSystem, HostileProductNameValues) {
+    char self[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::string copy = TempFolder() + kWindows7Copy;
+    ASSERT_TRUE(::CopyFileA(self, copy.c_str(), FALSE));
+    {
+        // Wine's setting for programs of that file name; removed however the test ends.
+        const std::string appDefaults = std::string("Software\\Wine\\AppDefaults\\") + kWindows7Copy;
+        testing::SavedRegistryValue version(HKEY_CURRENT_USER, appDefaults, "Version");
+        ASSERT_TRUE(testing::WriteRegistryValue(HKEY_CURRENT_USER, appDefaults, "Version",
+                                                {REG_SZ, std::string("win7", 5)}));
+        testing::RunInOwnProcess(kProductNameSuite, "AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAndExactly", copy);
+    }
+    ::DeleteFileA(copy.c_str());
+}
+
 }  // namespace
 }  // namespace kavrel

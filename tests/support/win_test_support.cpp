@@ -136,7 +136,8 @@ bool WriteWideValue(HKEY root, const std::string& path, const char* name, const 
     UniqueHKey owned(key);
     // As RegSetValueExA: a wide NUL after the counted bytes would be stored too.
     std::string buffer = value.bytes + kNotNul + kNotNul;
-    return ::RegSetValueExW(owned.get(), Wide(name).c_str(), 0, value.type, reinterpret_cast<const BYTE*>(buffer.data()),
+    return ::RegSetValueExW(owned.get(), Wide(name).c_str(), 0, value.type,
+                            reinterpret_cast<const BYTE*>(buffer.data()),
                             static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
