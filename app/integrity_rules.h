@@ -48,7 +48,7 @@ struct MaskedRange {
 std::vector<MaskedRange> DigestMasks(const ImageLayout& layout, std::uint64_t slotFileOffset);
 
 // XXH3-128 of a file's covered content fed in order from offset 0, masked
-// ranges read as zeros.
+// ranges read as zeros. The masks may come in any order and may overlap.
 class DigestBuilder {
 public:
     explicit DigestBuilder(std::vector<MaskedRange> masks);

@@ -2,6 +2,11 @@
 
 # Russian texts are UTF-8 in the sources and Windows-1251 in the program.
 set(KAVREL_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP1251)
+if(KAVREL_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # clang encodes narrow literals only as UTF-8. The harnesses assert no
+  # Russian text, so the fuzz build keeps the literals as the sources have them.
+  set(KAVREL_CHARSET_FLAGS -finput-charset=UTF-8)
+endif()
 
 set(KAVREL_PACKAGE_FILE "" CACHE FILEPATH "A real package file to embed; empty: a synthetic one")
 set(KAVREL_PACKAGE_SIZE 249191962 CACHE STRING "Size of the synthetic package in bytes")
@@ -27,6 +32,13 @@ function(kavrel_project_target target)
   endif()
   if(KAVREL_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+  if(KAVREL_FUZZ)
+    # Coverage feedback for libFuzzer in every target; the harnesses link its driver.
+    # A sanitizer report aborts, so libFuzzer keeps the input as a finding.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                                             -fno-omit-frame-pointer)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
 endfunction()
