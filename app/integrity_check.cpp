@@ -22,8 +22,6 @@ namespace {
 constexpr DWORD kReadChunk = 4u << 20;
 constexpr DWORD kHeadSize = 4096;
 
-enum class CheckResult { Intact, Distorted, Unreadable };
-
 DigestSlot StampedSlot() {
     DigestSlot slot;
     const volatile unsigned char* source = reinterpret_cast<const volatile unsigned char*>(&kavrelDigestSlot);
@@ -38,60 +36,67 @@ bool ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size) {
     return ::ReadFile(file, buffer, size, &read, nullptr) && read == size;
 }
 
-CheckResult CheckOwnFile() {
-    char path[MAX_PATH + 1] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return CheckResult::Unreadable;
-    UniqueHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+}  // namespace
+
+IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return CheckResult::Unreadable;
+    if (!file) return IntegrityResult::Unreadable;
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) return CheckResult::Unreadable;
+    if (!::GetFileSizeEx(file.get(), &size)) return IntegrityResult::Unreadable;
     const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
 
-    const DigestSlot slot = StampedSlot();
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kReadChunk]);
-    if (!buffer) return CheckResult::Unreadable;
+    if (!buffer) return IntegrityResult::Unreadable;
     const DWORD headSize = static_cast<DWORD>(std::min<std::uint64_t>(kHeadSize, fileSize));
-    if (!ReadExactly(file.get(), buffer.get(), headSize)) return CheckResult::Unreadable;
+    if (!ReadExactly(file.get(), buffer.get(), headSize)) return IntegrityResult::Unreadable;
     std::optional<ImageLayout> layout = ParseImageLayout(buffer.get(), headSize);
-    if (!layout) return CheckResult::Distorted;
+    if (!layout) return IntegrityResult::Distorted;
     std::optional<std::uint64_t> padding = PaddingAfterCoveredContent(fileSize, slot.coveredLength, *layout);
-    if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return CheckResult::Distorted;
+    if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return IntegrityResult::Distorted;
 
     DigestBuilder digest(DigestMasks(*layout, slot.slotFileOffset));
     digest.Feed(buffer.get(), headSize);
     const std::uint64_t readEnd = slot.coveredLength + *padding;
     for (std::uint64_t at = headSize; at < readEnd;) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(kReadChunk, readEnd - at));
-        if (!ReadExactly(file.get(), buffer.get(), chunk)) return CheckResult::Unreadable;
+        if (!ReadExactly(file.get(), buffer.get(), chunk)) return IntegrityResult::Unreadable;
         const std::uint64_t covered = std::min<std::uint64_t>(chunk, at < slot.coveredLength ? slot.coveredLength - at : 0);
         digest.Feed(buffer.get(), static_cast<std::size_t>(covered));
         // Alignment before a certificate table is zeros, or something was added.
         for (std::size_t i = static_cast<std::size_t>(covered); i < chunk; ++i)
-            if (buffer[i] != 0) return CheckResult::Distorted;
+            if (buffer[i] != 0) return IntegrityResult::Distorted;
         at += chunk;
     }
     auto actual = digest.Finish();
-    return std::memcmp(actual.data(), slot.digest, actual.size()) == 0 ? CheckResult::Intact : CheckResult::Distorted;
+    return std::memcmp(actual.data(), slot.digest, actual.size()) == 0 ? IntegrityResult::Intact : IntegrityResult::Distorted;
+}
+
+namespace {
+
+IntegrityResult CheckOwnFile() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return IntegrityResult::Unreadable;
+    return CheckFileIntegrity(path, StampedSlot());
 }
 
 }  // namespace
 
 bool IntegritySelfCheck() {
-    CheckResult result = CheckResult::Unreadable;
+    IntegrityResult result = IntegrityResult::Unreadable;
     try {
         result = CheckOwnFile();
     } catch (const std::exception&) {
-        result = CheckResult::Unreadable;
+        result = IntegrityResult::Unreadable;
     }
     switch (result) {
-        case CheckResult::Intact:
+        case IntegrityResult::Intact:
             return true;
-        case CheckResult::Distorted:
+        case IntegrityResult::Distorted:
             ShowBilingualMessage("The package file has been distorted!\r\nVirus?", "Файл пакета установки искажён!\r\nВирус?");
             return false;
-        case CheckResult::Unreadable:
+        case IntegrityResult::Unreadable:
             break;
     }
     ShowBilingualMessage("Failed to check up the package file!", "Не удаётся проверить файл пакета установки!");

@@ -1,7 +1,19 @@
 #pragma once
 // The installer's check of its own file before anything is written.
+#include <string>
+
+#include "app/integrity_rules.h"
 
 namespace kavrel {
+
+enum class IntegrityResult { Intact, Distorted, Unreadable };
+
+// Reads the installer file at `path` and compares it with the digest in
+// `slot`, the slot as stamped into that file. Shows nothing; throws only
+// what allocation throws. The self-check passes its own file and its
+// compiled-in slot; a benchmark can time the same work on an installer file
+// of its choice.
+IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot);
 
 // Reads the installer's own executable and compares it with the digest
 // stored at build time. Shows "Failed to check up the package file!" when the

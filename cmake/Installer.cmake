@@ -70,6 +70,10 @@ function(kavrel_add_installer name)
   target_include_directories(${name} PRIVATE "${dir}")
   target_compile_definitions(${name} PRIVATE ${A_DEFINITIONS})
   target_link_libraries(${name} PRIVATE kavrel_shell)
+  # Sections at page-aligned file offsets: Wine then maps the package
+  # resources from the file instead of reading all of them into private
+  # memory when the program loads (as it must for 512-byte alignment).
+  target_link_options(${name} PRIVATE -Wl,--file-alignment,4096)
   kavrel_project_target(${name})
   add_dependencies(${name} kavrel_host_tools)
   # The digest is stored after linking, then the file may be signed: the
