@@ -23,9 +23,9 @@ target_link_libraries(os_probe PRIVATE kavrel_shell)
 target_link_options(os_probe PRIVATE -mconsole)
 kavrel_project_target(os_probe)
 
-add_executable(fake_comspec tools/fake_comspec.cpp)
-target_link_options(fake_comspec PRIVATE -mconsole)
-kavrel_project_target(fake_comspec)
+add_executable(fake_interpreter tools/fake_interpreter.cpp)
+target_link_options(fake_interpreter PRIVATE -mconsole)
+kavrel_project_target(fake_interpreter)
 
 # Plays the application: its instance mapping, main window and quit request.
 add_executable(kavrel_standin WIN32 tools/kavrel_standin.cpp)
@@ -85,9 +85,9 @@ target_link_libraries(kavrel_win_tests PRIVATE kavrel_shell GTest::gtest_main ve
 target_link_options(kavrel_win_tests PRIVATE -mconsole)
 target_include_directories(kavrel_win_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
 kavrel_project_target(kavrel_win_tests)
-add_dependencies(kavrel_win_tests fake_comspec kavrel_standin lexova-update lexova-update-small lexova-update-voc)
+add_dependencies(kavrel_win_tests fake_interpreter kavrel_standin lexova-update lexova-update-small lexova-update-voc)
 kavrel_wine_test(win.unit COMMAND kavrel_win_tests
-  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_comspec>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_interpreter>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
 # A picture of the progress window, for a person to look at (not a check).
 kavrel_wine_test(win.progress_window_screenshot
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/progress_window_screenshot.sh" $<TARGET_FILE:kavrel_win_tests>
