@@ -33,7 +33,13 @@ std::string TempFolder() {
 
 std::string UniqueTempName(const char* stem) {
     static int counter = 0;
-    return TempFolder() + stem + " " + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    // Wine hands out the same small process ids run after run, and a build
+    // tree's prefix keeps what earlier runs left: skip names already taken.
+    for (;;) {
+        std::string path =
+            TempFolder() + stem + " " + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
+        if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+    }
 }
 
 std::vector<std::string> FilesIn(const std::string& folder) {

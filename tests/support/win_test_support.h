@@ -32,7 +32,7 @@ std::string EnvironmentText(const char* name);
 // The temporary folder, with its backslash.
 std::string TempFolder();
 
-// A path of its own in the temporary folder for each call.
+// A path of its own in the temporary folder for each call, not taken yet.
 std::string UniqueTempName(const char* stem);
 
 // The names in a folder, "." and ".." included; empty when it cannot be read.
