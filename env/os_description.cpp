@@ -1,5 +1,7 @@
 #include "env/os_description.h"
 
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "app/setup_state.h"
@@ -98,9 +100,9 @@ std::string ReadWholeFile(const std::string& path) {
     return content;
 }
 
-}  // namespace
-
-OsFacts GatherOsFacts() {
+// The facts but the output of "ver": where the tables need it, "ver" is
+// started in `ver` and goes on while the registry is read.
+OsFacts GatherOsFactsStartingVer(ConsoleCommand& ver) {
     OsFacts facts;
     OSVERSIONINFOEXA info{};
     info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
@@ -127,7 +129,7 @@ OsFacts GatherOsFacts() {
     facts.metricMediaCenter = ::GetSystemMetrics(SM_MEDIACENTER);
     facts.metricStarter = ::GetSystemMetrics(SM_STARTER);
     facts.metricServerR2 = ::GetSystemMetrics(SM_SERVERR2);
-    if (NeedsVerOutput(version)) facts.verOutput = RunConsoleCommand("ver");
+    if (NeedsVerOutput(version)) ver = ConsoleCommand::Start("ver");
     if (NeedsProductName(facts)) facts.productName = ReadProductName();
     if (NeedsHotfixKey(version))
         facts.hotfixQ246009Present = KeyOpensForQuery("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009");
@@ -135,19 +137,39 @@ OsFacts GatherOsFacts() {
     return facts;
 }
 
-std::string DescribeOperatingSystem(bool includeVersion) {
-    std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(GatherOsFacts());
-    std::string description = ComposeOsDescription(parts, includeVersion);
-    if (std::optional<OsFlags> flags = FlagsOfDescription(parts, description)) {
+}  // namespace
+
+OsFacts GatherOsFacts() {
+    ConsoleCommand ver;
+    OsFacts facts = GatherOsFactsStartingVer(ver);
+    facts.verOutput = ver.Finish();
+    return facts;
+}
+
+OsDescription DescribeOperatingSystemLeavingVer(bool includeVersion) {
+    OsDescription result;
+    OsFacts facts = GatherOsFactsStartingVer(result.unfinishedVer);
+    if (VerOutputChangesDescription(facts, includeVersion)) facts.verOutput = result.unfinishedVer.Finish();
+    std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(facts);
+    result.text = ComposeOsDescription(parts, includeVersion);
+    if (std::optional<OsFlags> flags = FlagsOfDescription(parts, result.text)) {
         CurrentSetup().is64BitWindows = flags->is64BitWindows;
         CurrentSetup().isServerWindows = flags->isServerWindows;
     }
-    return description;
+    return result;
 }
 
-std::string RunConsoleCommand(const std::string& command, DWORD waitLimitMs) {
+std::string DescribeOperatingSystem(bool includeVersion) {
+    OsDescription description = DescribeOperatingSystemLeavingVer(includeVersion);
+    description.unfinishedVer.Finish();
+    return std::move(description.text);
+}
+
+ConsoleCommand ConsoleCommand::Start(const std::string& command) {
+    ConsoleCommand started;
     std::string interpreter = EnvironmentText("ComSpec");
-    if (interpreter.empty()) return {};
+    if (interpreter.empty()) return started;
+    started.interpreterFound_ = true;
 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -156,26 +178,67 @@ std::string RunConsoleCommand(const std::string& command, DWORD waitLimitMs) {
 
     std::string folder = EnvironmentText("Temp");
     AddTrailingBackslash(folder);
-    std::string outputFile = CreateOutputFile(folder);
-    if (!outputFile.empty()) {
-        std::string commandLine = ComposeRedirectedCommandLine(interpreter, command, outputFile);
-        std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-        mutableLine.push_back('\0');
-        PROCESS_INFORMATION started{};
-        if (::CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
-                             CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &started)) {
-            UniqueHandle process(started.hProcess);
-            UniqueHandle thread(started.hThread);
-            if (::WaitForSingleObject(process.get(), waitLimitMs) != WAIT_OBJECT_0) {
-                // Our own interpreter, hung: end it so that its output file can go.
-                ::TerminateProcess(process.get(), 1);
-                ::WaitForSingleObject(process.get(), 1000);
-            }
-        }
+    started.outputFile_ = CreateOutputFile(folder);
+    if (started.outputFile_.empty()) return started;
+    std::string commandLine = ComposeRedirectedCommandLine(interpreter, command, started.outputFile_);
+    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back('\0');
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
+                         CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
+        started.process_.reset(process.hProcess);
+        UniqueHandle thread(process.hThread);
     }
-    std::string output = ReadAsTextLines(outputFile.empty() ? std::string() : ReadWholeFile(outputFile));
-    if (!outputFile.empty()) ::DeleteFileA(outputFile.c_str());
-    return OemToAnsiText(output);
+    return started;
+}
+
+ConsoleCommand::ConsoleCommand(ConsoleCommand&& other) noexcept
+    : interpreterFound_(std::exchange(other.interpreterFound_, false)),
+      process_(std::move(other.process_)),
+      outputFile_(std::exchange(other.outputFile_, std::string())) {}
+
+ConsoleCommand& ConsoleCommand::operator=(ConsoleCommand&& other) noexcept {
+    if (this != &other) {
+        try {
+            Finish();
+        } catch (const std::exception&) {
+            // Out of memory for an output nobody reads: the file is gone anyway.
+        }
+        interpreterFound_ = std::exchange(other.interpreterFound_, false);
+        process_ = std::move(other.process_);
+        outputFile_ = std::exchange(other.outputFile_, std::string());
+    }
+    return *this;
+}
+
+ConsoleCommand::~ConsoleCommand() {
+    try {
+        Finish();
+    } catch (const std::exception&) {
+        // As above: nothing to report from a destructor.
+    }
+}
+
+std::string ConsoleCommand::Finish(DWORD waitLimitMs) {
+    if (!interpreterFound_) return {};
+    interpreterFound_ = false;
+    if (process_ && ::WaitForSingleObject(process_.get(), waitLimitMs) != WAIT_OBJECT_0) {
+        // Our own interpreter, hung: end it so that its output file can go.
+        ::TerminateProcess(process_.get(), 1);
+        ::WaitForSingleObject(process_.get(), 1000);
+    }
+    process_.reset();
+    std::string outputFile = std::exchange(outputFile_, std::string());
+    std::string written;
+    if (!outputFile.empty()) {
+        written = ReadWholeFile(outputFile);
+        ::DeleteFileA(outputFile.c_str());
+    }
+    return OemToAnsiText(ReadAsTextLines(written));
+}
+
+std::string RunConsoleCommand(const std::string& command, DWORD waitLimitMs) {
+    return ConsoleCommand::Start(command).Finish(waitLimitMs);
 }
 
 std::string OemToAnsiText(const std::string& text) {

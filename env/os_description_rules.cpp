@@ -406,6 +406,14 @@ bool NeedsProductOptionsType(const OsFacts& facts) {
            facts.version.platformId == kPlatformWindowsNt;
 }
 
+bool VerOutputChangesDescription(const OsFacts& facts, bool includeVersion) {
+    if (!NeedsVerOutput(facts.version)) {
+        return false;
+    }
+    const bool nameReplaced = NeedsProductName(facts) && facts.productName.has_value();
+    return includeVersion || !nameReplaced;
+}
+
 std::optional<WindowsVersionParts> GetWindowsVersionParts(const OsFacts& facts) {
     if (!facts.versionQueryOk) {
         return std::nullopt;

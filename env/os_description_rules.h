@@ -49,6 +49,11 @@ bool NeedsProductName(const OsFacts& facts);
 bool NeedsHotfixKey(const OsVersionRecord& version);
 bool NeedsProductOptionsType(const OsFacts& facts);
 
+// Whether the output of "ver" can change the description, once the other
+// facts are in: not when it is run but the version is left out and
+// "ProductName" takes the place of the name that it would have given.
+bool VerOutputChangesDescription(const OsFacts& facts, bool includeVersion);
+
 // The edition name, version and service pack; empty when the platform is
 // not recognised or the version query failed.
 std::optional<WindowsVersionParts> GetWindowsVersionParts(const OsFacts& facts);

@@ -13,6 +13,9 @@ namespace kavrel {
 namespace {
 bool started = false;
 std::unique_ptr<RegistryAccessor> sharedRegistry;
+// "ver", when the description started it but did not need its output: it
+// runs alongside the update and is waited for at shut-down.
+ConsoleCommand unfinishedVer;
 
 std::uint32_t RandomSeed() {
     LARGE_INTEGER counter{};
@@ -27,7 +30,7 @@ void StartUpSettings() {
     SetupState& state = CurrentSetup();
     SeedRandom(RandomSeed());
     state.useRussian = IsRussianMessageLocale(::GetUserDefaultLCID());
-    DescribeOperatingSystem(false);
+    unfinishedVer = DescribeOperatingSystemLeavingVer(false).unfinishedVer;
     sharedRegistry = std::make_unique<RegistryAccessor>(RegistryAccessMask(state.is64BitWindows));
     CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgument(::GetCommandLineA(), 1));
     state.commandSwitch = flags.commandSwitch;
@@ -37,6 +40,7 @@ void StartUpSettings() {
 
 void ShutDownSettings() {
     sharedRegistry.reset();
+    unfinishedVer.Finish();
     SetupState& state = CurrentSetup();
     state.commandSwitch.clear();
     state.appName.clear();

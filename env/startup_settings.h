@@ -9,7 +9,8 @@ namespace kavrel {
 // Runs once per process, before the program entry; a second call does nothing.
 void StartUpSettings();
 
-// Destroys the shared accessor and clears the record's texts.
+// Destroys the shared accessor, waits for a "ver" still running (bounded)
+// and clears the record's texts.
 void ShutDownSettings();
 
 // The shared registry accessor created by StartUpSettings.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -524,6 +525,53 @@ TEST(GatheringNeeds, SkippedFactsDoNotMatter) {
             }
         }
     }
+}
+
+// Where "ver" is left unread, any output it could give must leave the
+// description and its flags as they are; where it is read, some output must
+// change them, or the wait for it was for nothing.
+TEST(GatheringNeeds, VerIsLeftUnreadOnlyWhereItsOutputCannotMatter) {
+    const std::vector<std::string> outputs = {
+        "", kWin10Ver, "\r\nMicrosoft Windows [Version 6.3.9600]\r\n", "\r\nMicrosoft Windows [Version 6.2.9200]\r\n",
+        "Server ion 64.0 Server", "Microsoft Windows [\xC2\xE5\xF0\xF1\xE8\xFF 6.2.9200]"};
+    int leftUnread = 0;
+    for (std::uint32_t major = 0; major <= 12; ++major) {
+        for (std::uint32_t minor = 0; minor <= 4; ++minor) {
+            for (const std::uint16_t architecture : {kX86, kX64}) {
+                for (const bool productName : {false, true}) {
+                    for (const bool extended : {false, true}) {
+                        for (const bool includeVersion : {false, true}) {
+                            OsFacts facts = WindowsNt(major, minor, kWorkstation, architecture);
+                            facts.extendedQueryOk = extended;
+                            if (productName) {
+                                facts.productName = "Windows 10 Pro";
+                            }
+                            SCOPED_TRACE(std::to_string(major) + "." + std::to_string(minor) + " arch " +
+                                         std::to_string(architecture) + (productName ? " named" : "") +
+                                         (extended ? " extended" : " basic") + (includeVersion ? " +version" : ""));
+                            std::vector<std::string> descriptions;
+                            for (const std::string& output : outputs) {
+                                facts.verOutput = output;
+                                descriptions.push_back(
+                                    ComposeOsDescription(GetWindowsVersionParts(facts), includeVersion));
+                            }
+                            const bool allSame =
+                                std::all_of(descriptions.begin(), descriptions.end(),
+                                            [&](const std::string& d) { return d == descriptions.front(); });
+                            if (!VerOutputChangesDescription(facts, includeVersion)) {
+                                EXPECT_TRUE(allSame);
+                                leftUnread += NeedsVerOutput(facts.version) ? 1 : 0;
+                            } else {
+                                EXPECT_FALSE(allSame);
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    // Windows 8 and later as this program is told, named by "ProductName".
+    EXPECT_EQ(leftUnread, 2);
 }
 
 TEST(GatheringNeeds, AskOnlyWhereTheTablesLook) {

@@ -9,6 +9,7 @@
 #include "app/random.h"
 #include "app/setup_state.h"
 #include "env/console_output.h"
+#include "env/startup_settings.h"
 #include "support/win_test_support.h"
 #include "support/wine_paths.h"
 
@@ -97,7 +98,6 @@ TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFl
 // 64-bit view, where the value is read, is written with KEY_WOW64_64KEY from
 // the 32-bit program itself.
 constexpr const char* kProductNameSuite = "ProductNameAsWindows7";
-constexpr const char* kWindows7Copy = "kavrel_tests_as_win7.exe";
 const std::string kWindowsNtCurrentVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
 class ProductNameAsWindows7 : public testing::OwnProcessTest {};
@@ -149,20 +149,102 @@ TEST_F(ProductNameAsWindows7, AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAnd
 }
 
 TEST(DescribeOperatingSystem, HostileProductNameValues) {
-    char self[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    ASSERT_TRUE(length > 0 && length < MAX_PATH);
-    std::string copy = TempFolder() + kWindows7Copy;
-    ASSERT_TRUE(::CopyFileA(self, copy.c_str(), FALSE));
-    {
-        // Wine's setting for programs of that file name; removed however the test ends.
-        const std::string appDefaults = std::string("Software\\Wine\\AppDefaults\\") + kWindows7Copy;
-        testing::SavedRegistryValue version(HKEY_CURRENT_USER, appDefaults, "Version");
-        ASSERT_TRUE(testing::WriteRegistryValue(HKEY_CURRENT_USER, appDefaults, "Version",
-                                                {REG_SZ, std::string("win7", 5)}));
-        testing::RunInOwnProcess(kProductNameSuite, "AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAndExactly", copy);
+    testing::RunInOwnProcess(kProductNameSuite, "AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAndExactly", "win7");
+}
+
+// Wine playing Windows 10 tells this program 6.2, as Windows 10 does (the
+// manifest names no newer Windows): "ver" has to run, and with "ProductName"
+// as text its output cannot change the description. The interpreter is the
+// fake one, slowed down so that a wait for it cannot go unnoticed; the log
+// gets "ended" as its last act.
+constexpr const char* kLeavingVerSuite = "LeavingVerAsWindows10";
+
+class LeavingVerAsWindows10 : public testing::OwnProcessTest {
+protected:
+    void SetUp() override {
+        testing::OwnProcessTest::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_FALSE(fake_.empty());
+        ASSERT_TRUE(NeedsVerOutput(GatherOsFacts().version)) << "this copy is not told 6.2";
+        // The log has a folder of its own, so that it does not count among the temporary files.
+        ASSERT_TRUE(::CreateDirectoryA(logFolder_.c_str(), nullptr));
+        before_ = FilesIn(TempFolder());
     }
-    ::DeleteFileA(copy.c_str());
+    void TearDown() override {
+        ::DeleteFileA(log_.c_str());
+        ::RemoveDirectoryA(logFolder_.c_str());
+        testing::OwnProcessTest::TearDown();
+    }
+    bool InterpreterEnded() const { return testing::ReadWholeFile(log_).value_or("") == "ended\n"; }
+
+    const std::string fake_ = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
+    const std::string logFolder_ = testing::UniqueTempName("kavrel interpreter");
+    const std::string log_ = logFolder_ + "\\ended.log";
+    ScopedEnvironment interpreter_{"ComSpec", fake_.c_str()};
+    ScopedEnvironment delay_{"FAKE_COMSPEC_DELAY_MS", "1500"};
+    ScopedEnvironment logVariable_{"FAKE_COMSPEC_LOG", log_.c_str()};
+    std::vector<std::string> before_;
+};
+
+TEST_F(LeavingVerAsWindows10, TheDescriptionDoesNotWaitForAVerItCannotUse) {
+    OsFacts facts = GatherOsFacts();
+    ASSERT_TRUE(facts.productName.has_value()) << "Wine stores \"ProductName\" as text";
+    ::DeleteFileA(log_.c_str());
+    const std::string expected = ComposeOsDescription(GetWindowsVersionParts(facts), false);
+    CurrentSetup().is64BitWindows = expected.find(" 64") == std::string::npos;
+
+    OsDescription description = DescribeOperatingSystemLeavingVer(false);
+    EXPECT_FALSE(InterpreterEnded());
+    EXPECT_EQ(description.text, expected);
+    EXPECT_EQ(CurrentSetup().is64BitWindows, expected.find(" 64") != std::string::npos);
+    EXPECT_EQ(description.unfinishedVer.Finish(), "\r\nFake interpreter ran [ver]\r\n");
+    EXPECT_TRUE(InterpreterEnded());
+    EXPECT_EQ(FilesIn(TempFolder()), before_);
+}
+
+TEST_F(LeavingVerAsWindows10, WithoutAProductNameTheOutputCountsAndIsWaitedFor) {
+    testing::SavedRegistryValue saved(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName");
+    ASSERT_TRUE(testing::WriteRegistryValue(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName",
+                                            {REG_DWORD, std::string("\x07\0\0\0", 4)}));
+    OsDescription description = DescribeOperatingSystemLeavingVer(false);
+    EXPECT_TRUE(InterpreterEnded());
+    EXPECT_EQ(description.unfinishedVer.Finish(), "");
+    EXPECT_EQ(FilesIn(TempFolder()), before_);
+}
+
+TEST_F(LeavingVerAsWindows10, ShutDownWaitsForTheVerThatStartUpLeftRunning) {
+    StartUpSettings();
+    EXPECT_FALSE(InterpreterEnded());
+    ShutDownSettings();
+    EXPECT_TRUE(InterpreterEnded());
+    EXPECT_EQ(FilesIn(TempFolder()), before_);
+}
+
+TEST(DescribeOperatingSystem, LeavesVerRunningOnlyWhereItsOutputCannotMatter) {
+    testing::RunInOwnProcess(kLeavingVerSuite, "TheDescriptionDoesNotWaitForAVerItCannotUse", "win10");
+    testing::RunInOwnProcess(kLeavingVerSuite, "WithoutAProductNameTheOutputCountsAndIsWaitedFor", "win10");
+    testing::RunInOwnProcess(kLeavingVerSuite, "ShutDownWaitsForTheVerThatStartUpLeftRunning", "win10");
+}
+
+// Moving hands the running command on whole: the moved-from one has nothing
+// left to wait for or delete, so the output reaches its new owner.
+TEST(ConsoleCommand, MovesWithoutLosingTheOutputAndFinishesOnce) {
+    std::string fake = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
+    ASSERT_FALSE(fake.empty());
+    ScopedEnvironment interpreter("ComSpec", fake.c_str());
+    std::vector<std::string> before = FilesIn(TempFolder());
+    ConsoleCommand first = ConsoleCommand::Start("ver");
+    ConsoleCommand second = std::move(first);
+    EXPECT_EQ(first.Finish(), "");
+    EXPECT_EQ(second.Finish(), "\r\nFake interpreter ran [ver]\r\n");
+    EXPECT_EQ(second.Finish(), "");
+    {
+        ConsoleCommand replaced = ConsoleCommand::Start("ver");
+        replaced = ConsoleCommand::Start("vol");
+        EXPECT_EQ(replaced.Finish(), "\r\nFake interpreter ran [vol]\r\n");
+        ConsoleCommand dropped = ConsoleCommand::Start("ver");
+    }
+    EXPECT_EQ(FilesIn(TempFolder()), before);
 }
 
 }  // namespace

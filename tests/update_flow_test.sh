@@ -72,6 +72,21 @@ check "package written" "$(package_installed)" yes
 check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 check "application not started" "$(standin_saw started)" no
 
+echo "== Quiet mode as Windows 10, where \"ver\" runs alongside the update: nothing left behind"
+# Told 6.2 (the manifest names no newer Windows), the installer starts "ver"
+# and waits for it only at its end; its output file must be gone by then.
+app_defaults='HKCU\Software\Wine\AppDefaults\'"$(basename "$installer")"
+temp_dir=$(find "$PREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Temp | head -n1)
+temp_before=$(ls -A "$temp_dir")
+"$run" reg add "$app_defaults" /v Version /d win10 /f >/dev/null 2>&1
+install_app
+run_installer "$installer" "" modest
+"$run" reg delete "$app_defaults" /v Version /f >/dev/null 2>&1
+check "exit code" "$(exit_code)" 0
+check "no box" "$(boxes)" 0
+check "package written" "$(package_installed)" yes
+check "nothing new in the temporary folder" "$(ls -A "$temp_dir")" "$temp_before"
+
 echo "== Quiet mode with runapp in any letter case starts the application"
 install_app
 run_installer "$installer" "" modest RunApp

@@ -160,14 +160,10 @@ SavedRegistryValue::~SavedRegistryValue() {
     }
 }
 
-void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& program) {
-    std::string executable = program;
-    if (executable.empty()) {
-        char self[MAX_PATH] = {};
-        DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-        ASSERT_TRUE(length > 0 && length < MAX_PATH);
-        executable.assign(self, length);
-    }
+namespace {
+
+// Runs <suite>.<name> in the test program at `executable`.
+void RunProgramForOneTest(const std::string& executable, const std::string& suite, const std::string& name) {
     std::string marker = UniqueTempName("kavrel own process") + ".passed";
     ::DeleteFileA(marker.c_str());
     ScopedEnvironment markerVariable(kOwnProcessMarkerVariable, marker.c_str());
@@ -192,6 +188,30 @@ void RunInOwnProcess(const std::string& suite, const std::string& name, const st
     EXPECT_EQ(exitCode, 0u) << name << " failed in its own process (its output is above)";
     EXPECT_NE(::GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES) << name << " did not run";
     ::DeleteFileA(marker.c_str());
+}
+
+}  // namespace
+
+void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& windowsVersion) {
+    char self[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    if (windowsVersion.empty()) {
+        RunProgramForOneTest(std::string(self, length), suite, name);
+        return;
+    }
+    // Wine keys the version it plays by the program's file name.
+    const std::string fileName = "kavrel_tests_as_" + windowsVersion + ".exe";
+    const std::string copy = TempFolder() + fileName;
+    ASSERT_TRUE(::CopyFileA(self, copy.c_str(), FALSE));
+    {
+        const std::string appDefaults = "Software\\Wine\\AppDefaults\\" + fileName;
+        SavedRegistryValue saved(HKEY_CURRENT_USER, appDefaults, "Version");
+        ASSERT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, appDefaults, "Version",
+                                       {REG_SZ, windowsVersion + std::string(1, '\0')}));
+        RunProgramForOneTest(copy, suite, name);
+    }
+    ::DeleteFileA(copy.c_str());
 }
 
 void OwnProcessTest::SetUp() {

@@ -88,10 +88,9 @@ bool WaitUntil(Condition condition, DWORD boundMs = kGenerousWaitMs) {
 // Runs <suite>.<name> in a fresh copy of this test program, for tests of
 // process-wide state that cannot be reset (a kept mapping handle, a window
 // thread). It passes when the copy ran that test, the test passed and the
-// copy ended with 0. `program`, when given, is a copy of this program under
-// another file name to run instead: Wine keys its per-program settings (the
-// Windows version it plays) by file name.
-void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& program = {});
+// copy ended with 0. With `windowsVersion` (Wine's name: "win7", "win10"…)
+// Wine plays that Windows for the copy.
+void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& windowsVersion = {});
 
 // Base of the tests that RunInOwnProcess starts: skipped anywhere else, and
 // marked as run when they pass.
