@@ -228,13 +228,14 @@ std::string ConsoleCommand::Finish(DWORD waitLimitMs) {
         ::WaitForSingleObject(process_.get(), 1000);
     }
     process_.reset();
-    std::string outputFile = std::exchange(outputFile_, std::string());
-    std::string written;
-    if (!outputFile.empty()) {
-        written = ReadWholeFile(outputFile);
-        ::DeleteFileA(outputFile.c_str());
-    }
-    return OemToAnsiText(ReadAsTextLines(written));
+    const std::string outputFile = std::exchange(outputFile_, std::string());
+    if (outputFile.empty()) return OemToAnsiText(ReadAsTextLines({}));
+    // Gone however the reading ends.
+    struct DeleteWhenDone {
+        const std::string& path;
+        ~DeleteWhenDone() { ::DeleteFileA(path.c_str()); }
+    } deleteWhenDone{outputFile};
+    return OemToAnsiText(ReadAsTextLines(ReadWholeFile(outputFile)));
 }
 
 std::string RunConsoleCommand(const std::string& command, DWORD waitLimitMs) {
