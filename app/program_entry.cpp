@@ -23,7 +23,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // Test builds only: the question texts come from a language file in the
         // application's "language" folder.
         exitCode = RunUpdateFlow([] {
-            SelectLanguageFile({"english.lng", "russian.lng", KAVREL_TEST_LANGUAGE_FILE}, 1, 0, 2, 0x0422);
+            LanguageModule().SelectLanguageFile({"english.lng", "russian.lng", KAVREL_TEST_LANGUAGE_FILE}, 1, 0, 2, 0x0422);
         });
 #elif defined(KAVREL_TEST_NOT_ADMIN)
         // Test builds only: Wine reports every user as an administrator.

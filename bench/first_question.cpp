@@ -11,9 +11,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
-#include "bench_clock.h"
+#include "started_program.h"
 
 namespace {
 
@@ -48,11 +49,7 @@ std::string Utf8Caption(HWND box) {
 
 // The command line after this program's name and its own option.
 std::string ProgramCommandLine(bool& noComSpec) {
-    const char* line = ::GetCommandLineA();
-    bool quoted = false;
-    for (; *line && (quoted || (*line != ' ' && *line != '\t')); ++line)
-        if (*line == '"') quoted = !quoted;
-    while (*line == ' ' || *line == '\t') ++line;
+    const char* line = kavrel::bench::AfterFirstWord(::GetCommandLineA());
     noComSpec = std::strncmp(line, "--no-comspec", 12) == 0 && (line[12] == ' ' || line[12] == '\t');
     if (noComSpec) {
         line += 12;
@@ -73,24 +70,18 @@ int main() {
     // The program inherits this environment.
     if (noComSpec) ::SetEnvironmentVariableA("ComSpec", nullptr);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    kavrel::bench::Stopwatch clock;
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started)) {
-        std::fprintf(stderr, "bench_first_question: cannot start %s (error %lu)\n", commandLine.c_str(),
-                     ::GetLastError());
-        return 1;
-    }
+    std::optional<kavrel::bench::StartedProgram> started =
+        kavrel::bench::StartProgram("bench_first_question", commandLine);
+    if (!started) return 1;
+    const HANDLE process = started->process.get();
     double seenMs = -1;
     std::string caption;
     bool ended = false;
-    while (!ended && clock.ElapsedMs() < kLimitMs) {
-        Search search{started.dwProcessId, nullptr};
+    while (!ended && started->clock.ElapsedMs() < kLimitMs) {
+        Search search{started->processId, nullptr};
         ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         if (search.box) {
-            seenMs = clock.ElapsedMs();
+            seenMs = started->clock.ElapsedMs();
             caption = Utf8Caption(search.box);
             HWND no = ::GetDlgItem(search.box, IDNO);
             HWND button = no ? no : ::GetDlgItem(search.box, IDOK);
@@ -99,17 +90,15 @@ int main() {
             else ::PostMessageA(search.box, WM_CLOSE, 0, 0);
             break;
         }
-        ended = ::WaitForSingleObject(started.hProcess, kPollMs) == WAIT_OBJECT_0;
+        ended = ::WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0;
     }
-    if (::WaitForSingleObject(started.hProcess, kLimitMs) != WAIT_OBJECT_0) {
-        ::TerminateProcess(started.hProcess, 1);
-        ::WaitForSingleObject(started.hProcess, 10000);
+    if (::WaitForSingleObject(process, kLimitMs) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process, 1);
+        ::WaitForSingleObject(process, 10000);
         std::fprintf(stderr, "bench_first_question: the program did not end; it was ended\n");
     }
     DWORD exitCode = 0;
-    ::GetExitCodeProcess(started.hProcess, &exitCode);
-    ::CloseHandle(started.hThread);
-    ::CloseHandle(started.hProcess);
+    ::GetExitCodeProcess(process, &exitCode);
     std::printf("ms=%.3f exit=%lu caption=%s\n", seenMs, exitCode, caption.c_str());
     return seenMs < 0 ? 1 : 0;
 }

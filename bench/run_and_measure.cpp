@@ -16,21 +16,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
-#include "bench_clock.h"
+#include "started_program.h"
 
 namespace {
-
-// This program's command line without its own name.
-std::string ArgumentsAfterProgramName() {
-    const char* line = ::GetCommandLineA();
-    bool quoted = false;
-    for (; *line && (quoted || (*line != ' ' && *line != '\t')); ++line)
-        if (*line == '"') quoted = !quoted;
-    while (*line == ' ' || *line == '\t') ++line;
-    return line;
-}
 
 // The larger of this reading's current and peak private memory.
 SIZE_T PrivateBytes(HANDLE process) {
@@ -43,35 +34,27 @@ SIZE_T PrivateBytes(HANDLE process) {
 }  // namespace
 
 int main() {
-    std::string commandLine = ArgumentsAfterProgramName();
+    std::string commandLine = kavrel::bench::AfterFirstWord(::GetCommandLineA());
     if (commandLine.empty()) {
         std::fprintf(stderr, "usage: bench_run_and_measure.exe <program.exe> [arguments...]\n");
         return 2;
     }
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    kavrel::bench::Stopwatch clock;
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started)) {
-        std::fprintf(stderr, "bench_run_and_measure: cannot start %s (error %lu)\n", commandLine.c_str(),
-                     ::GetLastError());
-        return 1;
-    }
+    std::optional<kavrel::bench::StartedProgram> started =
+        kavrel::bench::StartProgram("bench_run_and_measure", commandLine);
+    if (!started) return 1;
+    const HANDLE process = started->process.get();
     SIZE_T peak = 0;
     unsigned samples = 0;
     for (;;) {
-        const SIZE_T now = PrivateBytes(started.hProcess);
+        const SIZE_T now = PrivateBytes(process);
         if (now) ++samples;
         peak = std::max(peak, now);
-        if (::WaitForSingleObject(started.hProcess, 2) == WAIT_OBJECT_0) break;
+        if (::WaitForSingleObject(process, 2) == WAIT_OBJECT_0) break;
     }
-    const double ms = clock.ElapsedMs();
-    peak = std::max(peak, PrivateBytes(started.hProcess));
+    const double ms = started->clock.ElapsedMs();
+    peak = std::max(peak, PrivateBytes(process));
     DWORD exitCode = 0;
-    ::GetExitCodeProcess(started.hProcess, &exitCode);
-    ::CloseHandle(started.hThread);
-    ::CloseHandle(started.hProcess);
+    ::GetExitCodeProcess(process, &exitCode);
     std::printf("ms=%.3f exit=%lu peak_private=%lu samples=%u\n", ms, exitCode, static_cast<unsigned long>(peak),
                 samples);
     return 0;

@@ -26,8 +26,8 @@ bool AskAboutOlderFile(const std::string& target, const VersionComparison& versi
     const SetupState& state = CurrentSetup();
     if (state.languageFileIndex >= 0) {
         // The caption is looked up first, as the language file module expects.
-        std::string caption = GetLanguageText("soundquest");
-        std::string text = FormatLanguageMessage("olderfilever", {target}, false);
+        std::string caption = LanguageModule().GetLanguageText("soundquest");
+        std::string text = LanguageModule().FormatLanguageMessage("olderfilever", {target}, false);
         return IsYesAnswer(ShowMessageBox(QuestionCall(QuestionLanguage::LanguageFile, text, caption, state.messageLangId)));
     }
     return IsYesAnswer(ShowMessageBox(
@@ -75,8 +75,8 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
         newVersion = ReadRdwVersion(newFile);
         installedVersion = ReadRdwVersion(installedFile);
     } else if (kind == "lng" && installedFile.find('!') == std::string::npos) {
-        newVersion = ReadLanguageFileVersion(newFile);
-        installedVersion = ReadLanguageFileVersion(installedFile);
+        newVersion = LanguageModule().ReadLanguageFileVersion(newFile);
+        installedVersion = LanguageModule().ReadLanguageFileVersion(installedFile);
     } else {
         return result;
     }

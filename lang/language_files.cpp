@@ -61,25 +61,6 @@ LanguageSupport& LanguageModule() {
     return module;
 }
 
-std::string GetLanguageText(const std::string& key) { return LanguageModule().GetLanguageText(key); }
-
-std::string GetLanguageLines(const std::string& key, bool skipFirstLine) {
-    return LanguageModule().GetLanguageLines(key, skipFirstLine);
-}
-
-std::string FormatLanguageMessage(const std::string& key, const std::vector<std::string>& arguments,
-                                  bool skipFirstLine) {
-    return LanguageModule().FormatLanguageMessage(key, arguments, skipFirstLine);
-}
-
-std::int32_t ReadLanguageFileVersion(const std::string& path) { return LanguageModule().ReadLanguageFileVersion(path); }
-
-bool SelectLanguageFile(std::vector<std::string> names, std::int32_t baseIndexRu, std::int32_t baseIndexEn,
-                        std::int32_t selectedIndex, std::uint16_t messageLangId) {
-    return LanguageModule().SelectLanguageFile(std::move(names), baseIndexRu, baseIndexEn, selectedIndex,
-                                               messageLangId);
-}
-
 void ShutDownLanguageFiles() { LanguageModule().ShutDown(); }
 
 }  // namespace kavrel

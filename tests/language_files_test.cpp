@@ -96,36 +96,36 @@ private:
 };
 
 TEST_F(LanguageFiles, AnswerFromTheSelectedFileElseFromTheBaseFileOfTheMessageLanguage) {
-    ASSERT_TRUE(SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
+    ASSERT_TRUE(LanguageModule().SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
     EXPECT_EQ(CurrentSetup().languageFileIndex, 2);
     EXPECT_EQ(CurrentSetup().messageLangId, 0x0407);
     const std::string target = "C:\\Kavrel\\language\\deutsch.lng";
     CurrentSetup().useRussian = true;
-    EXPECT_EQ(GetLanguageText("soundquest"), "Frage");
-    EXPECT_EQ(GetLanguageText("ctrlz"), "vorher");
-    EXPECT_EQ(FormatLanguageMessage("olderfilever", {target}, false), "Файл " + target + " новее.\r\nЗаменить его?");
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "Frage");
+    EXPECT_EQ(LanguageModule().GetLanguageText("ctrlz"), "vorher");
+    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {target}, false), "Файл " + target + " новее.\r\nЗаменить его?");
     CurrentSetup().useRussian = false;
-    EXPECT_EQ(FormatLanguageMessage("olderfilever", {target}, false), "File " + target + " is newer.\r\nReplace it?");
+    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {target}, false), "File " + target + " is newer.\r\nReplace it?");
     EXPECT_TRUE(shown.empty());
     // The selected file stays open between lookups, until the module shuts down.
     EXPECT_FALSE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
     ShutDownLanguageFiles();
     EXPECT_TRUE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
-    EXPECT_EQ(GetLanguageText("soundquest"), "");
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "");
     EXPECT_TRUE(shown.empty());
 }
 
 TEST_F(LanguageFiles, ReportABaseFileHeldOpenElsewhereInTheMessageLanguage) {
-    ASSERT_TRUE(SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
+    ASSERT_TRUE(LanguageModule().SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
     for (bool russian : {true, false}) {
         CurrentSetup().useRussian = russian;
         const std::string name = russian ? "russian.lng" : "english.lng";
         UniqueHandle lock = Lock(name);
         LanguageModule().multiLinePending = false;
-        EXPECT_EQ(GetLanguageText("olderfilever"), "");
+        EXPECT_EQ(LanguageModule().GetLanguageText("olderfilever"), "");
         ExpectFailureBoxes(russian, name, 1);
         // The continuation read of the failed base file fails as well.
-        EXPECT_EQ(GetLanguageLines("olderfilever", false), "\r\n");
+        EXPECT_EQ(LanguageModule().GetLanguageLines("olderfilever", false), "\r\n");
         ExpectFailureBoxes(russian, name, 2);
     }
 }
@@ -134,11 +134,11 @@ TEST_F(LanguageFiles, ReportASelectedFileHeldOpenElsewhereAndKeepTheBuiltInTexts
     CurrentSetup().useRussian = true;
     {
         UniqueHandle lock = Lock("deutsch.lng");
-        EXPECT_FALSE(SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
+        EXPECT_FALSE(LanguageModule().SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
     }
     ExpectFailureBoxes(true, "deutsch.lng", 1);
     EXPECT_EQ(CurrentSetup().languageFileIndex, -1);
-    EXPECT_EQ(GetLanguageText("soundquest"), "");
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "");
     EXPECT_TRUE(shown.empty());
 }
 
@@ -147,16 +147,16 @@ TEST_F(LanguageFiles, ReadTheVersionOfALanguageFile) {
     Write("v12.lng", "; Deutsch\r\n[LangVer]\r\n  12\r\n");
     Write("v7.lng", "[other]\r\nx\r\n7\r\n");
     Write("trailing.lng", "[langver]\r\n12 \r\n");
-    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "v12.lng"), 12);
-    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "v7.lng"), 7);
-    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "missing.lng"), 0);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v12.lng"), 12);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v7.lng"), 7);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "missing.lng"), 0);
     // A folder is no file.
-    EXPECT_EQ(ReadLanguageFileVersion(Folder()), 0);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder()), 0);
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "trailing.lng"), 0);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "trailing.lng"), 0);
     ExpectFailureBoxes(false, Folder() + "trailing.lng", 1);
     UniqueHandle lock = Lock("v12.lng");
-    EXPECT_EQ(ReadLanguageFileVersion(Folder() + "v12.lng"), 0);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v12.lng"), 0);
     ExpectFailureBoxes(false, Folder() + "v12.lng", 1);
 }
 

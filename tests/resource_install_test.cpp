@@ -178,7 +178,7 @@ TEST_F(ResourceInstall, TheQuestionComesFromTheSelectedLanguageFile) {
     ASSERT_TRUE(WriteWholeFile(folder_ + "language\\english.lng", "[soundquest]\r\nBase\r\n"));
     ASSERT_TRUE(WriteWholeFile(folder_ + "language\\own.lng",
                                "[soundquest]\r\nPytannia\r\n[olderfilever]\r\n%1 is older.\r\nReplace?\r\n\r\nnot read\r\n"));
-    ASSERT_TRUE(SelectLanguageFile({"english.lng", "russian.lng", "own.lng"}, 1, 0, 2, 0x0422));
+    ASSERT_TRUE(LanguageModule().SelectLanguageFile({"english.lng", "russian.lng", "own.lng"}, 1, 0, 2, 0x0422));
     CurrentSetup().useRussian = true;
     ASSERT_TRUE(WriteWholeFile(Target(), PackageOfVersion(9)));
     EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
