@@ -1,6 +1,6 @@
 #include "app/setup_state.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 
 namespace kavrel {

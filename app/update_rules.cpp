@@ -1,7 +1,7 @@
 #include "app/update_rules.h"
 
 #include "app/setup_state.h"
-#include "app/text.h"
+#include "base/text.h"
 
 namespace kavrel {
 

@@ -1,6 +1,6 @@
 #include "env/console_output.h"
 
-#include "app/random.h"
+#include "base/random.h"
 
 namespace kavrel {
 

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "app/setup_state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "env/discovery_rules.h"
 #include "env/startup_settings.h"
 #include "lang/messages.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "env/console_output.h"
 #include "platform/registry.h"
 #include "platform/unique_handle.h"

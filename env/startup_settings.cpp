@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/random.h"
+#include "base/random.h"
 #include "app/setup_state.h"
 #include "env/os_description.h"
 #include "env/startup_rules.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "env/startup_rules.h"
 #include "fuzz_support.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "lang/language_rules.h"
 #include "support/memory_files.h"

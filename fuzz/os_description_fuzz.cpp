@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "env/os_description_rules.h"
 #include "fuzz_support.h"
 

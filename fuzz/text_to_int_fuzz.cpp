@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "install/install_rules.h"
 #include "platform/unique_handle.h"
 

@@ -1,6 +1,6 @@
 #include "install/version_rules.h"
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace kavrel {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace kavrel {
 

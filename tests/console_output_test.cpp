@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/random.h"
+#include "base/random.h"
 
 namespace kavrel {
 namespace {

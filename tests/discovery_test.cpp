@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "env/startup_settings.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/random.h"
+#include "base/random.h"
 #include "app/setup_state.h"
 #include "env/console_output.h"
 #include "env/startup_settings.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/unique_handle.h"
 #include "support/win_test_support.h"
 #include "support/wine_paths.h"

@@ -1,6 +1,6 @@
 #include "support/win_test_support.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel::testing {
