@@ -12,18 +12,20 @@ bool AsksToRunApp(std::string_view secondArgument) { return LowerAscii(secondArg
 MessageBoxCall ConfirmationQuestion(const SetupState& state) {
     if (state.useRussian)
         return QuestionCall(QuestionLanguage::Russian,
-                            "Вы действительно хотите установить\r\n" + state.titleRu + " -\r\n" + state.packageCaption + "?",
+                            "Вы действительно хотите установить\r\n" + ProgramText(state.titleRu) + " -\r\n" +
+                                ProgramText(state.packageCaption) + "?",
                             "Резонный вопрос");
     return QuestionCall(QuestionLanguage::English,
-                        "Would you like to setup\r\n" + state.titleEn + " -\r\n" + state.packageCaption + "?",
+                        "Would you like to setup\r\n" + ProgramText(state.titleEn) + " -\r\n" +
+                            ProgramText(state.packageCaption) + "?",
                         "Sound question");
 }
 
 MessageBoxCall FinalQuestion(const SetupState& state) {
     return QuestionCall(QuestionLanguage::Russian,
-                        "На Ваш компьютер установлено\r\n" + state.titleRu + " -\r\n" + state.packageCaption +
-                            "\r\n\r\nЗапустить программу?",
-                        state.titleEn);
+                        "На Ваш компьютер установлено\r\n" + ProgramText(state.titleRu) + " -\r\n" +
+                            ProgramText(state.packageCaption) + "\r\n\r\nЗапустить программу?",
+                        ProgramText(state.titleEn));
 }
 
 }  // namespace kavrel

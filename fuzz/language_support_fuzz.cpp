@@ -52,7 +52,7 @@ struct Input {
     std::array<std::uint8_t, 8> config{};
     std::array<std::string, kFileCount> files;
     std::array<std::string, 3> keys;
-    std::vector<std::string> arguments;
+    std::vector<kavrel::ShownText> arguments;
 };
 
 std::int32_t IndexOf(unsigned bits) { return bits == 3 ? -1 : static_cast<std::int32_t>(bits); }
@@ -116,7 +116,7 @@ Outcome Run(const Input& input, std::optional<std::size_t> chunkOverride) {
             answer = module.GetLanguageLines(key, skipFirstLine);
             break;
         case 2:
-            answer = module.FormatLanguageMessage(key, input.arguments, skipFirstLine);
+            answer = module.FormatLanguageMessage(key, input.arguments, skipFirstLine).Bytes();
             break;
         default: {
             const std::string path = which < kFileCount ? kFolder + kNames[which] : kFolder + "missing.lng";
@@ -149,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t& byte : input.config) byte = in.Byte();
     for (std::string& file : input.files) file = in.Text();
     for (std::string& key : input.keys) key = in.Text();
-    while (!in.AtEnd() && input.arguments.size() < 5) input.arguments.push_back(in.Text());
+    while (!in.AtEnd() && input.arguments.size() < 5) input.arguments.push_back(kavrel::SystemText(in.Text()));
 
     const Outcome outcome = Run(input, std::nullopt);
     const bool failingReads = (input.config[3] & 3u) != 3 && input.config[2] != 255;

@@ -67,6 +67,11 @@ bool ReplaceWithTemporary(const std::string& temporary, const std::string& targe
     return false;
 }
 
+void ShowInstallFailure(const std::string& target) {
+    const ShownText path = SystemText(target);
+    ShowBilingualMessage("Can't install file " + path, "Не удается установить файл " + path);
+}
+
 bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target) {
     const std::string temporary = MakeTempName(target);
     bool installed = false;
@@ -78,7 +83,7 @@ bool InstallSplitResource(const std::string& baseName, const std::string& resour
     } catch (const std::exception&) {
         ::DeleteFileA(temporary.c_str());
     }
-    if (!installed) ShowBilingualMessage("Can't install file " + target, "Не удается установить файл " + target);
+    if (!installed) ShowInstallFailure(target);
     return installed;
 }
 

@@ -12,6 +12,10 @@ namespace kavrel {
 // the target as it was, no temporary file left; returns false.
 bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target);
 
+// The message of a file that could not be installed: "Can't install file "
+// and the target path.
+void ShowInstallFailure(const std::string& target);
+
 // A resource of the installer's own module, read in place where the system
 // has mapped it: no copy of the package is made.
 struct ResourceBytes {

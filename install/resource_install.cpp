@@ -26,8 +26,8 @@ bool AskAboutOlderFile(const std::string& target, const VersionComparison& versi
     const SetupState& state = CurrentSetup();
     if (state.languageFileIndex >= 0) {
         // The caption is looked up first, as the language file module expects.
-        std::string caption = LanguageModule().GetLanguageText("soundquest");
-        std::string text = LanguageModule().FormatLanguageMessage("olderfilever", {target}, false);
+        ShownText caption = LanguageFileText(LanguageModule().GetLanguageText("soundquest"));
+        ShownText text = LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false);
         return IsYesAnswer(ShowMessageBox(QuestionCall(QuestionLanguage::LanguageFile, text, caption, state.messageLangId)));
     }
     return IsYesAnswer(ShowMessageBox(
@@ -115,7 +115,7 @@ bool InstallResourceFile(const std::string& name, const std::string& type, const
     } catch (const std::exception&) {
         ::DeleteFileA(temporary.c_str());
     }
-    ShowBilingualMessage("Can't install file " + target, "Не удается установить файл " + target);
+    ShowInstallFailure(target);
     return false;
 }
 

@@ -58,16 +58,21 @@ std::int32_t VersionFromField(const std::uint8_t* bytes, std::uint32_t read, con
 
 MessageBoxCall OlderVersionQuestion(bool useRussian, const std::string& target, const std::string& installedVersion,
                                     const std::string& newVersion) {
+    // The path and the versions are what Windows returned for the files.
+    const ShownText shownTarget = SystemText(target);
+    const ShownText installed = SystemText(installedVersion);
+    const ShownText offered = SystemText(newVersion);
     if (useRussian)
         return QuestionCall(QuestionLanguage::Russian,
-                            "Устанавливаемый файл " + target + "\r\n" + "более старой версии, чем уже установленный.\r\n\r\n" +
-                                "Действительно ли Вы хотите заменить уже имеющийся\r\n" + "файл версии " +
-                                installedVersion + " на более старый версии " + newVersion + "?",
+                            "Устанавливаемый файл " + shownTarget + "\r\n" +
+                                "более старой версии, чем уже установленный.\r\n\r\n" +
+                                "Действительно ли Вы хотите заменить уже имеющийся\r\n" + "файл версии " + installed +
+                                " на более старый версии " + offered + "?",
                             "Резонный вопрос");
     return QuestionCall(QuestionLanguage::English,
-                        target + " file installing is of older version\r\n" + "than the same already installed.\r\n\r\n" +
-                            "Do you really want to replace existing\r\n" + "new file version " + installedVersion +
-                            " with an older file version " + newVersion + "?",
+                        shownTarget + " file installing is of older version\r\n" +
+                            "than the same already installed.\r\n\r\n" + "Do you really want to replace existing\r\n" +
+                            "new file version " + installed + " with an older file version " + offered + "?",
                         "Sound question");
 }
 

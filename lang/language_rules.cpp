@@ -23,18 +23,26 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-std::string ReplaceAll(const std::string& text, const std::string& placeholder, const std::string& value) {
-    std::string replaced;
-    std::size_t from = 0;
-    // Scanning goes on after the inserted value, so a value holding the
-    // placeholder is not replaced again.
-    for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, from)) {
-        replaced.append(text, from, at - from);
-        replaced += value;
-        from = at + placeholder.size();
+// Every occurrence of the placeholder within a piece replaced by the value;
+// false when no piece holds it. Scanning goes on after the inserted value, so
+// a value holding the placeholder is not replaced again in this step.
+bool ReplaceAll(ShownText& text, std::string_view placeholder, const ShownText& value) {
+    bool found = false;
+    ShownText replaced;
+    for (const TextPiece& piece : text.Pieces()) {
+        const std::string_view bytes = piece.bytes;
+        std::size_t from = 0;
+        for (std::size_t at = bytes.find(placeholder); at != std::string_view::npos;
+             at = bytes.find(placeholder, from)) {
+            found = true;
+            replaced += ShownText(bytes.substr(from, at - from), piece.origin);
+            replaced += value;
+            from = at + placeholder.size();
+        }
+        replaced += ShownText(bytes.substr(from), piece.origin);
     }
-    replaced.append(text, from);
-    return replaced;
+    if (found) text = std::move(replaced);
+    return found;
 }
 
 }  // namespace
@@ -45,19 +53,18 @@ bool IsHeaderFor(std::string_view line, std::string_view key) {
     return lowered.find(LowerAscii(key) + "]") == 1;
 }
 
-std::string ReplacePlaceholders(std::string text, const std::vector<std::string>& arguments) {
+ShownText ReplacePlaceholders(ShownText text, const std::vector<ShownText>& arguments) {
     const std::size_t count = std::min(arguments.size(), kMaxArguments);
     for (std::size_t n = 0; n < count; ++n) {
         const std::string placeholder{'%', static_cast<char>('1' + n)};
-        if (text.find(placeholder) == std::string::npos) break;
-        text = ReplaceAll(text, placeholder, arguments[n]);
+        if (!ReplaceAll(text, placeholder, arguments[n])) break;
     }
     return text;
 }
 
 MessagePair LanguageFileErrorMessage(const std::string& name) {
-    return {"Can't handle the language support file " + name,
-            "Не удаётся работать с файлом языковой поддержки " + name};
+    return {"Can't handle the language support file " + SystemText(name),
+            "Не удаётся работать с файлом языковой поддержки " + SystemText(name)};
 }
 
 TextFileReader::TextFileReader() : buffer_(kReadBufferSize) {}

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/shown_text.h"
+
 namespace kavrel {
 
 // The key of the version section; its value line is an integer.
@@ -26,13 +28,14 @@ bool IsHeaderFor(std::string_view line, std::string_view key);
 // Puts arguments 1 to 4 in place of "%1" to "%4", every occurrence, each step
 // on the text the step before left. A placeholder is looked for only while
 // the one before it was found, and only when an argument stands for it: one
-// beyond the arguments stays as written.
-std::string ReplacePlaceholders(std::string text, const std::vector<std::string>& arguments);
+// beyond the arguments stays as written. Each piece keeps its origin; a
+// placeholder is looked for within a piece, never across two.
+ShownText ReplacePlaceholders(ShownText text, const std::vector<ShownText>& arguments);
 
 // An English text with its Russian counterpart.
 struct MessagePair {
-    std::string english;
-    std::string russian;
+    ShownText english;
+    ShownText russian;
 };
 
 // The one failure message of the language files; name is the file name, or

@@ -147,9 +147,9 @@ std::string LanguageSupport::GetLanguageLines(const std::string& key, bool skipF
     return result;
 }
 
-std::string LanguageSupport::FormatLanguageMessage(const std::string& key, const std::vector<std::string>& arguments,
-                                                   bool skipFirstLine) {
-    return ReplacePlaceholders(GetLanguageLines(key, skipFirstLine), arguments);
+ShownText LanguageSupport::FormatLanguageMessage(const std::string& key, const std::vector<ShownText>& arguments,
+                                                 bool skipFirstLine) {
+    return ReplacePlaceholders(LanguageFileText(GetLanguageLines(key, skipFirstLine)), arguments);
 }
 
 std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::string& path) {

@@ -52,8 +52,8 @@ struct LanguageSupport {
     // skipFirstLine drops the value line of an answer from the selected file.
     std::string GetLanguageLines(const std::string& key, bool skipFirstLine);
     // GetLanguageLines with "%1" to "%4" replaced by the arguments.
-    std::string FormatLanguageMessage(const std::string& key, const std::vector<std::string>& arguments,
-                                      bool skipFirstLine);
+    ShownText FormatLanguageMessage(const std::string& key, const std::vector<ShownText>& arguments,
+                                    bool skipFirstLine);
     // The value of the "langver" section (or the last line) of the file at
     // path; 0 silently when no file is there, 0 with the message when it
     // cannot be read or holds no integer.

@@ -2,13 +2,13 @@
 
 namespace kavrel {
 
-MessageBoxCall BilingualMessageCall(bool useRussian, const std::string& englishText, const std::string& russianText,
-                                    const std::string& titleEn, const std::string& titleRu) {
+MessageBoxCall BilingualMessageCall(bool useRussian, const ShownText& englishText, const ShownText& russianText,
+                                    const ShownText& titleEn, const ShownText& titleRu) {
     if (useRussian) return {russianText, titleRu, kErrorBoxFlags, true, kRussianLanguageId};
     return {englishText, titleEn, kErrorBoxFlags, false, 0};
 }
 
-MessageBoxCall QuestionCall(QuestionLanguage language, const std::string& text, const std::string& caption,
+MessageBoxCall QuestionCall(QuestionLanguage language, const ShownText& text, const ShownText& caption,
                             std::uint16_t messageLangId) {
     switch (language) {
         case QuestionLanguage::Russian:

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/shown_text.h"
+
 namespace kavrel {
 
 // MB_OK | MB_ICONERROR | MB_SERVICE_NOTIFICATION.
@@ -15,10 +17,11 @@ constexpr std::uint16_t kRussianLanguageId = 25;
 // The button that alone counts as yes.
 constexpr int kIdYes = 6;
 
-// One box to show: MessageBoxExA with languageId when extended, else MessageBoxA.
+// One box to show: MessageBoxExW with languageId when extended, else
+// MessageBoxW; each piece of the texts is decoded from its own code page.
 struct MessageBoxCall {
-    std::string text;
-    std::string caption;
+    ShownText text;
+    ShownText caption;
     std::uint32_t flags = 0;
     bool extended = false;
     std::uint16_t languageId = 0;
@@ -29,11 +32,11 @@ enum class QuestionLanguage { Russian, English, LanguageFile };
 
 // The error box of a bilingual pair: the Russian text with the Russian
 // caption, or the English text with the English caption.
-MessageBoxCall BilingualMessageCall(bool useRussian, const std::string& englishText, const std::string& russianText,
-                                    const std::string& titleEn, const std::string& titleRu);
+MessageBoxCall BilingualMessageCall(bool useRussian, const ShownText& englishText, const ShownText& russianText,
+                                    const ShownText& titleEn, const ShownText& titleRu);
 
 // A yes/no question in the given branch; messageLangId serves the language-file branch.
-MessageBoxCall QuestionCall(QuestionLanguage language, const std::string& text, const std::string& caption,
+MessageBoxCall QuestionCall(QuestionLanguage language, const ShownText& text, const ShownText& caption,
                             std::uint16_t messageLangId = 0xFFFF);
 
 // Only IDYES is yes: IDNO, and 0 for a box that did not appear, are no.

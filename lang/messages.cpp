@@ -5,28 +5,41 @@
 #include <utility>
 
 #include "app/setup_state.h"
+#include "base/text_decoding.h"
 
 namespace kavrel {
 
 namespace {
 MessageBoxHandler messageBoxHandler;
+
+bool HasLanguageFilePiece(const ShownText& text) {
+    for (const TextPiece& piece : text.Pieces())
+        if (piece.origin == TextOrigin::LanguageFile) return true;
+    return false;
 }
+}  // namespace
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
 
 int ShowMessageBox(const MessageBoxCall& call) {
     if (messageBoxHandler) return messageBoxHandler(call);
-    if (call.extended)
-        return ::MessageBoxExA(nullptr, call.text.c_str(), call.caption.c_str(), call.flags, call.languageId);
-    return ::MessageBoxA(nullptr, call.text.c_str(), call.caption.c_str(), call.flags);
+    // Only texts of a language file need the code page of its language.
+    const unsigned languageFileCodePage = HasLanguageFilePiece(call.text) || HasLanguageFilePiece(call.caption)
+                                              ? LanguageCodePage(CurrentSetup().messageLangId)
+                                              : kSystemCodePage;
+    const std::wstring text = DecodeShownText(call.text, languageFileCodePage);
+    const std::wstring caption = DecodeShownText(call.caption, languageFileCodePage);
+    if (call.extended) return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);
+    return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
 }
 
-void ShowBilingualMessage(const std::string& englishText, const std::string& russianText) {
+void ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText) {
     const SetupState& state = CurrentSetup();
-    ShowMessageBox(BilingualMessageCall(state.useRussian, englishText, russianText, state.titleEn, state.titleRu));
+    ShowMessageBox(BilingualMessageCall(state.useRussian, englishText, russianText, ProgramText(state.titleEn),
+                                        ProgramText(state.titleRu)));
 }
 
-bool AskQuestion(QuestionLanguage language, const std::string& text, const std::string& caption) {
+bool AskQuestion(QuestionLanguage language, const ShownText& text, const ShownText& caption) {
     return IsYesAnswer(ShowMessageBox(QuestionCall(language, text, caption, CurrentSetup().messageLangId)));
 }
 

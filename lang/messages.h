@@ -1,8 +1,9 @@
 #pragma once
 // The bilingual message box and the yes/no question, shown without an owner
-// window; the language was settled at start-up.
+// window; the language was settled at start-up. Boxes go to Windows through
+// the wide functions, so that every piece of a text shows as the characters
+// it stands for, whatever the system's code page.
 #include <functional>
-#include <string>
 
 #include "lang/message_rules.h"
 
@@ -18,9 +19,9 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Shows the Russian or the English text of the pair, as UseRussian selects,
 // as an error box with the matching title.
-void ShowBilingualMessage(const std::string& englishText, const std::string& russianText);
+void ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText);
 
 // Asks a yes/no question; true only for the Yes button.
-bool AskQuestion(QuestionLanguage language, const std::string& text, const std::string& caption);
+bool AskQuestion(QuestionLanguage language, const ShownText& text, const ShownText& caption);
 
 }  // namespace kavrel

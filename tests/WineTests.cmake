@@ -112,8 +112,14 @@ kavrel_wine_test(win.update_flow
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}")
+# Pictures of the two questions as a Russian user on an English Windows sees them.
+kavrel_wine_test(win.message_box_screenshots
+  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/message_box_screenshots.sh" $<TARGET_FILE:lexova-update-small>
+          "${CMAKE_BINARY_DIR}/artifacts"
+  ENVIRONMENT "${E2E_TOOLS}")
 # Boxes of programs running at once would cover each other on the one display.
-set_tests_properties(win.update_flow win.integrity win.dialog_tool PROPERTIES RESOURCE_LOCK kavrel_application)
+set_tests_properties(win.update_flow win.integrity win.dialog_tool win.message_box_screenshots
+  PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # A package installed as one resource, with the version comparison; and a
 # build that takes its question texts from a language file.

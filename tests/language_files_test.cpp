@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
+#include "base/text_decoding.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"
 #include "support/win_test_support.h"
@@ -77,8 +78,8 @@ protected:
     void ExpectFailureBoxes(bool russian, const std::string& name, std::size_t count) {
         ASSERT_EQ(shown.size(), count);
         for (const MessageBoxCall& call : shown) {
-            EXPECT_EQ(call.text, russian ? "Не удаётся работать с файлом языковой поддержки " + name
-                                         : "Can't handle the language support file " + name);
+            EXPECT_EQ(call.text, russian ? "Не удаётся работать с файлом языковой поддержки " + SystemText(name)
+                                         : "Can't handle the language support file " + SystemText(name));
             EXPECT_EQ(call.caption, russian ? "Обновление Lexova" : "Lexova update");
             EXPECT_EQ(call.flags, 0x00200010u);
             EXPECT_EQ(call.extended, russian);
@@ -103,9 +104,11 @@ TEST_F(LanguageFiles, AnswerFromTheSelectedFileElseFromTheBaseFileOfTheMessageLa
     CurrentSetup().useRussian = true;
     EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "Frage");
     EXPECT_EQ(LanguageModule().GetLanguageText("ctrlz"), "vorher");
-    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {target}, false), "Файл " + target + " новее.\r\nЗаменить его?");
+    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false),
+              LanguageFileText("Файл ") + SystemText(target) + LanguageFileText(" новее.\r\nЗаменить его?"));
     CurrentSetup().useRussian = false;
-    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {target}, false), "File " + target + " is newer.\r\nReplace it?");
+    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false).Bytes(),
+              "File " + target + " is newer.\r\nReplace it?");
     EXPECT_TRUE(shown.empty());
     // The selected file stays open between lookups, until the module shuts down.
     EXPECT_FALSE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
@@ -158,6 +161,23 @@ TEST_F(LanguageFiles, ReadTheVersionOfALanguageFile) {
     UniqueHandle lock = Lock("v12.lng");
     EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v12.lng"), 0);
     ExpectFailureBoxes(false, Folder() + "v12.lng", 1);
+}
+
+// Whatever the system's code page, each piece reads as what it stands for:
+// a Ukrainian file in 1251 and a German one in 1252 (one of the two always
+// differs from the system's), the program's own words in 1251.
+TEST(LanguageFileTexts, AreDecodedFromTheCodePageOfTheirLanguage) {
+    EXPECT_EQ(LanguageCodePage(0x0422), 1251u);
+    EXPECT_EQ(LanguageCodePage(0x0419), 1251u);
+    EXPECT_EQ(LanguageCodePage(0x0407), 1252u);
+    EXPECT_EQ(LanguageCodePage(0x0409), 1252u);
+    EXPECT_EQ(LanguageCodePage(0xFFFF), kSystemCodePage);
+    const ShownText ukrainian = LanguageFileText("\xCF\xE8\xF2\xE0\xED\xED\xFF") + " - " + ProgramText("\xC2\xE0\xF8");
+    EXPECT_EQ(DecodeShownText(ukrainian, LanguageCodePage(0x0422)), L"\u041F\u0438\u0442\u0430\u043D\u043D\u044F - \u0412\u0430\u0448");
+    EXPECT_EQ(DecodeShownText(LanguageFileText("Gr\xF6\xDF" "e"), LanguageCodePage(0x0407)), L"Gr\u00F6\u00DF" L"e");
+    // A path from Windows is in the system's code page, whatever the file's language.
+    const std::string path = "C:\\Kavrel \xE4";
+    EXPECT_EQ(DecodeShownText(SystemText(path), 1251), DecodeBytes(path, CP_ACP));
 }
 
 }  // namespace

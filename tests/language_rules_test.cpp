@@ -66,13 +66,26 @@ TEST(LanguagePlaceholders, ReplaceEachInTurnWhileThePreviousWasPresent) {
         {"no placeholder", {"a"}, "no placeholder"},
         {"", {"a"}, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReplacePlaceholders(c.text, c.arguments), c.expected) << c.text;
+    for (const Case& c : cases) {
+        std::vector<ShownText> arguments;
+        for (const std::string& argument : c.arguments) arguments.push_back(SystemText(argument));
+        EXPECT_EQ(ReplacePlaceholders(LanguageFileText(c.text), arguments).Bytes(), c.expected) << c.text;
+    }
+}
+
+TEST(LanguagePlaceholders, EachPieceKeepsItsOrigin) {
+    // The file's words in its language's code page, the path in the system's.
+    EXPECT_EQ(ReplacePlaceholders(LanguageFileText("Файл %1 новее"), {SystemText("C:\\Temp\\a.pak")}),
+              LanguageFileText("Файл ") + SystemText("C:\\Temp\\a.pak") + LanguageFileText(" новее"));
+    // A placeholder brought in by an argument takes the origin of its own argument.
+    EXPECT_EQ(ReplacePlaceholders(LanguageFileText("[%1]"), {SystemText("%2"), ProgramText("b")}),
+              LanguageFileText("[") + ProgramText("b") + LanguageFileText("]"));
 }
 
 TEST(LanguageErrorMessage, NamesTheFileInBothLanguages) {
     MessagePair message = LanguageFileErrorMessage("deutsch.lng");
-    EXPECT_EQ(message.english, "Can't handle the language support file deutsch.lng");
-    EXPECT_EQ(message.russian, "Не удаётся работать с файлом языковой поддержки deutsch.lng");
+    EXPECT_EQ(message.english, "Can't handle the language support file " + SystemText("deutsch.lng"));
+    EXPECT_EQ(message.russian, "Не удаётся работать с файлом языковой поддержки " + SystemText("deutsch.lng"));
 }
 
 // Every line up to the end, each followed by "|" when the end was reached after it.

@@ -21,7 +21,7 @@ public:
         return std::make_unique<MemorySource>(files, path);
     }
     bool FileExists(const std::string& path) override { return files.count(path) > 0; }
-    void ShowMessage(const MessagePair& message) override { shown.push_back(message.english); }
+    void ShowMessage(const MessagePair& message) override { shown.push_back(message.english.Bytes()); }
 
     FileTable files;
     std::vector<std::string> shown;
@@ -140,9 +140,9 @@ TEST_F(LanguageLookup, JoinsLinesUpToABlankLineKeepingTheirBlanks) {
     setup.useRussian = false;
     EXPECT_EQ(module.GetLanguageLines("baselines", false), "first\r\nsecond");
     EXPECT_EQ(module.GetLanguageLines("missing", false), "");
-    EXPECT_EQ(module.FormatLanguageMessage("twice", {"C:\\App\\x.lng"}, false), "C:\\App\\x.lng or C:\\App\\x.lng");
-    EXPECT_EQ(module.FormatLanguageMessage("second", {"a", "b"}, false), "%2 alone");
-    EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"C:\\x"}, true), " second line ");
+    EXPECT_EQ(module.FormatLanguageMessage("twice", {"C:\\App\\x.lng"}, false).Bytes(), "C:\\App\\x.lng or C:\\App\\x.lng");
+    EXPECT_EQ(module.FormatLanguageMessage("second", {"a", "b"}, false).Bytes(), "%2 alone");
+    EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"C:\\x"}, true).Bytes(), " second line ");
     EXPECT_TRUE(platform.shown.empty());
     EXPECT_FALSE(File("ru.lng").open || File("en.lng").open);
 }
@@ -184,7 +184,7 @@ TEST_F(LanguageLookup, ReportsASelectedFileThatCannotBeOpenedWithoutFallingBack)
     EXPECT_EQ(module.GetLanguageLines("soundquest", false), "\r\n");
     EXPECT_EQ(platform.shown, Failures("de.lng", 2));
     platform.shown.clear();
-    EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"x"}, true), "");
+    EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"x"}, true).Bytes(), "");
     EXPECT_EQ(platform.shown, Failures("de.lng", 2));
 }
 
@@ -221,7 +221,7 @@ TEST_F(LanguageLookup, IndicesOutsideTheTableGiveTheBuiltInTexts) {
     // Nothing selected, as at load.
     EXPECT_EQ(module.GetLanguageText("soundquest"), "");
     EXPECT_EQ(module.GetLanguageLines("soundquest", false), "");
-    EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"x"}, false), "");
+    EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"x"}, false).Bytes(), "");
     Select();
     setup.languageFileIndex = 3;
     EXPECT_EQ(module.GetLanguageLines("soundquest", false), "");

@@ -54,12 +54,14 @@ run_installer "$installer" yes modest
 check "package written" "$(package_installed)" yes
 check "no temporary file" "$(temporary_left)" no
 
-echo "== The question in Russian"
-install_app
-installed_version 300
-E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" no modest
-check_box 1 "Резонный вопрос" "$(logged "Устанавливаемый файл $target_win")\\r\\nболее старой версии, чем уже установленный.\\r\\n\\r\\nДействительно ли Вы хотите заменить уже имеющийся\\r\\nфайл версии 300 на более старый версии 5?" question yes,no
-check "installed file kept" "$(installed_kept)" yes
+echo "== The question in Russian, also on an English Windows"
+for setup in ru_RU.UTF-8 mixed; do
+  install_app
+  installed_version 300
+  E2E_LOCALE=$setup run_installer "$installer" no modest
+  check_box 1 "Резонный вопрос" "$(logged "Устанавливаемый файл $target_win")\\r\\nболее старой версии, чем уже установленный.\\r\\n\\r\\nДействительно ли Вы хотите заменить уже имеющийся\\r\\nфайл версии 300 на более старый версии 5?" question yes,no
+  check "$setup: installed file kept" "$(installed_kept)" yes
+done
 
 echo "== The question from a language file, in its own language"
 install_app
@@ -72,6 +74,12 @@ printf '[LangVer]\r\n3\r\n[SoundQuest] the caption\r\nPytannia\r\n[olderfilever]
 run_installer "$language_installer" no modest
 check_box 1 "Pytannia" "$(logged "File $target_win is older.")\\r\\n  Replace it?  " question yes,no
 check "installed file kept" "$(installed_kept)" yes
+
+echo "== A Ukrainian language file, in its own code page 1251, read on an English Windows"
+printf '[langver]\r\n3\r\n[soundquest]\r\nПитання\r\n[olderfilever]\r\nФайл %%1 новіший.\r\nЗамінити?\r\n' |
+  iconv -f UTF-8 -t CP1251 >"$APP_DIR/language/test.lng"
+run_installer "$language_installer" no modest
+check_box 1 "Питання" "$(logged "Файл $target_win новіший.")\\r\\nЗамінити?" question yes,no
 
 echo "== The installed file held open without sharing: the replace fails, both files as they were"
 install_app

@@ -91,8 +91,10 @@ TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Sound question");
-    EXPECT_EQ(shown[0].text, Target() + " file installing is of older version\r\nthan the same already installed.\r\n\r\n"
-                                        "Do you really want to replace existing\r\nnew file version 9 with an older file version 5?");
+    EXPECT_EQ(shown[0].text, SystemText(Target()) +
+                                 " file installing is of older version\r\nthan the same already installed.\r\n\r\n"
+                                 "Do you really want to replace existing\r\nnew file version " +
+                                 SystemText("9") + " with an older file version " + SystemText("5") + "?");
     EXPECT_EQ(shown[0].flags, 0x00042024u);
 
     CurrentSetup().useRussian = true;
@@ -103,7 +105,7 @@ TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1].caption, "Резонный вопрос");
     EXPECT_EQ(shown[1].languageId, 25);
-    EXPECT_NE(shown[1].text.find("файл версии 9 на более старый версии 5?"), std::string::npos);
+    EXPECT_NE(shown[1].text.Bytes().find("файл версии 9 на более старый версии 5?"), std::string::npos);
 }
 
 TEST_F(ResourceInstall, ComparesEachVersionedKindByItsOwnField) {
@@ -111,12 +113,12 @@ TEST_F(ResourceInstall, ComparesEachVersionedKindByItsOwnField) {
     ASSERT_TRUE(WriteWholeFile(Target("a.rdw"), std::string("voc\0\x22\x03\x05", 7)));
     EXPECT_TRUE(InstallResourceFile("TESTRDW", "rdw", Target("a.rdw"), true));
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_NE(shown[0].text.find("new file version 1283 with an older file version 1282"), std::string::npos)
-        << shown[0].text;
+    EXPECT_NE(shown[0].text.Bytes().find("new file version 1283 with an older file version 1282"), std::string::npos)
+        << shown[0].text.Bytes();
     ASSERT_TRUE(WriteWholeFile(Target("a.mzv"), PackageOfVersion(6)));
     EXPECT_TRUE(InstallResourceFile("TESTMZV", "mzv", Target("a.mzv"), true));
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_NE(shown[1].text.find("new file version 6 with an older file version 5"), std::string::npos);
+    EXPECT_NE(shown[1].text.Bytes().find("new file version 6 with an older file version 5"), std::string::npos);
 }
 
 TEST_F(ResourceInstall, OtherKindsAndNoComparisonWriteStraightOver) {
@@ -147,7 +149,7 @@ TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
     EXPECT_TRUE(InstallResourceFile("TESTLNG", "lng", Target("base.lng"), true));
     EXPECT_EQ(Content(Target("base.lng")), newer);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_NE(shown[0].text.find("new file version 9 with an older file version 5"), std::string::npos);
+    EXPECT_NE(shown[0].text.Bytes().find("new file version 9 with an older file version 5"), std::string::npos);
 }
 
 TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) {
@@ -160,14 +162,14 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     EXPECT_EQ(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Can't install file " + Target());
+    EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()));
     EXPECT_EQ(shown[0].flags, 0x00200010u);
 }
 
 TEST_F(ResourceInstall, AMissingResourceIsAnInstallFailure) {
     EXPECT_FALSE(InstallResourceFile("NOSUCH", "pak", Target(), true));
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Can't install file " + Target());
+    EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()));
     EXPECT_EQ(::GetFileAttributesA(Target().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -185,8 +187,8 @@ TEST_F(ResourceInstall, TheQuestionComesFromTheSelectedLanguageFile) {
     ShutDownLanguageFiles();
     CurrentSetup().languageFileIndex = -1;
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "Pytannia");
-    EXPECT_EQ(shown[0].text, Target() + " is older.\r\nReplace?");
+    EXPECT_EQ(shown[0].caption, LanguageFileText("Pytannia"));
+    EXPECT_EQ(shown[0].text, SystemText(Target()) + LanguageFileText(" is older.\r\nReplace?"));
     EXPECT_TRUE(shown[0].extended);
     EXPECT_EQ(shown[0].languageId, 0x0422);
     EXPECT_EQ(shown[0].flags, 0x00042024u);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/shown_text.h"
+
 namespace kavrel {
 namespace {
 
@@ -48,6 +50,30 @@ TEST(LowerAscii, ChangesOnlyLatinCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp/-X1"), "runapp/-x1");
     EXPECT_EQ(LowerAscii("ПРОГРАММА"), "ПРОГРАММА");
+}
+
+TEST(ShownText, KeepsEachOriginApartAndMergesNeighboursOfOne) {
+    const ShownText text = "Can't install file " + SystemText("C:\\Lexova\\") + SystemText("zyq.pak") + "" + ".";
+    ASSERT_EQ(text.Pieces().size(), 3u);
+    EXPECT_EQ(text.Pieces()[0], (TextPiece{"Can't install file ", TextOrigin::Program}));
+    EXPECT_EQ(text.Pieces()[1], (TextPiece{"C:\\Lexova\\zyq.pak", TextOrigin::System}));
+    EXPECT_EQ(text.Pieces()[2], (TextPiece{".", TextOrigin::Program}));
+    EXPECT_EQ(text.Bytes(), "Can't install file C:\\Lexova\\zyq.pak.");
+    // The same bytes from another origin are another text.
+    EXPECT_NE(text, ProgramText(text.Bytes()));
+    ShownText twice = LanguageFileText("a");
+    twice += twice;
+    EXPECT_EQ(twice, LanguageFileText("aa"));
+    EXPECT_TRUE(ShownText("").Empty());
+}
+
+TEST(ShownText, DecodesEachOriginFromItsOwnCodePage) {
+    EXPECT_EQ(CodePageOf(TextOrigin::Program, 1252), 1251u);
+    EXPECT_EQ(CodePageOf(TextOrigin::System, 1251), kSystemCodePage);
+    EXPECT_EQ(CodePageOf(TextOrigin::LanguageFile, 1252), 1252u);
+    EXPECT_EQ(LanguageCodePageFromLocaleInfo("1251"), 1251u);
+    // Unicode-only languages answer 0; nothing or garbage is not a code page.
+    for (const char* unknown : {"0", "", "abc", "-1"}) EXPECT_EQ(LanguageCodePageFromLocaleInfo(unknown), kSystemCodePage);
 }
 
 }  // namespace

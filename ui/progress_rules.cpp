@@ -21,7 +21,7 @@ WindowPosition CenteredPosition(std::int32_t screenWidth, std::int32_t screenHei
     return WindowPosition{CenteredOffset(screenWidth, width), CenteredOffset(screenHeight, height)};
 }
 
-ProgressAction ProgressWindowModel::SetCaption(std::string caption) {
+ProgressAction ProgressWindowModel::SetCaption(ShownText caption) {
     ProgressAction action;
     if (phase_ == ProgressPhase::Running) {
         action.setCaption = true;
@@ -32,7 +32,7 @@ ProgressAction ProgressWindowModel::SetCaption(std::string caption) {
     return action;
 }
 
-ProgressAction ProgressWindowModel::SetStatus(std::string status) {
+ProgressAction ProgressWindowModel::SetStatus(ShownText status) {
     ProgressAction action;
     if (phase_ == ProgressPhase::Running) {
         action.setStatus = true;
@@ -48,7 +48,7 @@ ProgressAction ProgressWindowModel::Hide() {
     return action;
 }
 
-ProgressAction ProgressWindowModel::Show(std::string caption, std::string status) {
+ProgressAction ProgressWindowModel::Show(ShownText caption, ShownText status) {
     ProgressAction action;
     switch (phase_) {
         case ProgressPhase::Running:
@@ -120,8 +120,8 @@ ProgressAction ProgressWindowModel::FinishCreation(bool windowExists) {
 void ProgressWindowModel::WindowEnded() { phase_ = ProgressPhase::Ended; }
 
 void ProgressWindowModel::ShutDown() {
-    caption_.clear();
-    status_.clear();
+    caption_ = {};
+    status_ = {};
 }
 
 }  // namespace kavrel

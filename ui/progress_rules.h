@@ -6,7 +6,8 @@
 // a call into another thread's window waits for that thread, so it is never
 // made while the lock is held.
 #include <cstdint>
-#include <string>
+
+#include "base/shown_text.h"
 
 namespace kavrel {
 
@@ -64,16 +65,16 @@ struct ProgressAction {
 
     bool startThread = false;
     bool setCaption = false;
-    std::string caption;
+    ShownText caption;
     bool setStatus = false;
-    std::string status;
+    ShownText status;
     Visibility visibility = Visibility::Keep;
 };
 
 // The texts the window thread creates the window with.
 struct ProgressTexts {
-    std::string caption;
-    std::string status;
+    ShownText caption;
+    ShownText status;
 };
 
 // The shared state of the progress window. Not thread-safe by itself: the
@@ -83,10 +84,10 @@ class ProgressWindowModel {
 public:
     // Main thread. Before the window exists the caption is only stored and
     // becomes the window's caption; afterwards it goes to the window.
-    ProgressAction SetCaption(std::string caption);
+    ProgressAction SetCaption(ShownText caption);
     // Main thread. Reaches the status line only once the window exists; before
     // that the text is lost.
-    ProgressAction SetStatus(std::string status);
+    ProgressAction SetStatus(ShownText status);
     // Main thread. Hides the window; while it is still being created, it is
     // created hidden.
     ProgressAction Hide();
@@ -94,7 +95,7 @@ public:
     // be started; while the window is being created the texts are stored and
     // the window thread applies them; afterwards both texts go to the window,
     // which is shown. Never asks for a second thread.
-    ProgressAction Show(std::string caption, std::string status);
+    ProgressAction Show(ShownText caption, ShownText status);
     // Main thread: the thread asked for could not be started; the next Show tries again.
     void StartFailed();
 
@@ -115,9 +116,9 @@ public:
     void ShutDown();
 
     // The stored caption (ProgressCaption).
-    const std::string& Caption() const { return caption_; }
+    const ShownText& Caption() const { return caption_; }
     // The stored status text (ProgressStatus).
-    const std::string& Status() const { return status_; }
+    const ShownText& Status() const { return status_; }
     // True once the window thread has published its window, even a failed one (ProgressWindowCreated).
     bool Created() const { return created_; }
     ProgressPhase Phase() const { return phase_; }
@@ -126,8 +127,8 @@ private:
     ProgressPhase phase_ = ProgressPhase::NotStarted;
     bool created_ = false;
     bool wantVisible_ = false;
-    std::string caption_;
-    std::string status_;
+    ShownText caption_;
+    ShownText status_;
     ProgressTexts usedForCreation_;
 };
 

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/setup_state.h"
+#include "base/text_decoding.h"
 #include "platform/system_library.h"
 #include "ui/progress_rules.h"
 
@@ -17,9 +18,9 @@ static_assert(kProgressBarStyle == (WS_CHILD | WS_VISIBLE | WS_THICKFRAME));
 
 namespace {
 
-constexpr const char* kWindowClassName = "PlainWindow";
-constexpr const char* kStatusLineClassName = "STATIC";
-constexpr const char* kProgressBarClassName = "msctls_progress32";
+constexpr const wchar_t* kWindowClassName = L"PlainWindow";
+constexpr const wchar_t* kStatusLineClassName = L"STATIC";
+constexpr const wchar_t* kProgressBarClassName = L"msctls_progress32";
 
 // The state shared by the main thread and the window thread. The model is
 // read and changed only under the lock; the handles and the position are
@@ -53,22 +54,25 @@ struct ShutDownAtExit {
 };
 ShutDownAtExit shutDownAtExit;
 
+// The window's texts hold no text of a language file.
+std::wstring Decode(const ShownText& text) { return DecodeShownText(text, kSystemCodePage); }
+
 // What WM_CREATE needs and what it hands back to the window thread.
 struct CreationContext {
-    const std::string* status = nullptr;
+    const std::wstring* status = nullptr;
     HWND label = nullptr;
     HWND bar = nullptr;
 };
 
 void CreateChildren(HWND window, LPARAM lParam) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* context = create ? static_cast<CreationContext*>(create->lpCreateParams) : nullptr;
     // A window of this class that someone else creates gets no children.
     if (!context || !context->status) return;
-    context->label = ::CreateWindowExA(0, kStatusLineClassName, context->status->c_str(), kStatusLineStyle,
+    context->label = ::CreateWindowExW(0, kStatusLineClassName, context->status->c_str(), kStatusLineStyle,
                                        kStatusLinePlacement.x, kStatusLinePlacement.y, kStatusLinePlacement.width,
                                        kStatusLinePlacement.height, window, nullptr, create->hInstance, nullptr);
-    context->bar = ::CreateWindowExA(0, kProgressBarClassName, "", kProgressBarStyle, kProgressBarPlacement.x,
+    context->bar = ::CreateWindowExW(0, kProgressBarClassName, L"", kProgressBarStyle, kProgressBarPlacement.x,
                                      kProgressBarPlacement.y, kProgressBarPlacement.width,
                                      kProgressBarPlacement.height, window, nullptr, create->hInstance, nullptr);
 }
@@ -89,7 +93,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         }
     } catch (...) {
     }
-    return ::DefWindowProcA(window, message, wParam, lParam);
+    return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 // comctl32 is not one of the system's known DLLs, so it is loaded from the
@@ -125,8 +129,8 @@ void Perform(const ProgressAction& action) {
     }
     HWND window = module.window.load(std::memory_order_acquire);
     HWND label = module.label.load(std::memory_order_acquire);
-    if (action.setCaption && window) ::SetWindowTextA(window, action.caption.c_str());
-    if (action.setStatus && label) ::SetWindowTextA(label, action.status.c_str());
+    if (action.setCaption && window) ::SetWindowTextW(window, Decode(action.caption).c_str());
+    if (action.setStatus && label) ::SetWindowTextW(label, Decode(action.status).c_str());
     if (action.visibility != ProgressAction::Visibility::Keep && window) {
         UINT flags = action.visibility == ProgressAction::Visibility::Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
         ::SetWindowPos(window, HWND_TOPMOST, module.x.load(std::memory_order_acquire),
@@ -189,7 +193,7 @@ void TSetupForm::Execute() {
     InitCommonControlsFromSystem();
 
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = kProgressClassStyle;
     windowClass.lpfnWndProc = &WindowProcedure;
@@ -203,15 +207,17 @@ void TSetupForm::Execute() {
     windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
     windowClass.lpszMenuName = nullptr;
     windowClass.lpszClassName = kWindowClassName;
-    if (!::RegisterClassExA(&windowClass)) {
+    if (!::RegisterClassExW(&windowClass)) {
         std::lock_guard guard(module.lock);
         module.model.AbandonCreation();
         return;
     }
 
+    const std::wstring caption = Decode(texts.caption);
+    const std::wstring status = Decode(texts.status);
     CreationContext context;
-    context.status = &texts.status;
-    HWND window = ::CreateWindowExA(kProgressWindowExStyle, kWindowClassName, texts.caption.c_str(),
+    context.status = &status;
+    HWND window = ::CreateWindowExW(kProgressWindowExStyle, kWindowClassName, caption.c_str(),
                                     kProgressWindowStyle, position.x, position.y, kProgressWindowWidth,
                                     kProgressWindowHeight, nullptr, nullptr, instance, &context);
     if (!window) context = CreationContext{};
@@ -232,25 +238,25 @@ void TSetupForm::Execute() {
 
     // Texts that the main thread stored while the window was being created.
     // Its own later calls wait for the message loop below, so they come after these.
-    if (action.setCaption) ::SetWindowTextA(window, action.caption.c_str());
-    if (action.setStatus && context.label) ::SetWindowTextA(context.label, action.status.c_str());
+    if (action.setCaption) ::SetWindowTextW(window, Decode(action.caption).c_str());
+    if (action.setStatus && context.label) ::SetWindowTextW(context.label, Decode(action.status).c_str());
     if (action.visibility == ProgressAction::Visibility::Show) ::ShowWindow(window, SW_SHOWNORMAL);
 
     MSG message{};
     // GetMessage gives -1 on an error; looping on anything but 0 would spin.
-    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
+        ::DispatchMessageW(&message);
     }
     std::lock_guard guard(module.lock);
     module.model.WindowEnded();
 }
 
-void SetProgressCaption(const std::string& caption) {
+void SetProgressCaption(const ShownText& caption) {
     RunOperation([&](ProgressWindowModel& model) { return model.SetCaption(caption); });
 }
 
-void SetProgressStatus(const std::string& status) {
+void SetProgressStatus(const ShownText& status) {
     RunOperation([&](ProgressWindowModel& model) { return model.SetStatus(status); });
 }
 
@@ -258,17 +264,17 @@ void HideProgressWindow() {
     RunOperation([](ProgressWindowModel& model) { return model.Hide(); });
 }
 
-void ShowProgressWindow(const std::string& caption, const std::string& status) {
+void ShowProgressWindow(const ShownText& caption, const ShownText& status) {
     RunOperation([&](ProgressWindowModel& model) { return model.Show(caption, status); });
 }
 
-std::string ProgressCaption() {
+ShownText ProgressCaption() {
     ProgressModule& module = Module();
     std::lock_guard guard(module.lock);
     return module.model.Caption();
 }
 
-std::string ProgressStatus() {
+ShownText ProgressStatus() {
     ProgressModule& module = Module();
     std::lock_guard guard(module.lock);
     return module.model.Status();

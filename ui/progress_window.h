@@ -11,7 +11,7 @@
 // the program returns from its entry touches nothing already torn down.
 #include <windows.h>
 
-#include <string>
+#include "base/shown_text.h"
 
 #include "platform/unique_handle.h"
 
@@ -45,21 +45,21 @@ private:
 
 // Sets the window's caption; before the window exists, stores it as the
 // caption the window is created with.
-void SetProgressCaption(const std::string& caption);
+void SetProgressCaption(const ShownText& caption);
 // Sets the status line; before the window exists the text is lost.
-void SetProgressStatus(const std::string& status);
+void SetProgressStatus(const ShownText& status);
 // Hides the window; while the window is being created, it is created hidden;
 // before the first show, does nothing.
 void HideProgressWindow();
 // Shows the window with these texts at the place computed when it was
 // created; the first call starts the window thread instead and returns
 // without waiting for it.
-void ShowProgressWindow(const std::string& caption, const std::string& status);
+void ShowProgressWindow(const ShownText& caption, const ShownText& status);
 
 // The caption stored for the window's creation (ProgressCaption).
-std::string ProgressCaption();
+ShownText ProgressCaption();
 // The status text stored for the window's creation (ProgressStatus).
-std::string ProgressStatus();
+ShownText ProgressStatus();
 // True once the window thread has created the window, even when the creation
 // failed; from then on the handles and the position below are set.
 bool ProgressWindowCreated();

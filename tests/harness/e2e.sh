@@ -8,8 +8,12 @@ run=$KAVREL_WINE_RUN
 # shellcheck disable=SC1091
 source "$KAVREL_BUILD_DIR/wine/state"
 PREFIX=$KAVREL_BUILD_DIR/wine/prefix
-APP_WIN='C:\Kavrel E2E'
-APP_DIR="$PREFIX/drive_c/Kavrel E2E"
+# use_app_folder NAME: the application folder C:\NAME for the next install_app.
+use_app_folder() {
+  APP_WIN="C:\\$1"
+  APP_DIR="$PREFIX/drive_c/$1"
+}
+use_app_folder 'Kavrel E2E'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
 SHELL_FOLDERS_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
 OLD_PACKAGE='the package of the previous version'
@@ -24,9 +28,10 @@ e2e_begin() {
 }
 
 # reg_64 ARGS...: reg.exe on the 64-bit registry view, the view the installer
-# uses on a 64-bit Windows (a plain "wine reg" runs the 32-bit reg.exe).
-reg_64() { "$run" reg "$@" /reg:64 >/dev/null 2>&1; }
-reg_32() { "$run" reg "$@" /reg:32 >/dev/null 2>&1; }
+# uses on a 64-bit Windows (a plain "wine reg" runs the 32-bit reg.exe). Its
+# arguments reach it as Unicode from a UTF-8 locale, whatever letters they hold.
+reg_64() { LC_ALL=en_US.UTF-8 "$run" reg "$@" /reg:64 >/dev/null 2>&1; }
+reg_32() { LC_ALL=en_US.UTF-8 "$run" reg "$@" /reg:32 >/dev/null 2>&1; }
 
 # install_app [--no-exe]: the application folder with the stand-in and an old
 # package, registered in the 64-bit view only.
@@ -39,15 +44,32 @@ install_app() {
   reg_64 add "$UNINSTALL_KEY" /v UninstallString /d "\"$APP_WIN\\uninstall.exe\" /S" /f
 }
 
+# The locale setups a user may have: the user's default locale, which decides
+# the message language, and the system's ANSI code page, in which Windows
+# hands out paths. "mixed" is a Russian user on an English Windows (code page
+# 1252).
+E2E_LOCALES=(en_US.UTF-8 ru_RU.UTF-8 uk_UA.UTF-8 mixed)
+
+# in_locale SETUP COMMAND...: the command in one of E2E_LOCALES.
+in_locale() {
+  local setup=$1
+  shift
+  if [[ $setup == mixed ]]; then
+    env -u LC_ALL LANG=ru_RU.UTF-8 LC_CTYPE=en_US.UTF-8 "$@"
+  else
+    env LC_ALL="$setup" "$@"
+  fi
+}
+
 # run_installer EXE ANSWERS [ARGS...]: runs EXE through the dialog tool; the
-# log of the boxes is in $LOG. E2E_LOCALE (en_US.UTF-8 unless set) becomes
-# the user's default locale, which decides the message language.
+# log of the boxes is in $LOG. E2E_LOCALE (en_US.UTF-8 unless set) is one of
+# E2E_LOCALES.
 run_installer() {
   local exe=$1 answers=$2
   shift 2
   E2E_RUNS=$((E2E_RUNS + 1))
   LOG=$WORK/run$E2E_RUNS.log
-  LC_ALL=${E2E_LOCALE:-en_US.UTF-8} "$run" "$KAVREL_DIALOG_TOOL" --log "$LOG" --answers "$answers" \
+  in_locale "${E2E_LOCALE:-en_US.UTF-8}" "$run" "$KAVREL_DIALOG_TOOL" --log "$LOG" --answers "$answers" \
     --timeout-ms 120000 -- "$exe" "$@" >/dev/null 2>&1
 }
 

@@ -1,7 +1,8 @@
 // Runs a program, reads each message box it shows, answers it, and writes a
 // line-based log of what it saw for the end-to-end tests to compare.
 //
-//   dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] -- <program.exe> [args...]
+//   dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] [--pose <folder>]
+//                   -- <program.exe> [args...]
 //
 // Answers, one per box in the order the boxes appear: yes, no, ok, cancel,
 // abort, retry, ignore, help, tryagain, continue (press that button), close
@@ -23,6 +24,11 @@
 //   exit=<the program's exit code, unsigned decimal>   or   exit=timeout
 // In texts, "\" is written "\\", CR "\r", LF "\n", tab "\t", other control
 // characters "\xHH"; in labels a comma is written "\x2c".
+//
+// With --pose, each box waits before it is answered, so that a script can take
+// a picture of it: the tool writes "<folder>\box<N>" holding the box's
+// "x y width height" and answers once "<folder>\box<N>.done" exists (at most
+// 30 s later).
 //
 // The tool's own exit code: 0 when the program ended by itself (whatever its
 // exit code), 3 when the time limit (default 60000 ms) ended it, 2 for a
@@ -493,6 +499,7 @@ struct Options {
     std::wstring log;
     std::vector<Answer> answers;
     ULONGLONG timeoutMs = 60000;
+    std::wstring poseFolder;
     std::wstring commandLine;
 };
 
@@ -537,7 +544,7 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
     for (; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         if (a == L"--") break;
-        if (a != L"--log" && a != L"--answers" && a != L"--timeout-ms") {
+        if (a != L"--log" && a != L"--answers" && a != L"--timeout-ms" && a != L"--pose") {
             error = "unknown option: " + Utf8(a);
             return std::nullopt;
         }
@@ -549,6 +556,8 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
         if (a == L"--log") {
             options.log = DosPath(value);
             haveLog = !value.empty();
+        } else if (a == L"--pose") {
+            options.poseFolder = DosPath(value);
         } else if (a == L"--answers") {
             std::string list = Utf8(value);
             std::size_t start = 0;
@@ -611,8 +620,12 @@ struct Seen {
 // Watches the program's boxes and answers them.
 class Watcher {
 public:
-    Watcher(DWORD processId, std::vector<Answer> answers, Log& log)
-        : processId_(processId), answers_(std::move(answers)), log_(log), standard_(LoadStandardIcons()) {}
+    Watcher(DWORD processId, std::vector<Answer> answers, Log& log, std::wstring poseFolder)
+        : processId_(processId),
+          answers_(std::move(answers)),
+          log_(log),
+          poseFolder_(std::move(poseFolder)),
+          standard_(LoadStandardIcons()) {}
 
     // Looks at the program's visible boxes once.
     void Poll() {
@@ -638,6 +651,7 @@ public:
                              "(run programs that show boxes one at a time on a display)");
                 Answer answer = next_ < answers_.size() ? answers_[next_++] : DefaultAnswer(record.buttons);
                 Write(record, answer);
+                if (!poseFolder_.empty()) Pose(box);
                 state.recorded = true;
                 state.pressed = answer;
                 state.pressedAt = ::GetTickCount64();
@@ -670,6 +684,26 @@ private:
         return TRUE;
     }
 
+    // Shows the box where it stands until the script that asked for it has
+    // taken its picture (--pose).
+    void Pose(HWND box) const {
+        RECT rect{};
+        ::GetWindowRect(box, &rect);
+        const std::string place = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+                                  std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top) + "\n";
+        const std::wstring name = poseFolder_ + L"\\box" + std::to_wstring(count_);
+        // Written aside and renamed, so the script never reads half of it.
+        HANDLE file = ::CreateFileW((name + L".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return;
+        DWORD written = 0;
+        const bool complete = ::WriteFile(file, place.data(), static_cast<DWORD>(place.size()), &written, nullptr) &&
+                              written == place.size();
+        ::CloseHandle(file);
+        if (!complete || !::MoveFileExW((name + L".tmp").c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
+        for (int wait = 0; wait < 300 && ::GetFileAttributesW((name + L".done").c_str()) == INVALID_FILE_ATTRIBUTES; ++wait)
+            ::Sleep(100);
+    }
+
     // Writes one box's record.
     void Write(const BoxRecord& record, const Answer& answer) {
         std::vector<std::string> names;
@@ -693,13 +727,15 @@ private:
     std::vector<Answer> answers_;
     std::size_t next_ = 0;
     Log& log_;
+    std::wstring poseFolder_;
     std::vector<StandardIcon> standard_;
     std::map<HWND, Seen> seen_;
     int count_ = 0;
 };
 
 constexpr const char* kUsage =
-    "usage: dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] -- <program.exe> [args...]\n"
+    "usage: dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] [--pose <folder>] -- <program.exe> "
+    "[args...]\n"
     "  answers: yes no ok cancel abort retry ignore help tryagain continue close, or a button id\n"
     "  exit code: 0 the program ended, 3 timed out, 2 usage error, 4 could not write the log or start the program";
 
@@ -741,7 +777,7 @@ int Run() {
     Handle processHandle(process.hProcess);
     Handle threadHandle(process.hThread);
 
-    Watcher watcher(process.dwProcessId, options->answers, log);
+    Watcher watcher(process.dwProcessId, options->answers, log, options->poseFolder);
     ULONGLONG started = ::GetTickCount64();
     for (;;) {
         watcher.Poll();
