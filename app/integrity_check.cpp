@@ -41,7 +41,7 @@ bool ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size) {
 
 }  // namespace
 
-IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot) {
+IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot, const ByteProgress& progress) {
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return IntegrityResult::Unreadable;
@@ -70,6 +70,7 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
         for (std::size_t i = static_cast<std::size_t>(covered); i < chunk; ++i)
             if (buffer[i] != 0) return IntegrityResult::Distorted;
         at += chunk;
+        if (progress) progress(at, readEnd);
     }
     auto actual = digest.Finish();
     return std::memcmp(actual.data(), slot.digest, actual.size()) == 0 ? IntegrityResult::Intact : IntegrityResult::Distorted;
@@ -77,19 +78,19 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
 
 namespace {
 
-IntegrityResult CheckOwnFile() {
+IntegrityResult CheckOwnFile(const ByteProgress& progress) {
     char path[MAX_PATH + 1] = {};
     DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return IntegrityResult::Unreadable;
-    return CheckFileIntegrity(path, StampedSlot());
+    return CheckFileIntegrity(path, StampedSlot(), progress);
 }
 
 }  // namespace
 
-bool IntegritySelfCheck() {
+bool IntegritySelfCheck(const ByteProgress& progress) {
     IntegrityResult result = IntegrityResult::Unreadable;
     try {
-        result = CheckOwnFile();
+        result = CheckOwnFile(progress);
     } catch (const std::exception&) {
         result = IntegrityResult::Unreadable;
     }

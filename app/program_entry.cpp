@@ -25,6 +25,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         exitCode = RunUpdateFlow([] {
             LanguageModule().SelectLanguageFile({"english.lng", "russian.lng", KAVREL_TEST_LANGUAGE_FILE}, 1, 0, 2, 0x0422);
         });
+#elif defined(KAVREL_TEST_SLICE_PAUSE_MS)
+        // Test builds only: the bar moves slowly enough for a test to watch it.
+        SetProgressSlicePause(KAVREL_TEST_SLICE_PAUSE_MS);
+        exitCode = RunUpdateFlow();
 #elif defined(KAVREL_TEST_NOT_ADMIN)
         // Test builds only: Wine reports every user as an administrator.
         exitCode = RunUpdateFlow([] { CurrentSetup().isAdmin = false; });

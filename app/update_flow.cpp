@@ -14,6 +14,7 @@
 #include "install/resource_install.h"
 #include "lang/messages.h"
 #include "platform/registry.h"
+#include "ui/progress_window.h"
 
 namespace kavrel {
 
@@ -56,7 +57,13 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
         return kExitCheckFailed;
     }
     if (!AppNotRunning()) CloseRunningApp();
-    if (!IntegritySelfCheck()) return kExitCheckFailed;
+    // Reading and writing 249 MB take seconds from a disk, longer from a
+    // network share: an interactive run shows that it is at work.
+    const bool showsProgress = ShowsProgress(state.commandSwitch);
+    {
+        ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
+        if (!IntegritySelfCheck(checking.Reporter())) return kExitCheckFailed;
+    }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
     if (!FileExists(state.installDir + "Kavrel.exe")) {
@@ -69,9 +76,11 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
 
     int exitCode = kExitDone;
     const std::string target = state.installDir + packageFileName;
-    const bool installed = state.packageBaseName == "zyq"
-                               ? InstallSplitResource(state.packageBaseName, state.resourceType, target)
-                               : InstallResourceFile(state.packageBaseName, state.resourceType, target, true);
+    ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
+    const bool installed =
+        state.packageBaseName == "zyq"
+            ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter())
+            : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter());
     if (!installed) exitCode = kExitWriteFailed;
     if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
 

@@ -9,6 +9,16 @@ bool IsQuietSwitch(std::string_view commandSwitch) { return commandSwitch == "mo
 
 bool AsksToRunApp(std::string_view secondArgument) { return LowerAscii(secondArgument) == "runapp"; }
 
+bool ShowsProgress(std::string_view commandSwitch) { return !IsQuietSwitch(commandSwitch); }
+
+ProgressTexts LongStepTexts(const SetupState& state, LongStep step) {
+    const bool checking = step == LongStep::Checking;
+    if (state.useRussian)
+        return {ProgramText(state.titleRu),
+                checking ? "Проверка пакета установки..." : "Установка обновления..."};
+    return {ProgramText(state.titleEn), checking ? "Checking the installation package..." : "Installing the update..."};
+}
+
 MessageBoxCall ConfirmationQuestion(const SetupState& state) {
     if (state.useRussian)
         return QuestionCall(QuestionLanguage::Russian,

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "lang/message_rules.h"
+#include "ui/progress_rules.h"
 
 namespace kavrel {
 
@@ -14,6 +15,17 @@ bool IsQuietSwitch(std::string_view commandSwitch);
 
 // In quiet mode, whether the second argument asks to start the application.
 bool AsksToRunApp(std::string_view secondArgument);
+
+// Whether the run shows its long steps in the progress window: interactive
+// runs only, since scripts and deployment tools run the quiet one.
+bool ShowsProgress(std::string_view commandSwitch);
+
+// The two long steps of a run: reading the installer's own file, and writing the package.
+enum class LongStep { Checking, Installing };
+
+// The progress window's texts during a long step: the update's title and
+// the step, in the message language.
+ProgressTexts LongStepTexts(const SetupState& state, LongStep step);
 
 // The confirmation question before anything is written, in the message language.
 MessageBoxCall ConfirmationQuestion(const SetupState& state);

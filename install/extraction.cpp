@@ -33,7 +33,9 @@ ResourceBytes FindPayloadResource(const std::string& name, const std::string& ty
 
 namespace {
 
-void WriteAll(HANDLE file, const char* data, DWORD size) {
+// Writes one part; `done` counts the bytes of all parts written so far.
+void WriteAll(HANDLE file, const char* data, DWORD size, std::uint64_t& done, std::uint64_t total,
+              const ByteProgress& progress) {
     while (size > 0) {
         DWORD slice = std::min(size, kWriteSlice);
         DWORD written = 0;
@@ -41,18 +43,26 @@ void WriteAll(HANDLE file, const char* data, DWORD size) {
             throw std::runtime_error("write failed");
         data += slice;
         size -= slice;
+        done += slice;
+        // The whole is reported once it is on disk.
+        if (progress && done < total) progress(done, total);
     }
 }
 
 }  // namespace
 
-void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts) {
+void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts,
+                      const ByteProgress& progress) {
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw std::runtime_error("cannot create " + path);
-    for (const ResourceBytes& part : parts) WriteAll(file.get(), part.data, part.size);
+    std::uint64_t total = 0;
+    for (const ResourceBytes& part : parts) total += part.size;
+    std::uint64_t done = 0;
+    for (const ResourceBytes& part : parts) WriteAll(file.get(), part.data, part.size, done, total, progress);
     // On disk before it takes the installed file's place.
     if (!::FlushFileBuffers(file.get())) throw std::runtime_error("flush failed");
+    if (progress) progress(total, total);
 }
 
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) {
@@ -72,13 +82,14 @@ void ShowInstallFailure(const std::string& target) {
     ShowBilingualMessage("Can't install file " + path, "Не удается установить файл " + path);
 }
 
-bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target) {
+bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
+                          const ByteProgress& progress) {
     const std::string temporary = MakeTempName(target);
     bool installed = false;
     try {
         ResourceBytes first = FindPayloadResource(baseName + "1", resourceType);
         ResourceBytes second = FindPayloadResource(baseName + "2", resourceType);
-        WriteFileFlushed(temporary, {first, second});
+        WriteFileFlushed(temporary, {first, second}, progress);
         installed = ReplaceWithTemporary(temporary, target);
     } catch (const std::exception&) {
         ::DeleteFileA(temporary.c_str());

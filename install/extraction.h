@@ -4,13 +4,17 @@
 #include <initializer_list>
 #include <string>
 
+#include "base/byte_progress.h"
+
 namespace kavrel {
 
 // Joins the resources <base>1 and <base>2 of the type into the target file.
 // The package goes to "~" + name beside the target, is flushed, and then
 // replaces the target in one step. On failure: "Can't install file <target>",
-// the target as it was, no temporary file left; returns false.
-bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target);
+// the target as it was, no temporary file left; returns false. `progress`
+// hears of every slice written, the last one once it is on disk.
+bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
+                          const ByteProgress& progress = {});
 
 // The message of a file that could not be installed: "Can't install file "
 // and the target path.
@@ -26,8 +30,10 @@ struct ResourceBytes {
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type);
 
 // Writes the parts, in order, to a new or truncated file and flushes it to
-// disk; raises std::runtime_error on any failure.
-void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts);
+// disk; raises std::runtime_error on any failure. `progress` hears of every
+// slice written; of the whole only after the flush.
+void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts,
+                      const ByteProgress& progress = {});
 
 // Replaces `target` by `temporary` in one step, written through to disk,
 // retrying for about 10 s while the target is in use. On failure the

@@ -35,9 +35,9 @@ bool AskAboutOlderFile(const std::string& target, const VersionComparison& versi
 }
 
 // Writes a file that did not exist: a failed write leaves nothing behind.
-void WriteNewFile(const std::string& target, const ResourceBytes& content) {
+void WriteNewFile(const std::string& target, const ResourceBytes& content, const ByteProgress& progress) {
     try {
-        WriteFileFlushed(target, {content});
+        WriteFileFlushed(target, {content}, progress);
     } catch (...) {
         ::DeleteFileA(target.c_str());
         throw;
@@ -86,16 +86,17 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
     return result;
 }
 
-bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare) {
+bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
+                         const ByteProgress& progress) {
     const std::string temporary = MakeTempName(target);
     try {
         const ResourceBytes content = FindPayloadResource(name, type);
         const bool targetExists = IsFile(target);
         if (!targetExists) {
-            WriteNewFile(target, content);
+            WriteNewFile(target, content, progress);
             return true;
         }
-        WriteFileFlushed(temporary, {content});
+        WriteFileFlushed(temporary, {content}, progress);
         if (!compare || !IsVersionedKind(type)) {
             ReplaceFile(temporary, target);
             return true;
@@ -105,12 +106,12 @@ bool InstallResourceFile(const std::string& name, const std::string& type, const
             HideProgressWindow();
             if (!AskAboutOlderFile(target, versions)) {
                 ::DeleteFileA(temporary.c_str());
-                ShowProgressWindow("", "");
+                ShowProgressWindowAgain();
                 return true;
             }
         }
         ReplaceFile(temporary, target);
-        if (versions.older) ShowProgressWindow("", "");
+        if (versions.older) ShowProgressWindowAgain();
         return true;
     } catch (const std::exception&) {
         ::DeleteFileA(temporary.c_str());

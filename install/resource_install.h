@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/byte_progress.h"
+
 namespace kavrel {
 
 // The versions of a new and an installed file, as the question shows them.
@@ -24,6 +26,9 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
 // not older or the user agrees. An existing target is always replaced in one
 // step from a flushed "~" file beside it, so it is never left half written.
 // On failure "Can't install file <target>" and false; a refusal is no failure.
-bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare);
+// `progress` hears of every slice written. The progress window is hidden
+// during the question and shown again after it.
+bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
+                         const ByteProgress& progress = {});
 
 }  // namespace kavrel

@@ -6,6 +6,7 @@
 
 #include "app/setup_state.h"
 #include "base/text_decoding.h"
+#include "ui/progress_window.h"
 
 namespace kavrel {
 
@@ -22,6 +23,9 @@ bool HasLanguageFilePiece(const ShownText& text) {
 void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
 
 int ShowMessageBox(const MessageBoxCall& call) {
+    // The progress window stays above other windows: it must never cover a
+    // question or an error. Whoever wants it back shows it again.
+    HideProgressWindow();
     if (messageBoxHandler) return messageBoxHandler(call);
     // Only texts of a language file need the code page of its language.
     const unsigned languageFileCodePage = HasLanguageFilePiece(call.text) || HasLanguageFilePiece(call.caption)

@@ -10,6 +10,7 @@
 namespace kavrel {
 
 // Shows one box and returns the system's answer (0 when it did not appear).
+// The progress window is hidden first.
 int ShowMessageBox(const MessageBoxCall& call);
 
 // Replaces the system's message box, for tests of the code that shows boxes;

@@ -105,9 +105,13 @@ set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TA
 set(SMALL_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-small")
 # A build that plays a user without administrator rights, which Wine never reports.
 kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000 DEFINITIONS KAVREL_TEST_NOT_ADMIN)
+# A build whose progress bar moves slowly enough for the dialog tool to watch it.
+kavrel_add_installer(lexova-update-slow-steps PACKAGE_SIZE 6291456 SPLIT 2097152
+  DEFINITIONS KAVREL_TEST_SLICE_PAUSE_MS=60)
 kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
           "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
+          $<TARGET_FILE:lexova-update-slow-steps>
   ENVIRONMENT "${E2E_TOOLS}")
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>

@@ -11,7 +11,8 @@ namespace {
 using Visibility = ProgressAction::Visibility;
 
 bool DoesNothing(const ProgressAction& action) {
-    return !action.startThread && !action.setCaption && !action.setStatus && action.visibility == Visibility::Keep;
+    return !action.startThread && !action.setCaption && !action.setStatus && !action.setPosition && !action.close &&
+           action.visibility == Visibility::Keep;
 }
 
 TEST(ProgressWindowGeometry, IsTheTabledSizeStylesAndChildren) {
@@ -32,6 +33,57 @@ TEST(ProgressWindowGeometry, IsTheTabledSizeStylesAndChildren) {
     EXPECT_EQ(kProgressBarPlacement.y, 24);
     EXPECT_EQ(kProgressBarPlacement.width, 400);
     EXPECT_EQ(kProgressBarPlacement.height, 20);
+}
+
+TEST(ProgressWindowGeometry, GrowsWithTheScreensResolution) {
+    struct Case {
+        std::int32_t dpi, width, height;
+        ChildPlacement line, bar;
+    };
+    const Case cases[] = {
+        {96, 408, 76, {2, 2, 399, 20}, {2, 24, 400, 20}},
+        {144, 612, 114, {3, 3, 599, 30}, {3, 36, 600, 30}},
+        // 125 %: halves round to the nearest pixel.
+        {120, 510, 95, {3, 3, 499, 25}, {3, 30, 500, 25}},
+        {192, 816, 152, {4, 4, 798, 40}, {4, 48, 800, 40}},
+        // An unknown resolution counts as 96.
+        {0, 408, 76, {2, 2, 399, 20}, {2, 24, 400, 20}},
+        {-144, 408, 76, {2, 2, 399, 20}, {2, 24, 400, 20}},
+    };
+    const auto same = [](const ChildPlacement& a, const ChildPlacement& b) {
+        return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+    };
+    for (const Case& c : cases) {
+        const ProgressLayout layout = LayoutForDpi(c.dpi);
+        EXPECT_EQ(layout.width, c.width) << c.dpi;
+        EXPECT_EQ(layout.height, c.height) << c.dpi;
+        EXPECT_TRUE(same(layout.statusLine, c.line)) << c.dpi;
+        EXPECT_TRUE(same(layout.progressBar, c.bar)) << c.dpi;
+    }
+}
+
+TEST(ProgressPercent, IsFullOnlyWhenEverythingIsDone) {
+    EXPECT_EQ(ProgressPercent(0, 1000), 0);
+    EXPECT_EQ(ProgressPercent(1, 1000), 0);
+    EXPECT_EQ(ProgressPercent(999, 1000), 99);
+    EXPECT_EQ(ProgressPercent(1000, 1000), 100);
+    EXPECT_EQ(ProgressPercent(1048576, 249191962), 0);
+    EXPECT_EQ(ProgressPercent(124595980, 249191962), 49);
+    EXPECT_EQ(ProgressPercent(124595981, 249191962), 50);
+    EXPECT_EQ(ProgressPercent(0, 0), 100);
+    const std::uint64_t huge = std::numeric_limits<std::uint64_t>::max();
+    EXPECT_EQ(ProgressPercent(huge - 1, huge), 99);
+    EXPECT_EQ(ProgressPercent(huge / 2, huge), 49);
+}
+
+TEST(ProgressMeter, MovesTheBarOnlyWhenThePercentageChanges) {
+    ProgressMeter meter;
+    EXPECT_EQ(meter.Advance(0, 400), 0);
+    EXPECT_EQ(meter.Advance(3, 400), std::nullopt);
+    EXPECT_EQ(meter.Advance(4, 400), 1);
+    EXPECT_EQ(meter.Advance(5, 400), std::nullopt);
+    EXPECT_EQ(meter.Advance(400, 400), 100);
+    EXPECT_EQ(meter.Advance(400, 400), std::nullopt);
 }
 
 TEST(ProgressCenteredPosition, CentresOnCommonScreens) {
@@ -241,6 +293,63 @@ TEST(ProgressWindowModel, RunningHideAndShowSwitchVisibility) {
     // The texts of creation stay as they were.
     EXPECT_EQ(model.Caption(), "created");
     EXPECT_EQ(model.Status(), "status");
+}
+
+TEST(ProgressWindowModel, TheBarFollowsThePositionAndANewShowEmptiesIt) {
+    ProgressWindowModel model;
+    // Kept for the window's creation.
+    EXPECT_TRUE(DoesNothing(model.SetPosition(40)));
+    model.Show("Checking", "");
+    EXPECT_TRUE(DoesNothing(model.SetPosition(30)));
+    EXPECT_EQ(model.BeginCreation().position, 30);
+    EXPECT_TRUE(DoesNothing(model.SetPosition(55)));
+    ProgressAction finish = model.FinishCreation(true);
+    EXPECT_TRUE(finish.setPosition);
+    EXPECT_EQ(finish.position, 55);
+    ProgressAction move = model.SetPosition(250);
+    EXPECT_TRUE(move.setPosition);
+    EXPECT_EQ(move.position, 100);
+    EXPECT_EQ(move.visibility, Visibility::Keep);
+    // A new step starts from an empty bar, applied together with the show.
+    ProgressAction show = model.Show("Installing", "");
+    EXPECT_TRUE(show.setPosition);
+    EXPECT_EQ(show.position, 0);
+    EXPECT_EQ(show.visibility, Visibility::Show);
+}
+
+TEST(ProgressWindowModel, ShowAgainBringsBackTheWindowAsItWas) {
+    ProgressWindowModel model = RunningModel();
+    model.SetPosition(60);
+    model.Hide();
+    ProgressAction again = model.ShowAgain();
+    EXPECT_EQ(again.visibility, Visibility::Show);
+    EXPECT_FALSE(again.setCaption || again.setStatus || again.setPosition || again.startThread);
+    // A window never started starts as a show with empty texts does.
+    ProgressWindowModel fresh;
+    ProgressAction start = fresh.ShowAgain();
+    EXPECT_TRUE(start.startThread);
+    EXPECT_EQ(fresh.BeginCreation().caption, "");
+    EXPECT_EQ(fresh.FinishCreation(true).visibility, Visibility::Show);
+}
+
+TEST(ProgressWindowModel, CloseEndsTheWindowInEveryPhase) {
+    ProgressWindowModel running = RunningModel();
+    EXPECT_TRUE(running.Close().close);
+    EXPECT_TRUE(DoesNothing(running.Show("again", "")));
+
+    // Closed while its thread starts: the window is destroyed as soon as it exists.
+    ProgressWindowModel starting;
+    starting.Show("x", "y");
+    EXPECT_TRUE(DoesNothing(starting.Close()));
+    starting.BeginCreation();
+    ProgressAction finish = starting.FinishCreation(true);
+    EXPECT_TRUE(finish.close);
+    EXPECT_EQ(finish.visibility, Visibility::Keep);
+
+    // Never started: nothing starts afterwards.
+    ProgressWindowModel never;
+    EXPECT_TRUE(DoesNothing(never.Close()));
+    EXPECT_TRUE(DoesNothing(never.Show("late", "")));
 }
 
 TEST(ProgressWindowModel, AFailedWindowCreationCountsAsCreatedAndEndsEverything) {

@@ -2,9 +2,10 @@
 # The whole update under Wine: the questions and messages in both languages,
 # quiet mode, the package written, "EstimatedSize", the running application
 # asked to quit and the application started at the end.
-#   update_flow_test.sh INSTALLER PACKAGE_PART1 PACKAGE_PART2 NOT_ADMIN_INSTALLER
+#   update_flow_test.sh INSTALLER PACKAGE_PART1 PACKAGE_PART2 NOT_ADMIN_INSTALLER SLOW_STEPS_INSTALLER
 installer=$1
 not_admin_installer=$4
+slow_steps_installer=$5
 source "$(dirname "$0")/harness/e2e.sh"
 e2e_begin update_flow
 cat "$2" "$3" >"$WORK/package.expected"
@@ -191,6 +192,34 @@ check "no temporary file" "$(temporary_left)" no
 check "EstimatedSize still recorded" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 end_standins
 wait "$holder"
+
+echo "== The progress window during the check and the write of an interactive run, never over a box"
+# What the window showed of one step: its positions, in order, one line.
+positions() { sed -n "s/^progress=$1|//p" "$LOG" | tr '\n' ' '; }
+# The window's state when each box appeared.
+under_boxes() { awk '/^progress=/ { p = substr($0, 10) } /^box=/ { printf "%s ", p }' "$LOG"; }
+moves() { [[ $1 =~ (^| )[1-9][0-9]?\  ]] && echo yes || echo no; }
+last() { awk '{ print $NF }' <<<"$1"; }
+for setup in en_US.UTF-8 ru_RU.UTF-8; do
+  install_app
+  E2E_LOCALE=$setup run_installer "$slow_steps_installer" yes,no
+  check "$setup: exit code" "$(exit_code)" 0
+  if [[ $setup == en_US.UTF-8 ]]; then
+    checking=$(positions 'Lexova update|Checking the installation package...')
+    installing=$(positions 'Lexova update|Installing the update...')
+  else
+    checking=$(positions 'Обновление Lexova|Проверка пакета установки...')
+    installing=$(positions 'Обновление Lexova|Установка обновления...')
+  fi
+  check "$setup: the check moves the bar" "$(moves "$checking")" yes
+  check "$setup: the check ends full" "$(last "$checking")" 100
+  check "$setup: the write moves the bar" "$(moves "$installing")" yes
+  check "$setup: the write ends full" "$(last "$installing")" 100
+  check "$setup: hidden under both questions" "$(under_boxes)" "hidden hidden "
+done
+run_installer "$slow_steps_installer" "" modest
+check "quiet: exit code" "$(exit_code)" 0
+check "quiet: no progress window" "$(grep -c '^progress=' "$LOG")" 0
 
 echo "== Every box shows its exact text, whatever the system's code page and the user's language"
 # The application folder holds a letter of the system's code page beyond

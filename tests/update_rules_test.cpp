@@ -24,6 +24,20 @@ TEST(Switches, QuietOnlyForTheWholeLoweredWord) {
     for (const char* other : {"", "run", "/runapp", "runapp "}) EXPECT_FALSE(AsksToRunApp(other));
 }
 
+TEST(LongSteps, ShowTheProgressOfInteractiveRunsInTheMessageLanguage) {
+    EXPECT_TRUE(ShowsProgress(""));
+    EXPECT_TRUE(ShowsProgress("rstart"));
+    EXPECT_FALSE(ShowsProgress("modest"));
+    const ProgressTexts checking = LongStepTexts(IdentifiedState(false), LongStep::Checking);
+    EXPECT_EQ(checking.caption, "Lexova update");
+    EXPECT_EQ(checking.status, "Checking the installation package...");
+    EXPECT_EQ(LongStepTexts(IdentifiedState(false), LongStep::Installing).status, "Installing the update...");
+    const ProgressTexts installing = LongStepTexts(IdentifiedState(true), LongStep::Installing);
+    EXPECT_EQ(installing.caption, "Обновление Lexova");
+    EXPECT_EQ(installing.status, "Установка обновления...");
+    EXPECT_EQ(LongStepTexts(IdentifiedState(true), LongStep::Checking).status, "Проверка пакета установки...");
+}
+
 TEST(Questions, ConfirmationInTheMessageLanguageWithTheRussianCaption) {
     MessageBoxCall english = ConfirmationQuestion(IdentifiedState(false));
     EXPECT_EQ(english.text, "Would you like to setup\r\nLexova update -\r\n\"Sonvela\" версии 6660?");

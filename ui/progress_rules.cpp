@@ -1,5 +1,7 @@
 #include "ui/progress_rules.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace kavrel {
@@ -15,6 +17,36 @@ std::int32_t CenteredOffset(std::int32_t screen, std::int32_t size) {
 }
 
 }  // namespace
+
+ProgressLayout LayoutForDpi(std::int32_t dpi) {
+    if (dpi <= 0) dpi = kBaseDpi;
+    const auto scale = [dpi](std::int32_t pixels) {
+        return static_cast<std::int32_t>((static_cast<std::int64_t>(pixels) * dpi + kBaseDpi / 2) / kBaseDpi);
+    };
+    const auto place = [&scale](const ChildPlacement& at) {
+        return ChildPlacement{scale(at.x), scale(at.y), scale(at.width), scale(at.height)};
+    };
+    return {scale(kProgressWindowWidth), scale(kProgressWindowHeight), place(kStatusLinePlacement),
+            place(kProgressBarPlacement)};
+}
+
+int ProgressPercent(std::uint64_t done, std::uint64_t total) {
+    if (total == 0 || done >= total) return 100;
+    // Halved together where done * 100 would overflow: the ratio stays, and
+    // a step not yet done never shows 100.
+    while (done > UINT64_MAX / 100) {
+        done >>= 1;
+        total >>= 1;
+    }
+    return std::min(99, static_cast<int>(done * 100 / total));
+}
+
+std::optional<int> ProgressMeter::Advance(std::uint64_t done, std::uint64_t total) {
+    const int percent = ProgressPercent(done, total);
+    if (percent == shown_) return std::nullopt;
+    shown_ = percent;
+    return percent;
+}
 
 WindowPosition CenteredPosition(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t width,
                                 std::int32_t height) {
@@ -50,6 +82,8 @@ ProgressAction ProgressWindowModel::Hide() {
 
 ProgressAction ProgressWindowModel::Show(ShownText caption, ShownText status) {
     ProgressAction action;
+    // New texts are a new step: its bar starts empty.
+    if (phase_ != ProgressPhase::Ended) position_ = 0;
     switch (phase_) {
         case ProgressPhase::Running:
             wantVisible_ = true;
@@ -57,6 +91,8 @@ ProgressAction ProgressWindowModel::Show(ShownText caption, ShownText status) {
             action.caption = std::move(caption);
             action.setStatus = true;
             action.status = std::move(status);
+            action.setPosition = true;
+            action.position = 0;
             action.visibility = ProgressAction::Visibility::Show;
             break;
         case ProgressPhase::NotStarted:
@@ -83,12 +119,58 @@ ProgressAction ProgressWindowModel::Show(ShownText caption, ShownText status) {
     return action;
 }
 
+ProgressAction ProgressWindowModel::ShowAgain() {
+    ProgressAction action;
+    switch (phase_) {
+        case ProgressPhase::NotStarted:
+            return Show({}, {});
+        case ProgressPhase::Running:
+            action.visibility = ProgressAction::Visibility::Show;
+            [[fallthrough]];
+        case ProgressPhase::Starting:
+            wantVisible_ = true;
+            break;
+        case ProgressPhase::Ended:
+            break;
+    }
+    return action;
+}
+
+ProgressAction ProgressWindowModel::Close() {
+    ProgressAction action;
+    wantVisible_ = false;
+    switch (phase_) {
+        case ProgressPhase::Running:
+            action.close = true;
+            break;
+        case ProgressPhase::Starting:
+            closed_ = true;
+            break;
+        case ProgressPhase::NotStarted:
+        case ProgressPhase::Ended:
+            break;
+    }
+    // No thread is started, and no window shown, after this.
+    if (phase_ != ProgressPhase::Starting) phase_ = ProgressPhase::Ended;
+    return action;
+}
+
+ProgressAction ProgressWindowModel::SetPosition(int percent) {
+    ProgressAction action;
+    position_ = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    if (phase_ == ProgressPhase::Running) {
+        action.setPosition = true;
+        action.position = position_;
+    }
+    return action;
+}
+
 void ProgressWindowModel::StartFailed() {
     if (phase_ == ProgressPhase::Starting) phase_ = ProgressPhase::NotStarted;
 }
 
 ProgressTexts ProgressWindowModel::BeginCreation() {
-    usedForCreation_ = ProgressTexts{caption_, status_};
+    usedForCreation_ = ProgressTexts{caption_, status_, position_};
     return usedForCreation_;
 }
 
@@ -104,6 +186,10 @@ ProgressAction ProgressWindowModel::FinishCreation(bool windowExists) {
         return action;
     }
     phase_ = ProgressPhase::Running;
+    if (closed_) {
+        action.close = true;
+        return action;
+    }
     // Texts that the main thread stored after the window thread had read them.
     if (caption_ != usedForCreation_.caption) {
         action.setCaption = true;
@@ -112,6 +198,10 @@ ProgressAction ProgressWindowModel::FinishCreation(bool windowExists) {
     if (status_ != usedForCreation_.status) {
         action.setStatus = true;
         action.status = status_;
+    }
+    if (position_ != usedForCreation_.position) {
+        action.setPosition = true;
+        action.position = position_;
     }
     if (wantVisible_) action.visibility = ProgressAction::Visibility::Show;
     return action;

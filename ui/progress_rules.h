@@ -6,14 +6,17 @@
 // a call into another thread's window waits for that thread, so it is never
 // made while the lock is held.
 #include <cstdint>
+#include <optional>
 
 #include "base/shown_text.h"
 
 namespace kavrel {
 
-// Outer size of the progress window in pixels.
+// Outer size of the progress window in pixels at 96 DPI.
 constexpr std::int32_t kProgressWindowWidth = 408;
 constexpr std::int32_t kProgressWindowHeight = 76;
+// The screen resolution at which the sizes above hold.
+constexpr std::int32_t kBaseDpi = 96;
 
 // The window class: CS_VREDRAW + CS_HREDRAW + CS_NOCLOSE.
 constexpr std::uint32_t kProgressClassStyle = 0x203;
@@ -37,6 +40,36 @@ struct ChildPlacement {
 };
 constexpr ChildPlacement kStatusLinePlacement{2, 2, 399, 20};
 constexpr ChildPlacement kProgressBarPlacement{2, 24, 400, 20};
+
+// The window's outer size and its children at one screen resolution.
+struct ProgressLayout {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    ChildPlacement statusLine;
+    ChildPlacement progressBar;
+};
+
+// Every size and position of the window times dpi / 96, rounded to the
+// nearest pixel: a DPI-aware window is drawn at its size in pixels, so at
+// 150 % it must be half as large again to hold the larger system font. A dpi
+// that is not positive (unknown) counts as 96.
+ProgressLayout LayoutForDpi(std::int32_t dpi);
+
+// The bar's position from 0 to 100 after `done` of `total` bytes, rounded
+// down, so that 100 means everything is done; 100 when there is nothing to do.
+int ProgressPercent(std::uint64_t done, std::uint64_t total);
+
+// What the bar shows of one long step: a new position only when it changes,
+// so that the window gets at most one message per percent.
+class ProgressMeter {
+public:
+    // The position to show after `done` of `total` bytes; nothing when the
+    // bar already shows it.
+    std::optional<int> Advance(std::uint64_t done, std::uint64_t total);
+
+private:
+    int shown_ = -1;
+};
 
 // The top-left corner of a window.
 struct WindowPosition {
@@ -68,13 +101,18 @@ struct ProgressAction {
     ShownText caption;
     bool setStatus = false;
     ShownText status;
+    bool setPosition = false;
+    int position = 0;
     Visibility visibility = Visibility::Keep;
+    // Destroy the window, which ends its thread.
+    bool close = false;
 };
 
 // The texts the window thread creates the window with.
 struct ProgressTexts {
     ShownText caption;
     ShownText status;
+    int position = 0;
 };
 
 // The shared state of the progress window. Not thread-safe by itself: the
@@ -94,8 +132,17 @@ public:
     // Main thread. The first call stores the texts and asks for the thread to
     // be started; while the window is being created the texts are stored and
     // the window thread applies them; afterwards both texts go to the window,
-    // which is shown. Never asks for a second thread.
+    // which is shown. The bar starts empty. Never asks for a second thread.
     ProgressAction Show(ShownText caption, ShownText status);
+    // Main thread. Shows the window again with the texts it had when it was
+    // hidden; a window never started starts as Show with empty texts.
+    ProgressAction ShowAgain();
+    // Main thread. Moves the bar (0 to 100); before the window exists the
+    // position is kept for its creation.
+    ProgressAction SetPosition(int percent);
+    // Main thread. Closes the window, which ends its thread; a window still
+    // being created is closed as soon as it exists. Nothing is shown again.
+    ProgressAction Close();
     // Main thread: the thread asked for could not be started; the next Show tries again.
     void StartFailed();
 
@@ -106,8 +153,9 @@ public:
     void AbandonCreation();
     // Window thread: the window was created (or `windowExists` false: its
     // creation failed). Publishes it and returns what the window thread must
-    // still do to its own window: texts stored since BeginCreation, and Show
-    // when the window is wanted visible.
+    // still do to its own window: texts and position stored since
+    // BeginCreation, and Show when the window is wanted visible, or Close
+    // when it was closed meanwhile.
     ProgressAction FinishCreation(bool windowExists);
     // Window thread: the window was destroyed and the message loop has ended.
     void WindowEnded();
@@ -127,6 +175,8 @@ private:
     ProgressPhase phase_ = ProgressPhase::NotStarted;
     bool created_ = false;
     bool wantVisible_ = false;
+    bool closed_ = false;
+    int position_ = 0;
     ShownText caption_;
     ShownText status_;
     ProgressTexts usedForCreation_;

@@ -1,5 +1,7 @@
 #include "ui/progress_window.h"
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <mutex>
 
@@ -21,6 +23,8 @@ namespace {
 constexpr const wchar_t* kWindowClassName = L"PlainWindow";
 constexpr const wchar_t* kStatusLineClassName = L"STATIC";
 constexpr const wchar_t* kProgressBarClassName = L"msctls_progress32";
+// How long the shut-down waits for the window's thread to end.
+constexpr DWORD kThreadEndWaitMs = 5000;
 
 // The state shared by the main thread and the window thread. The model is
 // read and changed only under the lock; the handles and the position are
@@ -36,6 +40,9 @@ struct ProgressModule {
     std::atomic<HWND> bar{nullptr};
     std::atomic<int> x{0};
     std::atomic<int> y{0};
+    std::atomic<int> width{0};
+    std::atomic<int> height{0};
+    std::atomic<unsigned> slicePauseMs{0};
 };
 
 // Never destroyed: the window thread still runs while the program's static
@@ -60,6 +67,7 @@ std::wstring Decode(const ShownText& text) { return DecodeShownText(text, kSyste
 // What WM_CREATE needs and what it hands back to the window thread.
 struct CreationContext {
     const std::wstring* status = nullptr;
+    ProgressLayout layout;
     HWND label = nullptr;
     HWND bar = nullptr;
 };
@@ -69,12 +77,12 @@ void CreateChildren(HWND window, LPARAM lParam) {
     auto* context = create ? static_cast<CreationContext*>(create->lpCreateParams) : nullptr;
     // A window of this class that someone else creates gets no children.
     if (!context || !context->status) return;
-    context->label = ::CreateWindowExW(0, kStatusLineClassName, context->status->c_str(), kStatusLineStyle,
-                                       kStatusLinePlacement.x, kStatusLinePlacement.y, kStatusLinePlacement.width,
-                                       kStatusLinePlacement.height, window, nullptr, create->hInstance, nullptr);
-    context->bar = ::CreateWindowExW(0, kProgressBarClassName, L"", kProgressBarStyle, kProgressBarPlacement.x,
-                                     kProgressBarPlacement.y, kProgressBarPlacement.width,
-                                     kProgressBarPlacement.height, window, nullptr, create->hInstance, nullptr);
+    const ChildPlacement& line = context->layout.statusLine;
+    const ChildPlacement& bar = context->layout.progressBar;
+    context->label = ::CreateWindowExW(0, kStatusLineClassName, context->status->c_str(), kStatusLineStyle, line.x,
+                                       line.y, line.width, line.height, window, nullptr, create->hInstance, nullptr);
+    context->bar = ::CreateWindowExW(0, kProgressBarClassName, L"", kProgressBarStyle, bar.x, bar.y, bar.width,
+                                     bar.height, window, nullptr, create->hInstance, nullptr);
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -108,8 +116,19 @@ void InitCommonControlsFromSystem() {
     static_cast<void>(library.release());
 }
 
-// Carries out an action of a main-thread operation. Calls into the window
-// thread's windows wait until that thread handles them in its message loop.
+// The screen's resolution, which a DPI-aware program is told as it is.
+std::int32_t SystemDpi() {
+    HDC screen = ::GetDC(nullptr);
+    if (!screen) return kBaseDpi;
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// Carries out an action of a main-thread operation. Texts and visibility go
+// to the window thread's windows and wait until that thread has handled them
+// (a hidden window must be gone before a box appears); the bar's position is
+// only posted.
 void Perform(const ProgressAction& action) {
     ProgressModule& module = Module();
     if (action.startThread) {
@@ -129,13 +148,24 @@ void Perform(const ProgressAction& action) {
     }
     HWND window = module.window.load(std::memory_order_acquire);
     HWND label = module.label.load(std::memory_order_acquire);
+    HWND bar = module.bar.load(std::memory_order_acquire);
     if (action.setCaption && window) ::SetWindowTextW(window, Decode(action.caption).c_str());
     if (action.setStatus && label) ::SetWindowTextW(label, Decode(action.status).c_str());
+    if (action.setPosition && bar) {
+        // A window about to be shown gets its bar first, so it never shows
+        // the end of the step before; a moving bar is only posted.
+        const auto position = static_cast<WPARAM>(action.position);
+        if (action.visibility == ProgressAction::Visibility::Show) ::SendMessageW(bar, PBM_SETPOS, position, 0);
+        else ::PostMessageW(bar, PBM_SETPOS, position, 0);
+    }
     if (action.visibility != ProgressAction::Visibility::Keep && window) {
         UINT flags = action.visibility == ProgressAction::Visibility::Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
         ::SetWindowPos(window, HWND_TOPMOST, module.x.load(std::memory_order_acquire),
-                       module.y.load(std::memory_order_acquire), kProgressWindowWidth, kProgressWindowHeight, flags);
+                       module.y.load(std::memory_order_acquire), module.width.load(std::memory_order_acquire),
+                       module.height.load(std::memory_order_acquire), flags);
     }
+    // The window procedure destroys the window, which ends the thread's loop.
+    if (action.close && window) ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 // Runs one main-thread operation of the model and carries out its action.
@@ -188,8 +218,9 @@ void TSetupForm::Execute() {
         std::lock_guard guard(module.lock);
         texts = module.model.BeginCreation();
     }
+    const ProgressLayout layout = LayoutForDpi(SystemDpi());
     WindowPosition position = CenteredPosition(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                                               kProgressWindowWidth, kProgressWindowHeight);
+                                               layout.width, layout.height);
     InitCommonControlsFromSystem();
 
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
@@ -217,16 +248,20 @@ void TSetupForm::Execute() {
     const std::wstring status = Decode(texts.status);
     CreationContext context;
     context.status = &status;
+    context.layout = layout;
     HWND window = ::CreateWindowExW(kProgressWindowExStyle, kWindowClassName, caption.c_str(),
-                                    kProgressWindowStyle, position.x, position.y, kProgressWindowWidth,
-                                    kProgressWindowHeight, nullptr, nullptr, instance, &context);
+                                    kProgressWindowStyle, position.x, position.y, layout.width, layout.height,
+                                    nullptr, nullptr, instance, &context);
     if (!window) context = CreationContext{};
+    if (context.bar && texts.position != 0) ::SendMessageW(context.bar, PBM_SETPOS, static_cast<WPARAM>(texts.position), 0);
 
     ProgressAction action;
     {
         std::lock_guard guard(module.lock);
         module.x.store(position.x, std::memory_order_relaxed);
         module.y.store(position.y, std::memory_order_relaxed);
+        module.width.store(layout.width, std::memory_order_relaxed);
+        module.height.store(layout.height, std::memory_order_relaxed);
         module.label.store(context.label, std::memory_order_relaxed);
         module.bar.store(context.bar, std::memory_order_relaxed);
         module.window.store(window, std::memory_order_relaxed);
@@ -240,7 +275,10 @@ void TSetupForm::Execute() {
     // Its own later calls wait for the message loop below, so they come after these.
     if (action.setCaption) ::SetWindowTextW(window, Decode(action.caption).c_str());
     if (action.setStatus && context.label) ::SetWindowTextW(context.label, Decode(action.status).c_str());
-    if (action.visibility == ProgressAction::Visibility::Show) ::ShowWindow(window, SW_SHOWNORMAL);
+    if (action.setPosition && context.bar)
+        ::SendMessageW(context.bar, PBM_SETPOS, static_cast<WPARAM>(action.position), 0);
+    if (action.close) ::DestroyWindow(window);
+    else if (action.visibility == ProgressAction::Visibility::Show) ::ShowWindow(window, SW_SHOWNORMAL);
 
     MSG message{};
     // GetMessage gives -1 on an error; looping on anything but 0 would spin.
@@ -268,6 +306,28 @@ void ShowProgressWindow(const ShownText& caption, const ShownText& status) {
     RunOperation([&](ProgressWindowModel& model) { return model.Show(caption, status); });
 }
 
+void ShowProgressWindowAgain() {
+    RunOperation([](ProgressWindowModel& model) { return model.ShowAgain(); });
+}
+
+void SetProgressPosition(int percent) {
+    RunOperation([percent](ProgressWindowModel& model) { return model.SetPosition(percent); });
+}
+
+ProgressStep::ProgressStep(bool active, const ProgressTexts& texts) : active_(active) {
+    if (active_) ShowProgressWindow(texts.caption, texts.status);
+}
+
+ByteProgress ProgressStep::Reporter() {
+    if (!active_) return {};
+    return [this](std::uint64_t done, std::uint64_t total) {
+        if (std::optional<int> percent = meter_.Advance(done, total)) SetProgressPosition(*percent);
+        if (const unsigned pause = Module().slicePauseMs.load(std::memory_order_relaxed)) ::Sleep(pause);
+    };
+}
+
+void SetProgressSlicePause(unsigned milliseconds) { Module().slicePauseMs.store(milliseconds, std::memory_order_relaxed); }
+
 ShownText ProgressCaption() {
     ProgressModule& module = Module();
     std::lock_guard guard(module.lock);
@@ -292,9 +352,18 @@ int ProgressWindowX() { return Module().x.load(std::memory_order_acquire); }
 
 int ProgressWindowY() { return Module().y.load(std::memory_order_acquire); }
 
+int ProgressWindowWidth() { return Module().width.load(std::memory_order_acquire); }
+
+int ProgressWindowHeight() { return Module().height.load(std::memory_order_acquire); }
+
 void ShutDownProgressWindow() {
+    RunOperation([](ProgressWindowModel& model) { return model.Close(); });
     try {
         ProgressModule& module = Module();
+        // Gone from the screen before the process ends; a thread that does not
+        // end in time is ended with the process.
+        if (module.form && module.form->ThreadHandle())
+            ::WaitForSingleObject(module.form->ThreadHandle(), kThreadEndWaitMs);
         std::lock_guard guard(module.lock);
         module.model.ShutDown();
     } catch (...) {

@@ -1,17 +1,19 @@
 #pragma once
 // The progress window: a small topmost window with a caption, a status line
 // and a progress bar, centred on the screen and run by a thread of its own.
-// The main thread drives it through the four operations below; the first
+// The main thread drives it through the operations below; the first
 // ShowProgressWindow starts the thread and returns without waiting for the
-// window.
+// window. The window is laid out at the system's DPI.
 //
-// The window lasts until the process ends: it offers no way to close it, and
-// the thread is never joined. The system ends the thread with the process,
-// and the state it uses is never destroyed, so a thread still starting when
-// the program returns from its entry touches nothing already torn down.
+// The window offers the user no way to close it; the module's shut-down
+// closes it and waits (bounded) for its thread. The state the thread uses is
+// never destroyed, so a thread still running when the program returns from
+// its entry touches nothing already torn down.
 #include <windows.h>
 
+#include "base/byte_progress.h"
 #include "base/shown_text.h"
+#include "ui/progress_rules.h"
 
 #include "platform/unique_handle.h"
 
@@ -56,6 +58,36 @@ void HideProgressWindow();
 // without waiting for it.
 void ShowProgressWindow(const ShownText& caption, const ShownText& status);
 
+// Shows the window again with the texts it had when it was hidden; before
+// the first show, starts it as ShowProgressWindow("", "") does.
+void ShowProgressWindowAgain();
+// Moves the bar to percent (0 to 100). Posted to the window's thread: the
+// caller never waits for the window. Before the window exists, the position
+// is kept for its creation.
+void SetProgressPosition(int percent);
+
+// One long step of an interactive run in the progress window: shown with
+// its texts from the start, the bar following the bytes done, moved only
+// when the shown percentage changes. An inactive step shows nothing.
+class ProgressStep {
+public:
+    ProgressStep(bool active, const ProgressTexts& texts);
+    ProgressStep(const ProgressStep&) = delete;
+    ProgressStep& operator=(const ProgressStep&) = delete;
+
+    // What the read or write of the step reports to; empty when inactive.
+    // Valid while the step lives.
+    ByteProgress Reporter();
+
+private:
+    bool active_;
+    ProgressMeter meter_;
+};
+
+// Test builds only: a pause after each slice a step hears of, so that a test
+// watching the window sees the bar move through a small package.
+void SetProgressSlicePause(unsigned milliseconds);
+
 // The caption stored for the window's creation (ProgressCaption).
 ShownText ProgressCaption();
 // The status text stored for the window's creation (ProgressStatus).
@@ -69,12 +101,16 @@ HWND ProgressWindowHandle();
 HWND ProgressLabelHandle();
 // The progress bar (kept, never moved); null until ProgressWindowCreated.
 HWND ProgressBarHandle();
-// The window's top-left corner, computed once at creation; 0 until ProgressWindowCreated.
+// The window's top-left corner and outer size, computed once at creation;
+// 0 until ProgressWindowCreated.
 int ProgressWindowX();
 int ProgressWindowY();
+int ProgressWindowWidth();
+int ProgressWindowHeight();
 
-// The module's shut-down: forgets the stored caption and status text. Also
-// run by itself when the program ends.
+// The module's shut-down: closes the window, waits (at most a few seconds)
+// for its thread to end, and forgets the stored caption and status text.
+// Also run by itself when the program ends.
 void ShutDownProgressWindow();
 
 }  // namespace kavrel

@@ -25,6 +25,11 @@
 // In texts, "\" is written "\\", CR "\r", LF "\n", tab "\t", other control
 // characters "\xHH"; in labels a comma is written "\x2c".
 //
+// A program with a progress window (class "PlainWindow") also gets a line
+// each time what the window shows changes, between the box records:
+//   progress=<caption>|<status line>|<bar position>   while it is visible
+//   progress=hidden                                   hidden or gone
+//
 // With --pose, each box waits before it is answered, so that a script can take
 // a picture of it: the tool writes "<folder>\box<N>" holding the box's
 // "x y width height" and answers once "<folder>\box<N>.done" exists (at most
@@ -43,6 +48,7 @@
 #include <windows.h>
 // Left out by WIN32_LEAN_AND_MEAN.
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <array>
@@ -627,8 +633,9 @@ public:
           poseFolder_(std::move(poseFolder)),
           standard_(LoadStandardIcons()) {}
 
-    // Looks at the program's visible boxes once.
+    // Looks at the program's progress window and its visible boxes once.
     void Poll() {
+        LogProgressWindow();
         ULONGLONG now = ::GetTickCount64();
         // Forget boxes that are gone, so that a reused handle counts as new.
         for (auto it = seen_.begin(); it != seen_.end();)
@@ -684,6 +691,37 @@ private:
         return TRUE;
     }
 
+    // The program's progress window, if it has one.
+    static BOOL CALLBACK FindProgressWindow(HWND window, LPARAM searchPointer) {
+        auto* search = reinterpret_cast<std::pair<DWORD, HWND>*>(searchPointer);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != search->first || ClassName(window) != L"PlainWindow") return TRUE;
+        search->second = window;
+        return FALSE;
+    }
+
+    // Logs what the progress window shows when it changed since the last look.
+    void LogProgressWindow() {
+        std::pair<DWORD, HWND> search{processId_, nullptr};
+        ::EnumWindows(FindProgressWindow, reinterpret_cast<LPARAM>(&search));
+        HWND window = search.second;
+        if (!window && !progressSeen_) return;
+        std::string state = "hidden";
+        if (window && ::IsWindowVisible(window)) {
+            HWND label = ::FindWindowExW(window, nullptr, L"Static", nullptr);
+            HWND bar = ::FindWindowExW(window, nullptr, L"msctls_progress32", nullptr);
+            DWORD_PTR position = 0;
+            if (bar) ::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &position);
+            state = Escape(WindowText(window)) + "|" + (label ? Escape(WindowText(label)) : "") + "|" +
+                    std::to_string(position);
+        }
+        progressSeen_ = true;
+        if (state == lastProgress_) return;
+        lastProgress_ = state;
+        log_.Write("progress=" + state + "\n");
+    }
+
     // Shows the box where it stands until the script that asked for it has
     // taken its picture (--pose).
     void Pose(HWND box) const {
@@ -728,6 +766,8 @@ private:
     std::size_t next_ = 0;
     Log& log_;
     std::wstring poseFolder_;
+    bool progressSeen_ = false;
+    std::string lastProgress_;
     std::vector<StandardIcon> standard_;
     std::map<HWND, Seen> seen_;
     int count_ = 0;
