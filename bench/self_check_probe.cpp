@@ -2,8 +2,9 @@
 // on an installer file given by path. The slot is read from that file, where
 // the build stamped it; the installer itself reads the same bytes from its
 // loaded image. Prints "ms=<time of the check> result=intact|distorted|unreadable";
-// only the check is timed, not finding the slot.
-//   bench_self_check.exe <installer.exe>
+// only the check is timed, not finding the slot. With --window the progress
+// window is up first and its bar follows the check, as in an interactive run.
+//   bench_self_check.exe [--window] <installer.exe>
 #include <windows.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 
 #include "app/integrity_check.h"
 #include "bench_clock.h"
+#include "progress_window_shown.h"
 
 namespace {
 
@@ -40,18 +42,22 @@ std::optional<kavrel::DigestSlot> ReadSlot(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_self_check.exe <installer.exe>\n");
+    const bool window = argc == 3 && std::strcmp(argv[1], "--window") == 0;
+    if (argc != 2 && !window) {
+        std::fprintf(stderr, "usage: bench_self_check.exe [--window] <installer.exe>\n");
         return 2;
     }
-    std::optional<kavrel::DigestSlot> slot = ReadSlot(argv[1]);
+    const char* installer = argv[argc - 1];
+    std::optional<kavrel::DigestSlot> slot = ReadSlot(installer);
     if (!slot) {
-        std::fprintf(stderr, "bench_self_check: no digest slot in %s\n", argv[1]);
+        std::fprintf(stderr, "bench_self_check: no digest slot in %s\n", installer);
         return 1;
     }
+    auto step = kavrel::bench::ShownProgressStep(window, "Checking the installation package...");
     kavrel::bench::Stopwatch clock;
-    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(argv[1], *slot);
+    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(installer, *slot, step->Reporter());
     const double ms = clock.ElapsedMs();
+    kavrel::ShutDownProgressWindow();
     const char* name = result == kavrel::IntegrityResult::Intact      ? "intact"
                        : result == kavrel::IntegrityResult::Distorted ? "distorted"
                                                                       : "unreadable";
