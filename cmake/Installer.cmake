@@ -59,7 +59,16 @@ function(kavrel_add_installer name)
   endif()
   if(A_PACKAGE_FILE)
     set(source_args --from "${A_PACKAGE_FILE}")
-    set(source_deps "${A_PACKAGE_FILE}")
+    get_source_file_property(generated "${A_PACKAGE_FILE}" GENERATED)
+    if(EXISTS "${A_PACKAGE_FILE}" OR generated)
+      set(source_deps "${A_PACKAGE_FILE}")
+    else()
+      # A missing file as a dependency would stop the build with the build
+      # tool's "no rule" instead of make_package's message. Without one, the
+      # build looks at the configuration again until the file is there.
+      set(source_deps "")
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${A_PACKAGE_FILE}")
+    endif()
   else()
     set(source_args --size ${A_PACKAGE_SIZE} --seed ${A_SEED})
     set(source_deps "")

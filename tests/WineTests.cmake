@@ -147,6 +147,13 @@ kavrel_wine_test(win.robustness
   ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 900)
 set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK kavrel_application)
 
+# A vendor's release: scripts/release in a build tree of its own (kept
+# between runs, so only the first run compiles everything) with a Wine
+# harness of its own; and the build's refusals of what is not a package.
+add_test(NAME build.release COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/release_test.sh" "${CMAKE_SOURCE_DIR}"
+  "${KAVREL_MAKE_PACKAGE}" "${CMAKE_BINARY_DIR}/release-test")
+set_tests_properties(build.release PROPERTIES TIMEOUT 1500)
+
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")
 set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900)
