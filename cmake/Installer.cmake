@@ -65,9 +65,10 @@ function(kavrel_add_installer name)
     else()
       # A missing file as a dependency would stop the build with the build
       # tool's "no rule" instead of make_package's message. Without one, the
-      # build looks at the configuration again until the file is there.
+      # build looks for the file (a glob, since a configure dependency on a
+      # missing file is dropped) and configures again once it is there.
       set(source_deps "")
-      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${A_PACKAGE_FILE}")
+      file(GLOB appeared CONFIGURE_DEPENDS "${A_PACKAGE_FILE}")
     endif()
   else()
     set(source_args --size ${A_PACKAGE_SIZE} --seed ${A_SEED})
