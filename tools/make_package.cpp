@@ -90,8 +90,8 @@ private:
 
 void MakeSynthetic(const Options& o) {
     if (o.size < 8) throw std::runtime_error("a package needs at least its 8 header bytes");
-    PartWriter writer(o, o.size);
     if (!o.version || *o.version > 0xFFFF) throw std::runtime_error("a synthetic package needs --version 0 to 65535");
+    PartWriter writer(o, o.size);
     unsigned char header[8] = {0, 0, 0, 0, 0x22, 0x02,
                                static_cast<unsigned char>(*o.version & 0xFF),
                                static_cast<unsigned char>((*o.version >> 8) & 0xFF)};
@@ -215,12 +215,13 @@ int main(int argc, char** argv) {
         if (!o.versionHeader.empty()) WriteVersionHeader(o.versionHeader, version);
         return 0;
     } catch (const Refused& e) {
-        // One line that names the file and what was found; no part is left behind.
+        // One line that names the file and what was found.
         std::cerr << "make_package: refused: " << e.what() << "\n";
-        for (const std::string& part : {o.out1, o.out2}) if (!part.empty()) std::remove(part.c_str());
-        return 1;
     } catch (const std::exception& e) {
         std::cerr << "make_package: " << e.what() << "\n";
-        return 1;
     }
+    // No part is left behind, whole or cut off, for a later build to take.
+    for (const std::string& output : {o.out1, o.out2, o.versionHeader})
+        if (!output.empty()) std::remove(output.c_str());
+    return 1;
 }
