@@ -13,7 +13,8 @@ set(KAVREL_PACKAGE_SIZE 249191962 CACHE STRING "Size of the synthetic package in
 set(KAVREL_PACKAGE_SPLIT 106444448 CACHE STRING "Size of the first payload resource in bytes")
 set(KAVREL_PACKAGE_SEED 6660 CACHE STRING "Seed of the synthetic package's pseudo-random bytes")
 set(KAVREL_PACKAGE_BASE_NAME "zyq" CACHE STRING "Base name of the package resources and file")
-set(KAVREL_PACKAGE_VERSION 6660 CACHE STRING "Package version, as in the package header")
+set(KAVREL_PACKAGE_VERSION "" CACHE STRING
+  "Package version; empty: the version the package file's header records (a synthetic package: 6660)")
 set(KAVREL_PACKAGE_TITLE "\\\"Sonvela\\\" версии " CACHE STRING "Package title shown in the questions (C string body)")
 
 # kavrel_project_target(<target> [WINDOWS_VERSION 0x0601]): the installer

@@ -56,6 +56,16 @@ kavrel_wine_test(win.dll_planting COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dll_plant
 # A small installer of its own for the tests.
 kavrel_add_installer(lexova-update-small PACKAGE_SIZE 300000 SPLIT 120000)
 
+# A vendor's package file of another version, smaller than the first part:
+# the build takes its version from the header and leaves the second part empty.
+set(VENDOR_PACKAGE "${CMAKE_CURRENT_BINARY_DIR}/vendor-package/zyq.pak")
+file(MAKE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/vendor-package")
+add_custom_command(OUTPUT "${VENDOR_PACKAGE}"
+  COMMAND "${KAVREL_MAKE_PACKAGE}" --size 70000 --seed 6670 --base-name zyq --version 6670 --split 70000
+          --out1 "${VENDOR_PACKAGE}" --out2 "${VENDOR_PACKAGE}.rest"
+  DEPENDS kavrel_host_tools VERBATIM)
+kavrel_add_installer(lexova-update-6670 PACKAGE_FILE "${VENDOR_PACKAGE}")
+
 # Files of each versioned kind, carried as resources by the unit tests: a
 # package header with version 5 (as "rdw" it reads 0x0502, as "mzv" 5).
 set(TEST_DATA "${CMAKE_CURRENT_BINARY_DIR}/test-data")
@@ -85,9 +95,10 @@ target_link_libraries(kavrel_win_tests PRIVATE kavrel_shell GTest::gtest_main ve
 target_link_options(kavrel_win_tests PRIVATE -mconsole)
 target_include_directories(kavrel_win_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
 kavrel_project_target(kavrel_win_tests)
-add_dependencies(kavrel_win_tests fake_interpreter kavrel_standin lexova-update lexova-update-small lexova-update-voc)
+add_dependencies(kavrel_win_tests fake_interpreter kavrel_standin lexova-update lexova-update-small lexova-update-voc
+  lexova-update-6670)
 kavrel_wine_test(win.unit COMMAND kavrel_win_tests
-  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_interpreter>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_interpreter>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_VENDOR_INSTALLER=$<TARGET_FILE:lexova-update-6670>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
 # A picture of the progress window, for a person to look at (not a check).
 kavrel_wine_test(win.progress_window_screenshot
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/progress_window_screenshot.sh" $<TARGET_FILE:kavrel_win_tests>
@@ -111,7 +122,7 @@ kavrel_add_installer(lexova-update-slow-steps PACKAGE_SIZE 6291456 SPLIT 2097152
 kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
           "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
-          $<TARGET_FILE:lexova-update-slow-steps>
+          $<TARGET_FILE:lexova-update-slow-steps> $<TARGET_FILE:lexova-update-6670> "${VENDOR_PACKAGE}"
   ENVIRONMENT "${E2E_TOOLS}")
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>
@@ -144,6 +155,13 @@ kavrel_wine_test(win.robustness
           "${LARGE_PARTS}/ZYQ1.bin" "${LARGE_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 900)
 set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK kavrel_application)
+
+# A vendor's release: scripts/release in a build tree of its own (kept
+# between runs, so only the first run compiles everything) with a Wine
+# harness of its own; and the build's refusals of what is not a package.
+add_test(NAME build.release COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/release_test.sh" "${CMAKE_SOURCE_DIR}"
+  "${KAVREL_MAKE_PACKAGE}" "${CMAKE_BINARY_DIR}/release-test")
+set_tests_properties(build.release PROPERTIES TIMEOUT 1500)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")

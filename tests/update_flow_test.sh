@@ -3,9 +3,14 @@
 # quiet mode, the package written, "EstimatedSize", the running application
 # asked to quit and the application started at the end.
 #   update_flow_test.sh INSTALLER PACKAGE_PART1 PACKAGE_PART2 NOT_ADMIN_INSTALLER SLOW_STEPS_INSTALLER
+#                       VENDOR_INSTALLER VENDOR_PACKAGE
+# The vendor's installer carries a package file of version 6670 that is
+# smaller than the first part, built without a version given.
 installer=$1
 not_admin_installer=$4
 slow_steps_installer=$5
+vendor_installer=$6
+vendor_package=$7
 source "$(dirname "$0")/harness/e2e.sh"
 e2e_begin update_flow
 cat "$2" "$3" >"$WORK/package.expected"
@@ -276,5 +281,17 @@ check "no box" "$(boxes)" 0
 check "package written" "$(package_installed)" yes
 wait "$holder"
 end_standins
+
+echo "== A vendor's package of version 6670, all of it in the first part"
+install_app
+run_installer "$vendor_installer" yes,no
+check "exit code" "$(exit_code)" 0
+check_box 1 "Sound question" "${confirmation_en/6660/6670}" question yes,no
+check_box 2 "Lexova update" "$(on_english_windows "${final_question/6660/6670}")" question yes,no
+check "package written byte for byte" "$(cmp -s "$APP_DIR/zyq.pak" "$vendor_package" && echo yes || echo no)" yes
+check "no temporary file" "$(temporary_left)" no
+install_app
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$vendor_installer" no
+check_box 1 "Резонный вопрос" "${confirmation_ru/6660/6670}" question yes,no
 
 e2e_end

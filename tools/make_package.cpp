@@ -1,15 +1,24 @@
-// Prepares the two payload parts of an installer: either a real package file
+// Prepares the two payload parts of an installer and the header that tells
+// the program its package version: either a real package file, checked and
 // split in two, or a synthetic package with a real header and seeded
 // pseudo-random content, so that builds are reproducible.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "tools/package_check_rules.h"
 
 namespace {
 
@@ -19,8 +28,20 @@ struct Options {
     std::uint64_t split = 0;
     std::uint64_t seed = 0;
     std::string baseName = "zyq";
-    std::uint32_t version = 0;
+    // Synthetic: the version written. Real file: the version the build was
+    // given, which the header must record; none: the header's is taken.
+    std::optional<std::uint64_t> version;
     std::string out1, out2;
+    std::string versionHeader;
+    // The installer built from these parts: a refused package must not leave
+    // the one from an earlier package looking like the result of this build.
+    std::string installer;
+};
+
+// A package refused by the build's check: its message is the tool's output.
+class Refused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // splitmix64: small, fast and the same everywhere.
@@ -43,9 +64,7 @@ private:
 // Streams a package of a given size into the two part files.
 class PartWriter {
 public:
-    PartWriter(const Options& o, std::uint64_t total) : split_(o.split), total_(total) {
-        // A split at or beyond the end keeps the whole package in the first part.
-        if (split_ > total_) split_ = total_;
+    PartWriter(const Options& o, std::uint64_t total) : split_(kavrel::SplitPackage(total, o.split).first), total_(total) {
         first_.open(o.out1, std::ios::binary | std::ios::trunc);
         second_.open(o.out2, std::ios::binary | std::ios::trunc);
         if (!first_ || !second_) throw std::runtime_error("cannot create the part files");
@@ -71,11 +90,13 @@ private:
 
 void MakeSynthetic(const Options& o) {
     if (o.size < 8) throw std::runtime_error("a package needs at least its 8 header bytes");
+    if (!o.version || *o.version > 0xFFFF) throw std::runtime_error("a synthetic package needs --version 0 to 65535");
     PartWriter writer(o, o.size);
     unsigned char header[8] = {0, 0, 0, 0, 0x22, 0x02,
-                               static_cast<unsigned char>(o.version & 0xFF),
-                               static_cast<unsigned char>((o.version >> 8) & 0xFF)};
-    std::memcpy(header, o.baseName.c_str(), std::min<std::size_t>(3, o.baseName.size()));
+                               static_cast<unsigned char>(*o.version & 0xFF),
+                               static_cast<unsigned char>((*o.version >> 8) & 0xFF)};
+    const std::string magic = kavrel::PackageMagic(o.baseName);
+    std::memcpy(header, magic.data(), magic.size());
     writer.Write(header, sizeof header);
     SeededBytes random(o.seed);
     std::vector<unsigned char> block(1 << 20);
@@ -88,20 +109,68 @@ void MakeSynthetic(const Options& o) {
     writer.Finish();
 }
 
-void SplitRealFile(const Options& o) {
-    std::ifstream in(o.fromFile, std::ios::binary | std::ios::ate);
-    if (!in) throw std::runtime_error("cannot open " + o.fromFile);
-    std::uint64_t total = static_cast<std::uint64_t>(in.tellg());
-    in.seekg(0);
-    Options split = o;
-    if (split.split > total) split.split = total;
-    PartWriter writer(split, total);
+// Closes a POSIX file descriptor on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { if (fd_ >= 0) ::close(fd_); }
+    int get() const { return fd_; }
+private:
+    int fd_;
+};
+
+// The size and first bytes of a package file, or its refusal when it cannot be read.
+kavrel::PackageFileFacts ReadFacts(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) throw Refused(kavrel::UnreadablePackageProblem(path, std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) throw Refused(kavrel::UnreadablePackageProblem(path, std::strerror(errno)));
+    if (!S_ISREG(info.st_mode)) throw Refused(kavrel::UnreadablePackageProblem(path, "not a regular file"));
+    kavrel::PackageFileFacts facts;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+    char head[kavrel::kPackageHeaderBytes];
+    std::size_t got = 0;
+    while (got < sizeof head) {
+        ssize_t n = ::read(file.get(), head + got, sizeof head - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw Refused(kavrel::UnreadablePackageProblem(path, std::strerror(errno)));
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    facts.head.assign(head, got);
+    return facts;
+}
+
+// Checks the package, then splits it; returns the version its header records.
+std::uint64_t SplitRealFile(const Options& o) {
+    const kavrel::PackageFileFacts facts = ReadFacts(o.fromFile);
+    const kavrel::PackageVerdict verdict = kavrel::CheckPackageFile(o.fromFile, facts, o.baseName, o.version);
+    if (!verdict.accepted) throw Refused(verdict.problem);
+
+    std::ifstream in(o.fromFile, std::ios::binary);
+    if (!in) throw Refused(kavrel::UnreadablePackageProblem(o.fromFile, std::strerror(errno)));
+    PartWriter writer(o, facts.size);
     std::vector<char> block(1 << 20);
     while (in) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
         writer.Write(reinterpret_cast<unsigned char*>(block.data()), static_cast<std::size_t>(in.gcount()));
     }
+    if (in.bad()) throw Refused(kavrel::UnreadablePackageProblem(o.fromFile, "a read failed"));
     writer.Finish();
+    return verdict.version;
+}
+
+// The version for the program and its version resource, both of which include this header.
+void WriteVersionHeader(const std::string& path, std::uint64_t version) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "#pragma once\n"
+           "// The version the carried package records in its header (written by make_package).\n"
+           "#define KAVREL_PACKAGE_VERSION " << version << "\n"
+           "#define KAVREL_PACKAGE_VERSION_TEXT \"" << version << "\"\n";
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::uint64_t Number(const char* text) {
@@ -114,8 +183,8 @@ std::uint64_t Number(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Options o;
     try {
-        Options o;
         for (int i = 1; i + 1 < argc; i += 2) {
             std::string key = argv[i];
             const char* value = argv[i + 1];
@@ -124,16 +193,35 @@ int main(int argc, char** argv) {
             else if (key == "--split") o.split = Number(value);
             else if (key == "--seed") o.seed = Number(value);
             else if (key == "--base-name") o.baseName = value;
-            else if (key == "--version") o.version = static_cast<std::uint32_t>(Number(value));
+            else if (key == "--version") o.version = Number(value);
             else if (key == "--out1") o.out1 = value;
             else if (key == "--out2") o.out2 = value;
+            else if (key == "--version-header") o.versionHeader = value;
+            else if (key == "--installer") o.installer = value;
             else throw std::runtime_error("unknown option " + key);
         }
+        if (argc % 2 == 0) throw std::runtime_error(std::string("no value after ") + argv[argc - 1]);
         if (o.out1.empty() || o.out2.empty()) throw std::runtime_error("--out1 and --out2 are needed");
-        if (o.fromFile.empty()) MakeSynthetic(o); else SplitRealFile(o);
+        // Nothing of an earlier build outlives a refusal.
+        for (const std::string& stale : {o.out1, o.out2, o.versionHeader, o.installer})
+            if (!stale.empty()) std::remove(stale.c_str());
+        std::uint64_t version = 0;
+        if (o.fromFile.empty()) {
+            MakeSynthetic(o);
+            version = *o.version;
+        } else {
+            version = SplitRealFile(o);
+        }
+        if (!o.versionHeader.empty()) WriteVersionHeader(o.versionHeader, version);
         return 0;
+    } catch (const Refused& e) {
+        // One line that names the file and what was found.
+        std::cerr << "make_package: refused: " << e.what() << "\n";
     } catch (const std::exception& e) {
         std::cerr << "make_package: " << e.what() << "\n";
-        return 1;
     }
+    // No part is left behind, whole or cut off, for a later build to take.
+    for (const std::string& output : {o.out1, o.out2, o.versionHeader})
+        if (!output.empty()) std::remove(output.c_str());
+    return 1;
 }
