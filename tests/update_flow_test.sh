@@ -287,7 +287,7 @@ install_app
 run_installer "$vendor_installer" yes,no
 check "exit code" "$(exit_code)" 0
 check_box 1 "Sound question" "${confirmation_en/6660/6670}" question yes,no
-check_box 2 "Lexova update" "$(on_english_windows "${final_question/6660/6670}")" question yes,no
+check_box 2 "Lexova update" "${final_question/6660/6670}" question yes,no
 check "package written byte for byte" "$(cmp -s "$APP_DIR/zyq.pak" "$vendor_package" && echo yes || echo no)" yes
 check "no temporary file" "$(temporary_left)" no
 install_app
