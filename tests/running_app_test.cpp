@@ -18,6 +18,7 @@
 
 #include "app/setup_state.h"
 #include "base/text.h"
+#include "platform/com_runtime.h"
 #include "platform/system_library.h"
 #include "platform/unique_handle.h"
 #include "support/win_test_support.h"
@@ -314,6 +315,14 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
     // Started by the desktop shell, whose process under Wine is explorer.exe
     // (its "/desktop" process), not by this program.
     ShowsAndActivatesTheWindow("explorer.exe");
+
+    // COM was initialised for the start only: this thread is free again to
+    // take any model, which it is not while an apartment is left open.
+    std::optional<ComRuntime> com = LoadComRuntime();
+    ASSERT_TRUE(com);
+    HRESULT multithreaded = com->coInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(multithreaded, S_OK);
+    if (SUCCEEDED(multithreaded)) com->coUninitialize();
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateWithoutTheDesktopShell) {
