@@ -71,8 +71,8 @@ VARIANT TextVariant(const UniqueBstr& text) {
 // shell (a service, a deployment tool, another shell) or one that refuses.
 ComPtr<IShellDispatch2> DesktopShellApplication(const ComRuntime& com) {
     ComPtr<IShellWindows> windows;
-    // The local server only: an in-process copy of the collection would know
-    // no desktop and start the program from this process after all.
+    // The local server only: the collection that knows the desktop is the one
+    // that the shell's own process serves.
     if (FAILED(com.coCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
                                     windows.putVoid())) ||
         !windows)
@@ -130,6 +130,7 @@ bool StartThroughDesktopShell(const std::string& file, const std::string& folder
     VARIANT show{};
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
+    // Wine's shell reports a start that failed as S_FALSE.
     return shell->ShellExecute(fileText.get(), TextVariant(parameters), TextVariant(folderText),
                                TextVariant(operation), show) == S_OK;
 }
@@ -160,8 +161,10 @@ void LaunchApp() noexcept {
         const SetupState& setup = CurrentSetup();
         ::SetCurrentDirectoryA(setup.installDir.c_str());
         std::string executable = setup.installDir + setup.appName + ".exe";
-        // The application's process is not ours (the shell starts it), and
-        // only a process this one allows may take the foreground from it.
+        // Started by the shell's process, the application is no child of this
+        // one, which holds the foreground after the user's answer: it may take
+        // the foreground only when allowed. Its process id is not known
+        // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
         if (StartThroughDesktopShell(executable, setup.installDir)) return;
         // Empty parameters and folder, not null ones: the new process starts in
