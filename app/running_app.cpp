@@ -2,13 +2,20 @@
 
 #include <windows.h>
 
+#include <exdisp.h>
+#include <servprov.h>
 #include <shellapi.h>
+#include <shldisp.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <string>
 #include <vector>
 
 #include "app/setup_state.h"
 #include "app/wait_rules.h"
+#include "platform/com_ptr.h"
+#include "platform/com_runtime.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -37,6 +44,97 @@ void KeepUntilExit(UniqueHandle mapping) noexcept {
 
 HWND FindMainWindow() { return ::FindWindowA(CurrentSetup().mainWindowClass, nullptr); }
 
+// The shell's windows collection, served by the desktop shell's own process
+// (explorer.exe), and the service that yields a window's top-level browser.
+// Spelled out here so that no import library of GUIDs is needed.
+constexpr CLSID kShellWindowsClass = {0x9ba05972, 0xf6a8, 0x11cf, {0xa4, 0x42, 0x00, 0xa0, 0xc9, 0x0a, 0x8f, 0x39}};
+constexpr GUID kTopLevelBrowserService = {0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};
+
+template <typename Target, typename Source>
+ComPtr<Target> QueryAs(const ComPtr<Source>& source) {
+    ComPtr<Target> target;
+    if (source) source->QueryInterface(__uuidof(Target), target.putVoid());
+    return target;
+}
+
+VARIANT TextVariant(const UniqueBstr& text) {
+    VARIANT value{};
+    value.vt = VT_BSTR;
+    value.bstrVal = text.get();
+    return value;
+}
+
+// The desktop shell's Shell.Application object: the desktop window found in
+// the shell's windows collection, its top-level browser, that browser's
+// active view and the application object behind the view. All of them live
+// in the desktop shell's process. Empty when any step fails: no desktop
+// shell (a service, a deployment tool, another shell) or one that refuses.
+ComPtr<IShellDispatch2> DesktopShellApplication(const ComRuntime& com) {
+    ComPtr<IShellWindows> windows;
+    // The local server only: the collection that knows the desktop is the one
+    // that the shell's own process serves.
+    if (FAILED(com.coCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
+                                    windows.putVoid())) ||
+        !windows)
+        return {};
+
+    VARIANT desktopLocation{};
+    desktopLocation.vt = VT_I4;
+    desktopLocation.lVal = CSIDL_DESKTOP;
+    VARIANT noRoot{};
+    long desktopWindow = 0;
+    ComPtr<IDispatch> desktop;
+    // S_FALSE: no such window; the dispatch pointer is then not set.
+    if (windows->FindWindowSW(&desktopLocation, &noRoot, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
+                              desktop.put()) != S_OK ||
+        !desktop)
+        return {};
+
+    ComPtr<IServiceProvider> services = QueryAs<IServiceProvider>(desktop);
+    ComPtr<IShellBrowser> browser;
+    if (!services ||
+        FAILED(services->QueryService(kTopLevelBrowserService, __uuidof(IShellBrowser), browser.putVoid())) ||
+        !browser)
+        return {};
+
+    ComPtr<IShellView> view;
+    if (FAILED(browser->QueryActiveShellView(view.put())) || !view) return {};
+    ComPtr<IDispatch> background;
+    if (FAILED(view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.putVoid())) || !background)
+        return {};
+    ComPtr<IShellFolderViewDual> folderView = QueryAs<IShellFolderViewDual>(background);
+    ComPtr<IDispatch> application;
+    if (!folderView || FAILED(folderView->get_Application(application.put())) || !application) return {};
+    return QueryAs<IShellDispatch2>(application);
+}
+
+// Asks the desktop shell to start `file` in `folder`, as "open" with no
+// parameters, shown normally. The shell's process starts it with the token
+// the signed-in user's shell runs with, not with this elevated process's
+// token, which is also not the user's own when someone else's administrator
+// account was typed at the elevation prompt. False when the shell cannot be
+// reached or refuses; nothing has been started then.
+bool StartThroughDesktopShell(const std::string& file, const std::string& folder) {
+    std::optional<ComRuntime> com = LoadComRuntime();
+    if (!com) return false;
+    ComApartment apartment(*com);
+    if (!apartment.Usable()) return false;
+    // Every interface and text below goes before the apartment does.
+    ComPtr<IShellDispatch2> shell = DesktopShellApplication(*com);
+    if (!shell) return false;
+    UniqueBstr fileText(*com, file);
+    UniqueBstr parameters(*com, "");
+    UniqueBstr folderText(*com, folder);
+    UniqueBstr operation(*com, "open");
+    if (!fileText || !parameters || !folderText || !operation) return false;
+    VARIANT show{};
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    // Wine's shell reports a start that failed as S_FALSE.
+    return shell->ShellExecute(fileText.get(), TextVariant(parameters), TextVariant(folderText),
+                               TextVariant(operation), show) == S_OK;
+}
+
 }  // namespace
 
 bool AppNotRunning() noexcept {
@@ -63,11 +161,17 @@ void LaunchApp() noexcept {
         const SetupState& setup = CurrentSetup();
         ::SetCurrentDirectoryA(setup.installDir.c_str());
         std::string executable = setup.installDir + setup.appName + ".exe";
+        // Started by the shell's process, the application is no child of this
+        // one, which holds the foreground after the user's answer: it may take
+        // the foreground only when allowed. Its process id is not known
+        // beforehand, so any process is allowed, until the next input.
+        ::AllowSetForegroundWindow(ASFW_ANY);
+        if (StartThroughDesktopShell(executable, setup.installDir)) return;
         // Empty parameters and folder, not null ones: the new process starts in
         // the current folder, which is now the installation folder.
         ::ShellExecuteA(nullptr, "open", executable.c_str(), "", "", SW_SHOWNORMAL);
     } catch (...) {
-        // Only building the path can throw (no memory): the start is then skipped.
+        // Only building the path or a text can throw (no memory): the start is then skipped.
     }
 }
 

@@ -13,7 +13,10 @@ bool AppNotRunning() noexcept;
 void CloseRunningApp() noexcept;
 
 // Makes the installation folder the current folder and starts the
-// application's executable from it through the shell; a failure is silent.
+// application's executable in it. The desktop shell's process is asked to
+// start it, so that it runs as the signed-in user and not with this elevated
+// process's token; where that shell cannot be reached, this process starts it
+// itself (ShellExecuteA). A failure is silent.
 void LaunchApp() noexcept;
 
 // Starts the application, waits for its instance mapping and then for its

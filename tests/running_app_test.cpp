@@ -18,6 +18,8 @@
 
 #include "app/setup_state.h"
 #include "base/text.h"
+#include "platform/com_runtime.h"
+#include "platform/system_library.h"
 #include "platform/unique_handle.h"
 #include "support/win_test_support.h"
 #include "support/wine_paths.h"
@@ -27,7 +29,6 @@ namespace {
 
 using testing::kGenerousWaitMs;
 using testing::RunInOwnProcess;
-using testing::ScopedEnvironment;
 using testing::UniqueTempName;
 
 constexpr const char* kMappingName = "kavrel_memfile";
@@ -131,6 +132,7 @@ public:
     ~FakeInstallation() {
         ::DeleteFileA(Executable().c_str());
         ::DeleteFileA(Log().c_str());
+        ::DeleteFileA(OptionsFile().c_str());
         ::RemoveDirectoryA(folder_.c_str());
     }
     FakeInstallation(const FakeInstallation&) = delete;
@@ -140,6 +142,8 @@ public:
     const std::string& Folder() const { return folder_; }
     std::string Executable() const { return folder_ + "Kavrel.exe"; }
     std::string Log() const { return folder_ + "standin.log"; }
+    // Read by the stand-in at its start, whoever starts it and with whatever environment.
+    std::string OptionsFile() const { return folder_ + "kavrel_standin.options"; }
 
 private:
     std::string folder_;
@@ -204,13 +208,14 @@ struct LoggedStandIn {
 // its own; the stand-in is ended and all put back when this goes.
 struct LaunchedApp {
     // Points the setup state at the installation and launches. `options` are
-    // the stand-in's besides its log; they go through the variable, as the
-    // application is started with no parameters.
+    // the stand-in's besides its log; they go through its options file, as the
+    // application is started with no parameters and, by the desktop shell,
+    // with the shell's environment.
     void Launch(const std::string& options) {
         ASSERT_TRUE(installation.Ready());
         pointed.emplace(installation);
         std::string all = options + " --log \"" + installation.Log() + "\" " + kSafetyNet;
-        ScopedEnvironment standInOptions("KAVREL_STANDIN_OPTIONS", all.c_str());
+        ASSERT_TRUE(testing::WriteWholeFile(installation.OptionsFile(), all));
 
         LaunchAndActivate();
 
@@ -261,7 +266,24 @@ TEST_F(RunningAppOwnProcess, CopyRunningThenGone) {
     EXPECT_FALSE(AppNotRunning());
 }
 
-TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
+// The program that started the stand-in, as it logged it, in lower case.
+std::string LoggedParent(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        if (line.rfind("parent ", 0) == 0) return LowerAscii(line.substr(7));
+    return "(not logged)";
+}
+
+// This test program's file name, in lower case.
+std::string OwnProgramName() {
+    char self[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, length < MAX_PATH ? length : 0);
+    return LowerAscii(path.substr(path.find_last_of('\\') + 1));
+}
+
+// LaunchAndActivate starts the application, which `parent` then is the
+// parent of, and brings its window to the front.
+void ShowsAndActivatesTheWindow(const std::string& parent) {
     LaunchedApp app;
     // Hidden at its start, so only the launch can show the window.
     ASSERT_NO_FATAL_FAILURE(app.Launch("--hidden"));
@@ -269,6 +291,7 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
     EXPECT_TRUE(app.Logs("shown"));
     EXPECT_TRUE(app.Logs("activated"));
     std::vector<std::string> lines = app.LogLines();
+    EXPECT_EQ(LoggedParent(lines), parent);
     std::string folder = app.installation.Folder();
     // Started with the installation folder as its current folder, and this
     // process stays there afterwards.
@@ -286,6 +309,28 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
     lines = app.LogLines();
     EXPECT_TRUE(Contains(lines, "quit received"));
     EXPECT_TRUE(Contains(lines, "ended"));
+}
+
+TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
+    // Started by the desktop shell, whose process under Wine is explorer.exe
+    // (its "/desktop" process), not by this program.
+    ShowsAndActivatesTheWindow("explorer.exe");
+
+    // COM was initialised for the start only: this thread is free again to
+    // take any model, which it is not while an apartment is left open.
+    std::optional<ComRuntime> com = LoadComRuntime();
+    ASSERT_TRUE(com);
+    HRESULT multithreaded = com->coInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(multithreaded, S_OK);
+    if (SUCCEEDED(multithreaded)) com->coUninitialize();
+}
+
+TEST_F(RunningAppOwnProcess, LaunchAndActivateWithoutTheDesktopShell) {
+    // Wine disables oleaut32.dll for this copy (see the test that starts it),
+    // so the desktop shell's route ends at its first step.
+    ASSERT_FALSE(LoadSystemLibrary("oleaut32.dll")) << "the shell route would not fail";
+    // Started by this program itself, as it was before the shell route.
+    ShowsAndActivatesTheWindow(OwnProgramName());
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateBringsAnInactiveWindowToTheFront) {
@@ -348,6 +393,12 @@ TEST(AppNotRunning, IsFalseForARunningCopyAndStaysFalseAfterItEnds) {
 
 TEST(LaunchAndActivate, StartsTheApplicationInItsFolderAndBringsItsWindowToTheFront) {
     RunInOwnProcess(kOwnProcessSuite, "LaunchAndActivateShowsAndActivatesTheWindow");
+}
+
+TEST(LaunchAndActivate, FallsBackToStartingTheApplicationItselfWithoutTheDesktopShell) {
+    // Without oleaut32.dll the shell's route cannot even begin, as where COM
+    // is unusable; the desktop shell itself is untouched.
+    testing::RunInOwnProcessWithoutDll(kOwnProcessSuite, "LaunchAndActivateWithoutTheDesktopShell", "oleaut32");
 }
 
 TEST(LaunchAndActivate, MakesAShownButInactiveWindowTheForegroundWindow) {

@@ -26,7 +26,9 @@ no_subject_ru='Нет предмета обновления - установле
 package_installed() { cmp -s "$APP_DIR/zyq.pak" "$WORK/package.expected" && echo yes || echo no; }
 package_untouched() { [[ $(cat "$APP_DIR/zyq.pak") == "$OLD_PACKAGE" ]] && echo yes || echo no; }
 temporary_left() { [[ -e $APP_DIR/~zyq.pak ]] && echo yes || echo no; }
-standin_saw() { grep -qx "$1" "$standin_log" 2>/dev/null && echo yes || echo no; }
+standin_saw() { grep -Fqx "$1" "$standin_log" 2>/dev/null && echo yes || echo no; }
+# The program that started the application (its parent process), in lower case.
+started_by() { sed -n 's/^parent //p' "$standin_log" 2>/dev/null | tr -d '\r' | tr '[:upper:]' '[:lower:]' | head -n1; }
 # Waits for a stand-in event that follows the installer's end (bounded, not timed).
 wait_for_standin() { for _ in $(seq 100); do [[ $(standin_saw "$1") == yes ]] && break; sleep 0.1; done; }
 end_standins() {
@@ -46,6 +48,8 @@ check "no temporary file" "$(temporary_left)" no
 check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 wait_for_standin activated
 check "application started" "$(standin_saw started)" yes
+check "started by the desktop shell" "$(started_by)" explorer.exe
+check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
 check "application activated" "$(standin_saw activated)" yes
 end_standins
 
@@ -97,8 +101,37 @@ check "exit code" "$(exit_code)" 0
 check "no box" "$(boxes)" 0
 wait_for_standin activated
 check "application started" "$(standin_saw started)" yes
+check "started by the desktop shell" "$(started_by)" explorer.exe
+check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
 check "application activated" "$(standin_saw activated)" yes
 end_standins
+
+echo "== Without the desktop shell's route the installer starts the application itself"
+# Wine disables oleaut32.dll for the installer (its application defaults are
+# keyed by file name), so the shell's route cannot begin; the desktop shell
+# itself and the application are untouched.
+dll_overrides='HKCU\Software\Wine\AppDefaults\'"$(basename "$installer")"'\DllOverrides'
+"$run" reg add "$dll_overrides" /v oleaut32 /d "" /f >/dev/null 2>&1
+install_app
+run_installer "$installer" "" modest runapp
+check "exit code" "$(exit_code)" 0
+check "no box" "$(boxes)" 0
+wait_for_standin activated
+check "application started" "$(standin_saw started)" yes
+check "started by the installer" "$(started_by)" "$(basename "$installer" | tr '[:upper:]' '[:lower:]')"
+check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
+check "application activated" "$(standin_saw activated)" yes
+end_standins
+install_app
+run_installer "$installer" yes,yes
+check "exit code" "$(exit_code)" 0
+check "two boxes" "$(boxes)" 2
+check "package written" "$(package_installed)" yes
+wait_for_standin activated
+check "started by the installer, interactive" "$(started_by)" "$(basename "$installer" | tr '[:upper:]' '[:lower:]')"
+check "application activated, interactive" "$(standin_saw activated)" yes
+end_standins
+"$run" reg delete "$dll_overrides" /f >/dev/null 2>&1
 
 echo "== Quiet mode with another second argument, and runapp in interactive mode"
 install_app

@@ -34,10 +34,13 @@ reg_64() { LC_ALL=en_US.UTF-8 "$run" reg "$@" /reg:64 >/dev/null 2>&1; }
 reg_32() { LC_ALL=en_US.UTF-8 "$run" reg "$@" /reg:32 >/dev/null 2>&1; }
 
 # install_app [--no-exe]: the application folder with the stand-in and an old
-# package, registered in the 64-bit view only.
+# package, registered in the 64-bit view only. The stand-in's log
+# (KAVREL_STANDIN_LOG) is also named in its options file beside it: started
+# through the desktop shell, it gets the shell's environment, not ours.
 install_app() {
   rm -rf "$APP_DIR" && mkdir -p "$APP_DIR"
   [[ ${1:-} == --no-exe ]] || cp "$KAVREL_STANDIN" "$APP_DIR/Kavrel.exe"
+  [[ -z ${KAVREL_STANDIN_LOG:-} ]] || printf -- '--log "%s"' "$KAVREL_STANDIN_LOG" >"$APP_DIR/kavrel_standin.options"
   printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak"
   reg_64 delete "$UNINSTALL_KEY" /f
   reg_32 delete "$UNINSTALL_KEY" /f

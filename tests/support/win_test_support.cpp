@@ -192,26 +192,43 @@ void RunProgramForOneTest(const std::string& executable, const std::string& suit
 
 }  // namespace
 
-void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& windowsVersion) {
+namespace {
+
+// Runs <suite>.<name> in a copy of this test program named `fileName`, with
+// one value under Wine's application defaults for that name (Wine keys them
+// by the program's file name): `key` below it, or the key itself when empty.
+void RunInNamedCopy(const std::string& suite, const std::string& name, const std::string& fileName,
+                    const std::string& key, const char* valueName, const std::string& value) {
     char self[MAX_PATH] = {};
     DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     ASSERT_TRUE(length > 0 && length < MAX_PATH);
-    if (windowsVersion.empty()) {
-        RunProgramForOneTest(std::string(self, length), suite, name);
-        return;
-    }
-    // Wine keys the version it plays by the program's file name.
-    const std::string fileName = "kavrel_tests_as_" + windowsVersion + ".exe";
     const std::string copy = TempFolder() + fileName;
     ASSERT_TRUE(::CopyFileA(self, copy.c_str(), FALSE));
     {
-        const std::string appDefaults = "Software\\Wine\\AppDefaults\\" + fileName;
-        SavedRegistryValue saved(HKEY_CURRENT_USER, appDefaults, "Version");
-        ASSERT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, appDefaults, "Version",
-                                       {REG_SZ, windowsVersion + std::string(1, '\0')}));
+        const std::string appDefaults = "Software\\Wine\\AppDefaults\\" + fileName + (key.empty() ? "" : "\\" + key);
+        SavedRegistryValue saved(HKEY_CURRENT_USER, appDefaults, valueName);
+        ASSERT_TRUE(WriteRegistryValue(HKEY_CURRENT_USER, appDefaults, valueName, {REG_SZ, value + std::string(1, '\0')}));
         RunProgramForOneTest(copy, suite, name);
     }
     ::DeleteFileA(copy.c_str());
+}
+
+}  // namespace
+
+void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& windowsVersion) {
+    if (!windowsVersion.empty()) {
+        RunInNamedCopy(suite, name, "kavrel_tests_as_" + windowsVersion + ".exe", {}, "Version", windowsVersion);
+        return;
+    }
+    char self[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    RunProgramForOneTest(std::string(self, length), suite, name);
+}
+
+void RunInOwnProcessWithoutDll(const std::string& suite, const std::string& name, const std::string& dllName) {
+    // An empty load order is Wine's "disabled".
+    RunInNamedCopy(suite, name, "kavrel_tests_without_" + dllName + ".exe", "DllOverrides", dllName.c_str(), "");
 }
 
 void OwnProcessTest::SetUp() {

@@ -92,6 +92,10 @@ bool WaitUntil(Condition condition, DWORD boundMs = kGenerousWaitMs) {
 // Wine plays that Windows for the copy.
 void RunInOwnProcess(const std::string& suite, const std::string& name, const std::string& windowsVersion = {});
 
+// The same in a copy for which Wine disables the system DLL `dllName` (a
+// base name: "oleaut32"), so that no way of loading it succeeds.
+void RunInOwnProcessWithoutDll(const std::string& suite, const std::string& name, const std::string& dllName);
+
 // Base of the tests that RunInOwnProcess starts: skipped anywhere else, and
 // marked as run when they pass.
 class OwnProcessTest : public ::testing::Test {

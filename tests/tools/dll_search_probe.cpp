@@ -4,13 +4,15 @@
 //   --harden           the installer's HardenDllSearch first
 //   --system-loader    the installer's LoadSystemLibrary instead of LoadLibraryA
 // With --harden it also reports whether the system DLLs that the installer
-// loads on demand still load, so that hardening cannot silently break them.
+// loads on demand (COM's ole32.dll and oleaut32.dll among them) still load,
+// so that hardening cannot silently break them.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/com_runtime.h"
 #include "platform/system_library.h"
 
 int main(int argc, char** argv) {
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
     }
     if (harden) {
         bool systemDlls = LoadSystemLibrary("version.dll") && LoadSystemLibrary("comctl32.dll") &&
-                          UniqueModule(::LoadLibraryA("version.dll"));
+                          LoadComRuntime().has_value() && UniqueModule(::LoadLibraryA("version.dll"));
         std::printf("systemdlls=%d\n", systemDlls ? 1 : 0);
     }
     return 0;

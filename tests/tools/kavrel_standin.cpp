@@ -1,11 +1,14 @@
 // Plays the application for the tests and the demo: it holds the instance
 // mapping "kavrel_memfile", shows a main window of class "TKavrelMainForm"
 // and ends when WM_QUIT reaches its thread. What it does is logged, one event
-// a line, so that a test can tell what happened to it.
+// a line, so that a test can tell what happened to it, including which
+// program started it (the desktop shell or the installer itself).
 //
-// Options, from the variable KAVREL_STANDIN_OPTIONS and then from the command
-// line (the installer starts it through the shell with no parameters, so the
-// variable is the way in there; the environment is inherited):
+// Options, from the file kavrel_standin.options beside the program, then the
+// variable KAVREL_STANDIN_OPTIONS, then the command line, a later one winning.
+// The installer starts it with no parameters, and through the desktop shell,
+// whose environment is its own and not the installer's: the file is the way
+// in that always reaches it.
 //   --log <path>              append the events to this file (also KAVREL_STANDIN_LOG)
 //   --hold-file <path>        open this file without sharing at start ...
 //   --hold-ms <n>             ... and close it after n ms (else at the end)
@@ -18,6 +21,8 @@
 //   --run-ms <n>              end by itself after n ms (default: never with a
 //                             window, 15000 without one)
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -99,9 +104,31 @@ void ApplyWords(const std::vector<std::string>& words, Options& options) {
     }
 }
 
+// The options file beside this program; empty when there is none.
+std::string OptionsFileText() {
+    char self[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::string path(self, length);
+    std::size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos) return {};
+    path = path.substr(0, slash + 1) + "kavrel_standin.options";
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string text(4096, '\0');
+    DWORD read = 0;
+    if (!::ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr)) read = 0;
+    ::CloseHandle(file);
+    text.resize(read);
+    return text;
+}
+
 Options ReadOptions() {
     Options options;
-    options.logPath = EnvironmentText("KAVREL_STANDIN_LOG");
+    ApplyWords(SplitWords(OptionsFileText()), options);
+    std::string logFromEnvironment = EnvironmentText("KAVREL_STANDIN_LOG");
+    if (!logFromEnvironment.empty()) options.logPath = logFromEnvironment;
     ApplyWords(SplitWords(EnvironmentText("KAVREL_STANDIN_OPTIONS")), options);
     std::vector<std::string> arguments = SplitWords(::GetCommandLineA());
     if (!arguments.empty()) arguments.erase(arguments.begin());
@@ -216,6 +243,27 @@ std::string CurrentFolder() {
     return length < MAX_PATH ? std::string(buffer, length) : std::string();
 }
 
+// The file name of the program that started this process, from the system's
+// process list; "unknown" when that process has already ended.
+std::string ParentProgram() {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return "unknown";
+    std::vector<PROCESSENTRY32> processes;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry))
+        processes.push_back(entry);
+    ::CloseHandle(snapshot);
+    DWORD self = ::GetCurrentProcessId();
+    auto own = std::find_if(processes.begin(), processes.end(),
+                            [self](const PROCESSENTRY32& p) { return p.th32ProcessID == self; });
+    if (own == processes.end()) return "unknown";
+    DWORD parentId = own->th32ParentProcessID;
+    auto parent = std::find_if(processes.begin(), processes.end(),
+                               [parentId](const PROCESSENTRY32& p) { return p.th32ProcessID == parentId; });
+    return parent == processes.end() ? "unknown" : std::string(parent->szExeFile);
+}
+
 // Milliseconds since `start`, correct across the wrap of the tick count.
 DWORD Elapsed(DWORD start) { return ::GetTickCount() - start; }
 
@@ -230,6 +278,7 @@ int Run(HINSTANCE instance, int showCommand) {
     LogPath = options.logPath;
     Log("started");
     Log("process " + std::to_string(::GetCurrentProcessId()));
+    Log("parent " + ParentProgram());
     Log("current folder " + CurrentFolder());
 
     DWORD start = ::GetTickCount();

@@ -1,0 +1,67 @@
+#include "platform/com_runtime.h"
+
+#include <utility>
+
+#include "platform/system_library.h"
+
+namespace kavrel {
+
+std::optional<ComRuntime> LoadComRuntime() {
+    ComRuntime runtime;
+    runtime.ole32 = LoadSystemLibrary("ole32.dll");
+    runtime.oleaut32 = LoadSystemLibrary("oleaut32.dll");
+    runtime.coInitializeEx = SystemFunction<decltype(runtime.coInitializeEx)>(runtime.ole32, "CoInitializeEx");
+    runtime.coUninitialize = SystemFunction<decltype(runtime.coUninitialize)>(runtime.ole32, "CoUninitialize");
+    runtime.coCreateInstance = SystemFunction<decltype(runtime.coCreateInstance)>(runtime.ole32, "CoCreateInstance");
+    runtime.sysAllocStringLen =
+        SystemFunction<decltype(runtime.sysAllocStringLen)>(runtime.oleaut32, "SysAllocStringLen");
+    runtime.sysFreeString = SystemFunction<decltype(runtime.sysFreeString)>(runtime.oleaut32, "SysFreeString");
+    if (!runtime.coInitializeEx || !runtime.coUninitialize || !runtime.coCreateInstance ||
+        !runtime.sysAllocStringLen || !runtime.sysFreeString)
+        return std::nullopt;
+    return runtime;
+}
+
+ComApartment::ComApartment(const ComRuntime& runtime) noexcept : runtime_(runtime) {
+    HRESULT result = runtime_.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // S_FALSE: already initialised in this model; that call is balanced too.
+    mustUninitialize_ = SUCCEEDED(result);
+    // Initialised multithreaded by someone else: usable, and theirs to end.
+    usable_ = mustUninitialize_ || result == RPC_E_CHANGED_MODE;
+}
+
+ComApartment::~ComApartment() {
+    if (mustUninitialize_) runtime_.coUninitialize();
+}
+
+UniqueBstr::UniqueBstr(const ComRuntime& runtime, const std::string& text) : runtime_(&runtime) {
+    if (text.empty()) {
+        text_ = runtime_->sysAllocStringLen(L"", 0);
+        return;
+    }
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return;
+    text_ = runtime_->sysAllocStringLen(nullptr, static_cast<UINT>(length));
+    if (!text_) return;
+    if (::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), text_, length) != length) {
+        runtime_->sysFreeString(std::exchange(text_, nullptr));
+    }
+}
+
+UniqueBstr::~UniqueBstr() {
+    if (text_) runtime_->sysFreeString(text_);
+}
+
+UniqueBstr::UniqueBstr(UniqueBstr&& other) noexcept
+    : runtime_(other.runtime_), text_(std::exchange(other.text_, nullptr)) {}
+
+UniqueBstr& UniqueBstr::operator=(UniqueBstr&& other) noexcept {
+    if (this != &other) {
+        if (text_) runtime_->sysFreeString(text_);
+        runtime_ = other.runtime_;
+        text_ = std::exchange(other.text_, nullptr);
+    }
+    return *this;
+}
+
+}  // namespace kavrel
