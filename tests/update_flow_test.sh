@@ -272,7 +272,8 @@ for setup in "${E2E_LOCALES[@]}"; do
   in_locale "$setup" "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" \
     --run-ms 60000 >/dev/null 2>&1 &
   holder=$!
-  wait_for_standin 'file held .*'
+  wait_for_standin "file held $APP_WIN\\zyq.pak"
+  check "$setup: package held" "$(standin_saw "file held $APP_WIN\\zyq.pak")" yes
   E2E_LOCALE=$setup run_installer "$installer" yes,ok,no
   check "$setup: three boxes" "$(boxes)" 3
   if [[ $setup == en_US.UTF-8 ]]; then
