@@ -273,6 +273,30 @@ run_installer "$installer" "" modest
 check "after the holder was killed: exit code" "$(exit_code)" 0
 check "after the holder was killed: package written" "$(package_installed)" yes
 
+echo "== Two installers at once: the first writes, the second says so and ends with 1"
+# The first is held where it waits for the package to be free (it retries
+# for about 10 s), with its temporary file written: the second starts there.
+install_app
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
+holder=$!
+wait_for_standin "file held $APP_WIN\\zyq.pak"
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/first.log" --timeout-ms 120000 -- "$installer" modest \
+  >/dev/null 2>&1 &
+first=$!
+temporary_complete() { cmp -s "$APP_DIR/~zyq.pak" "$WORK/package.expected" && echo yes || echo no; }
+for _ in $(seq 200); do [[ $(temporary_complete) == yes ]] && break; sleep 0.05; done
+check "the first has written its temporary file" "$(temporary_complete)" yes
+run_installer "$installer" "" modest
+check "the second: exit code" "$(exit_code)" 1
+check_box 1 "Lexova update" "The update is already running." error ok
+check "the first one's temporary file untouched" "$(temporary_complete)" yes
+end_standins
+wait "$holder" "$first"
+check "the first: exit code" "$(sed -n 's/^exit=//p' "$WORK/first.log")" 0
+check "the first: no box" "$(grep -c '^box=' "$WORK/first.log")" 0
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+
 echo "== The installed package held open without sharing"
 install_app
 "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
