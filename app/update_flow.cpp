@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "app/integrity_check.h"
 #include "app/running_app.h"
 #include "app/setup_state.h"
@@ -14,11 +16,29 @@
 #include "install/resource_install.h"
 #include "lang/messages.h"
 #include "platform/registry.h"
+#include "platform/unique_handle.h"
 #include "ui/progress_window.h"
 
 namespace kavrel {
 
 namespace {
+
+// Held until the process ends; the system releases it however the process
+// ends, also when it is killed.
+UniqueHandle updateRunningMutex;
+
+// Takes the one-installer-at-a-time mutex; false when another copy has it.
+// A mutex that exists but cannot be opened (another session's, with rights
+// of its own) is held by another copy as well. Should the system refuse the
+// mutex for any other reason, the run goes on unguarded rather than not at all.
+bool ClaimUpdateRun() {
+    UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, kUpdateRunningMutexName));
+    const DWORD error = ::GetLastError();
+    if (!mutex) return error != ERROR_ACCESS_DENIED;
+    if (error == ERROR_ALREADY_EXISTS) return false;
+    updateRunningMutex = std::move(mutex);
+    return true;
+}
 
 bool FileExists(const std::string& path) {
     DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -49,6 +69,12 @@ bool RecordInstalledSize(const SetupState& state) {
 int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
+    // Two copies (a double click on a slow machine) would write the same
+    // temporary file and both replace the package.
+    if (!ClaimUpdateRun()) {
+        ShowBilingualMessage("The update is already running.", "Обновление уже запущено.");
+        return kExitCheckFailed;
+    }
 
     if (!DiscoverInstallation()) return kExitCheckFailed;
     if (afterDiscovery) afterDiscovery();

@@ -12,9 +12,15 @@ enum ExitCode : int {
     kExitWriteFailed = 2,   // a writing step failed
 };
 
-// Runs the update and returns the process exit code. `afterDiscovery` lets a
-// test build select a language file once the application's folder is known;
-// the shipped installer passes nothing.
+// The named mutex that lets one installer run at a time. In the global
+// namespace: the application's folder belongs to the machine, so copies
+// started in two users' sessions must meet too.
+constexpr const char* kUpdateRunningMutexName = "Global\\KavrelUpdateRunning";
+
+// Runs the update and returns the process exit code; while another copy
+// holds the mutex it says so and returns kExitCheckFailed, having written
+// nothing. `afterDiscovery` lets a test build select a language file once the
+// application's folder is known; the shipped installer passes nothing.
 int RunUpdateFlow(const std::function<void()>& afterDiscovery = {});
 
 // Releases what the update-flow module holds at process end.

@@ -1,11 +1,14 @@
 #include "env/discovery_rules.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kavrel {
 
 std::optional<std::string> CutUninstallCommand(std::string_view command) {
     std::string_view path = command;
+    // Blanks before the opening quote would leave the quote in the folder.
+    path.remove_prefix(std::min(path.find_first_not_of(" \t"), path.size()));
     if (!path.empty() && path.front() == '"') {
         // A folder name never begins with a quote: the quoted part is the program's path.
         path.remove_prefix(1);

@@ -9,8 +9,9 @@ namespace kavrel {
 // The folder of an uninstall command, its last backslash included; nullopt
 // when no backslash stands before the command's last character (an empty
 // command included). The last character is never examined, so a command
-// ending in a backslash gives its parent folder. A command in double quotes
-// is cut within its quoted path, without the quote, whatever arguments follow.
+// ending in a backslash gives its parent folder. Leading blanks (spaces,
+// tabs) are skipped; a command in double quotes is then cut within its quoted
+// path, without the quote, whatever arguments follow.
 std::optional<std::string> CutUninstallCommand(std::string_view command);
 
 // The same key path below WOW6432Node: "WOW6432Node\" inserted after the

@@ -74,10 +74,23 @@ std::optional<std::string> ReadProductOptionsType() {
     return std::string(buffer);
 }
 
+// The full path of a name, resolved against the current folder now; empty
+// when it cannot be had.
+std::string FullPath(const std::string& path) {
+    char buffer[MAX_PATH] = {};
+    DWORD length = ::GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return std::string(buffer, length);
+}
+
 // Creates the output file under a fresh name, never over an existing file.
+// The name is made absolute at once: without "Temp" it lies in the current
+// folder, which may change (the application's start sets it) before the
+// interpreter is waited for and the file read and removed.
 std::string CreateOutputFile(const std::string& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = folder + MakeRandomFileName();
+        std::string path = FullPath(folder + MakeRandomFileName());
+        if (path.empty()) return {};
         UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_TEMPORARY, nullptr));
         if (file) return path;

@@ -1,7 +1,8 @@
 // The uninstall-command cut and the WOW6432Node key path on any text. The cut
-// is the command's path (without its quotes when it begins with one) up to
-// the last backslash before the path's final character; nothing when there is
-// no such backslash.
+// is the command's path, leading blanks skipped (without its quotes when it
+// then begins with one), up to the last backslash before the path's final
+// character; nothing when there is no such backslash.
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::string> folder = kavrel::CutUninstallCommand(command);
 
     std::string_view path = command;
+    const std::size_t blanks = std::min(path.find_first_not_of(" \t"), path.size());
+    path.remove_prefix(blanks);
     const bool quoted = path.starts_with("\"");
     if (quoted) {
         path.remove_prefix(1);
@@ -23,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (folder) {
         FUZZ_CHECK(folder->ends_with('\\'));
         FUZZ_CHECK(folder->size() == lastBackslash + 1);
-        FUZZ_CHECK(command.substr(quoted ? 1 : 0).starts_with(*folder));
+        FUZZ_CHECK(command.substr(blanks + (quoted ? 1 : 0)).starts_with(*folder));
         if (quoted) FUZZ_CHECK(folder->find('"') == std::string::npos);
     }
 

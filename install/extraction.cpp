@@ -49,13 +49,39 @@ void WriteAll(HANDLE file, const char* data, DWORD size, std::uint64_t& done, st
     }
 }
 
+// Removes the entry at `path` itself: a link goes, what it points to stays
+// (DeleteFile does not follow links on Windows). A folder there cannot be
+// removed this way and is a failure.
+void RemoveEntry(const std::string& path) {
+    if (::DeleteFileA(path.c_str())) return;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        throw std::runtime_error("cannot remove what stands at " + path);
+}
+
+// The folder may be writable by any user, who can plant a hard link, a
+// symbolic link or a junction at the name: opening an existing entry would
+// write through it into a file elsewhere. The file is made anew instead:
+// CREATE_NEW fails on whatever was planted again since the removal, a
+// dangling link included, and FILE_FLAG_OPEN_REPARSE_POINT keeps the create
+// from following one. The handle is then checked for what it really is.
+UniqueHandle CreateFreshFile(const std::string& path) {
+    RemoveEntry(path);
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) throw std::runtime_error("cannot create " + path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info) ||
+        !IsPlainFileWithOneName(info.dwFileAttributes, info.nNumberOfLinks))
+        throw std::runtime_error("not a plain new file: " + path);
+    return file;
+}
+
 }  // namespace
 
 void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts,
                       const ByteProgress& progress) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw std::runtime_error("cannot create " + path);
+    UniqueHandle file = CreateFreshFile(path);
     std::uint64_t total = 0;
     for (const ResourceBytes& part : parts) total += part.size;
     std::uint64_t done = 0;

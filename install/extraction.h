@@ -29,9 +29,12 @@ struct ResourceBytes {
 // Raises std::runtime_error when the resource is missing.
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type);
 
-// Writes the parts, in order, to a new or truncated file and flushes it to
-// disk; raises std::runtime_error on any failure. `progress` hears of every
-// slice written; of the whole only after the flush.
+// Writes the parts, in order, to a file made anew at `path` and flushes it to
+// disk. Whatever stood at that name is removed first (a link itself, never
+// what it points to); a folder there, a name planted again meanwhile or a
+// created file that is not plain with one name is a failure. Raises
+// std::runtime_error on any failure. `progress` hears of every slice
+// written; of the whole only after the flush.
 void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts,
                       const ByteProgress& progress = {});
 

@@ -4,6 +4,11 @@
 
 namespace kavrel {
 
+namespace {
+constexpr std::uint32_t kDirectoryAttribute = 0x10;
+constexpr std::uint32_t kReparsePointAttribute = 0x400;
+}  // namespace
+
 std::string MakeTempName(std::string_view path) {
     std::string result(path);
     // The last character is never looked at: a path ending in a backslash
@@ -23,6 +28,15 @@ bool IsFileInUseError(std::uint32_t error) {
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
     return error == kAccessDenied || error == kSharingViolation || error == kLockViolation;
+}
+
+bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount) {
+    return (attributes & (kDirectoryAttribute | kReparsePointAttribute)) == 0 && linkCount == 1;
+}
+
+bool IsFolderToDescend(std::uint32_t attributes, std::string_view name) {
+    return (attributes & kDirectoryAttribute) != 0 && (attributes & kReparsePointAttribute) == 0 && name != "." &&
+           name != "..";
 }
 
 std::int32_t SizeInKiB(std::uint64_t totalBytes) {

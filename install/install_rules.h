@@ -1,6 +1,7 @@
 #pragma once
 // Decisions of writing the package and measuring the installed size, as
 // plain functions.
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,26 @@ bool IsFileInUseError(std::uint32_t error);
 // How long the final replace is retried while the file is in use: about 10 s.
 constexpr std::uint32_t kReplaceRetryIntervalMs = 250;
 constexpr int kReplaceRetryAttempts = 40;
+
+// True for a file that the installer may write, as the handle it created
+// reports it: neither a folder nor a reparse point (symbolic link, junction,
+// mount point), and no second name anywhere (one hard link), so that no byte
+// lands outside the application's folder through it.
+bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount);
+
+// True for an entry of the size walk to go down into: a folder that is
+// neither "." nor ".." nor a reparse point. A junction or a symbolic link may
+// lead out of the tree (another drive) or back up into it (a loop).
+bool IsFolderToDescend(std::uint32_t attributes, std::string_view name);
+
+// A folder as its volume knows it, whatever path led to it: the size walk
+// enters each identity once, so that a loop the system does not report as a
+// link (Wine shows some Unix links that way) still ends.
+struct FolderIdentity {
+    std::uint32_t volumeSerial = 0;
+    std::uint64_t fileIndex = 0;
+    auto operator<=>(const FolderIdentity&) const = default;
+};
 
 // A folder's total size in whole KiB, capped at the largest value the
 // registry's signed size can hold.

@@ -34,16 +34,6 @@ bool AskAboutOlderFile(const std::string& target, const VersionComparison& versi
         OlderVersionQuestion(state.useRussian, target, versions.installedVersion, versions.newVersion)));
 }
 
-// Writes a file that did not exist: a failed write leaves nothing behind.
-void WriteNewFile(const std::string& target, const ResourceBytes& content, const ByteProgress& progress) {
-    try {
-        WriteFileFlushed(target, {content}, progress);
-    } catch (...) {
-        ::DeleteFileA(target.c_str());
-        throw;
-    }
-}
-
 void ReplaceFile(const std::string& temporary, const std::string& target) {
     if (!ReplaceWithTemporary(temporary, target)) throw std::runtime_error("cannot replace " + target);
 }
@@ -92,12 +82,10 @@ bool InstallResourceFile(const std::string& name, const std::string& type, const
     try {
         const ResourceBytes content = FindPayloadResource(name, type);
         const bool targetExists = IsFile(target);
-        if (!targetExists) {
-            WriteNewFile(target, content, progress);
-            return true;
-        }
+        // A new target goes through the temporary file too: a dangling link
+        // planted at its name is replaced, never written through.
         WriteFileFlushed(temporary, {content}, progress);
-        if (!compare || !IsVersionedKind(type)) {
+        if (!targetExists || !compare || !IsVersionedKind(type)) {
             ReplaceFile(temporary, target);
             return true;
         }

@@ -23,8 +23,10 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
 
 // Installs the resource `name` of type `type` as `target`. With `compare`,
 // an existing file of a versioned kind is replaced only when the new file is
-// not older or the user agrees. An existing target is always replaced in one
-// step from a flushed "~" file beside it, so it is never left half written.
+// not older or the user agrees. The content always goes to a flushed "~"
+// file beside the target first, which then takes the target's place in one
+// step: an existing target is never left half written, and no link planted
+// at either name is written through.
 // On failure "Can't install file <target>" and false; a refusal is no failure.
 // `progress` hears of every slice written. The progress window is hidden
 // during the question and shown again after it.

@@ -20,10 +20,15 @@ TEST(CutUninstallCommand, CutsAQuotedCommandWithinItsQuotes) {
               "C:\\Program Files\\Kavrel\\");
     EXPECT_EQ(CutUninstallCommand("\"C:\\Program Files\\Kavrel\\uninstall.exe"), "C:\\Program Files\\Kavrel\\");
     EXPECT_EQ(CutUninstallCommand("\"C:\\A\\B\\\""), "C:\\A\\");
+    // Blanks before the opening quote are skipped, not taken for an unquoted path.
+    EXPECT_EQ(CutUninstallCommand("  \"C:\\Program Files\\Kavrel\\uninstall.exe\" /S"), "C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(CutUninstallCommand("\t \"C:\\A\\u.exe\""), "C:\\A\\");
+    EXPECT_EQ(CutUninstallCommand("  C:\\App\\unins.exe"), "C:\\App\\");
 }
 
 TEST(CutUninstallCommand, FindsNothingWithoutABackslashBeforeTheLastCharacter) {
-    for (const char* command : {"", "\\", "x", "uninstall.exe", "unins\\", "\"\"", "\"uninstall.exe\" C:\\x\\y"})
+    for (const char* command : {"", "\\", "x", "uninstall.exe", "unins\\", "\"\"", "\"uninstall.exe\" C:\\x\\y", "   ",
+                                " \"unins.exe\" C:\\x\\y"})
         EXPECT_EQ(CutUninstallCommand(command), std::nullopt) << command;
     EXPECT_EQ(CutUninstallCommand("\\\\"), "\\");
 }

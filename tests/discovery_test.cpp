@@ -104,6 +104,10 @@ TEST_F(Discovery, CutsAQuotedCommandWithArgumentsWithinItsQuotes) {
     Register(kUninstall, "\"C:\\Program Files\\Kavrel\\uninstall.exe\"");
     ASSERT_TRUE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, "C:\\Program Files\\Kavrel\\");
+    // Blanks before the quote: the quote stays out of the folder.
+    Register(kUninstall, "  \"C:\\Program Files\\Kavrel\\uninstall.exe\" /S");
+    ASSERT_TRUE(DiscoverInstallation());
+    EXPECT_EQ(State().installDir, "C:\\Program Files\\Kavrel\\");
 }
 
 TEST_F(Discovery, IgnoresTheCommandsOwnTrailingBackslash) {

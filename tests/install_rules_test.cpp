@@ -23,6 +23,35 @@ TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
     EXPECT_LE(kReplaceRetryAttempts * kReplaceRetryIntervalMs, 12000u);
 }
 
+TEST(IsPlainFileWithOneName, RefusesFoldersLinksAndSecondNames) {
+    EXPECT_TRUE(IsPlainFileWithOneName(0x80, 1));  // normal
+    EXPECT_TRUE(IsPlainFileWithOneName(0x20, 1));  // archive
+    EXPECT_TRUE(IsPlainFileWithOneName(0x120, 1));  // archive, temporary
+    EXPECT_FALSE(IsPlainFileWithOneName(0x20, 2));  // a hard link elsewhere
+    EXPECT_FALSE(IsPlainFileWithOneName(0x20, 0));
+    EXPECT_FALSE(IsPlainFileWithOneName(0x420, 1));  // a symbolic link
+    EXPECT_FALSE(IsPlainFileWithOneName(0x10, 1));  // a folder
+    EXPECT_FALSE(IsPlainFileWithOneName(0x410, 1));  // a junction
+}
+
+TEST(IsFolderToDescend, SkipsLinksAndTheDotEntries) {
+    EXPECT_TRUE(IsFolderToDescend(0x10, "data"));
+    EXPECT_TRUE(IsFolderToDescend(0x16, ".hidden"));  // hidden, system
+    EXPECT_TRUE(IsFolderToDescend(0x10, "..."));
+    EXPECT_FALSE(IsFolderToDescend(0x410, "data"));  // junction, symbolic link, mount point
+    EXPECT_FALSE(IsFolderToDescend(0x20, "data"));
+    EXPECT_FALSE(IsFolderToDescend(0x10, "."));
+    EXPECT_FALSE(IsFolderToDescend(0x10, ".."));
+}
+
+TEST(FolderIdentity, TellsFoldersApartBySerialAndIndex) {
+    const FolderIdentity folder{0x43000000u, 0x5268e5u};
+    EXPECT_EQ(folder, (FolderIdentity{0x43000000u, 0x5268e5u}));
+    EXPECT_NE(folder, (FolderIdentity{0x5a000000u, 0x5268e5u}));
+    EXPECT_NE(folder, (FolderIdentity{0x43000000u, 0x1000005268e5u}));
+    EXPECT_LT(folder, (FolderIdentity{0x43000000u, 0x5268e6u}));
+}
+
 TEST(SizeInKiB, CountsWholeKiBOfTheFull64BitTotal) {
     EXPECT_EQ(SizeInKiB(3000), 2);
     EXPECT_EQ(SizeInKiB(1023), 0);

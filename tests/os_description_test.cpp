@@ -79,6 +79,34 @@ TEST(RunConsoleCommand, GoesOnWithThePartialOutputOfAHungInterpreter) {
     EXPECT_EQ(FilesIn(TempFolder()), before);
 }
 
+// Without "Temp" the output file is made in the current folder, which the
+// application's start changes while a "ver" left running may not have ended:
+// the output is still read, and removed, where it was made.
+TEST(ConsoleCommand, FindsItsOutputWhereItWasMadeAfterTheCurrentFolderChanged) {
+    std::string fake = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
+    ASSERT_FALSE(fake.empty());
+    const std::string madeIn = testing::UniqueTempName("kavrel current folder");
+    const std::string changedTo = testing::UniqueTempName("kavrel current folder");
+    ASSERT_TRUE(::CreateDirectoryA(madeIn.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(changedTo.c_str(), nullptr));
+    char saved[MAX_PATH] = {};
+    ASSERT_GT(::GetCurrentDirectoryA(MAX_PATH, saved), 0u);
+    {
+        ScopedEnvironment interpreter("ComSpec", fake.c_str());
+        ScopedEnvironment noTemp("Temp", nullptr);
+        ASSERT_TRUE(::SetCurrentDirectoryA(madeIn.c_str()));
+        ConsoleCommand ver = ConsoleCommand::Start("ver");
+        ::SetCurrentDirectoryA(changedTo.c_str());
+        EXPECT_EQ(ver.Finish(), "\r\nFake interpreter ran [ver]\r\n");
+        ::SetCurrentDirectoryA(saved);
+    }
+    // Only "." and "..": nothing left in either folder.
+    EXPECT_EQ(FilesIn(madeIn).size(), 2u);
+    EXPECT_EQ(FilesIn(changedTo).size(), 2u);
+    ::RemoveDirectoryA(madeIn.c_str());
+    ::RemoveDirectoryA(changedTo.c_str());
+}
+
 TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFlags) {
     std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(GatherOsFacts());
     ASSERT_TRUE(parts.has_value());

@@ -33,6 +33,40 @@ check "no box" "$(boxes)" 0
 check "package written" "$(package_installed)" yes
 check "no temporary file" "$(temporary_left)" no
 
+echo "== A dangling symbolic link at the name of a new voc.pak: replaced, never written through"
+install_app
+rm -f "$WORK/nowhere"
+ln -s "$WORK/nowhere" "$target"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "nothing created where it pointed" "$([[ -e $WORK/nowhere ]] && echo yes || echo no)" no
+check "package written" "$(package_installed)" yes
+check "voc.pak is a file now" "$([[ -f $target && ! -L $target ]] && echo yes || echo no)" yes
+check "no temporary file" "$(temporary_left)" no
+
+echo "== A dangling symbolic link at the temporary name, for an existing and a new voc.pak"
+for existing in yes no; do
+  install_app
+  [[ $existing == yes ]] && installed_version 4
+  ln -s "$WORK/nowhere" "$APP_DIR/~voc.pak"
+  run_installer "$installer" "" modest
+  check "existing $existing: nothing created where it points" "$([[ -e $WORK/nowhere ]] && echo yes || echo no)" no
+  # Windows removes the link and installs; Wine cannot remove a dangling Unix
+  # link: the write failure, the installed file as it was.
+  if [[ $(exit_code) == 2 ]]; then
+    check "existing $existing: the failure message" "$(box 1 text)" "$(logged "Can't install file $target_win")"
+    if [[ $existing == yes ]]; then
+      check "existing $existing: installed file kept" "$(installed_kept)" yes
+    else
+      check "existing $existing: no voc.pak" "$([[ -e $target ]] && echo yes || echo no)" no
+    fi
+  else
+    check "existing $existing: exit code" "$(exit_code)" 0
+    check "existing $existing: package written" "$(package_installed)" yes
+  fi
+  rm -f "$APP_DIR/~voc.pak"
+done
+
 echo "== Equal and newer package versions replace without a question"
 for version in 5 4 0; do
   install_app

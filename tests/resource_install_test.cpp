@@ -166,6 +166,75 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     EXPECT_EQ(shown[0].flags, 0x00200010u);
 }
 
+// The application's folder may be writable by every user, who can leave a
+// hard link at the temporary name or at the target's pointing at a file
+// elsewhere: that file must never be written, and the installed file must
+// end up a file of its own. The versioned path, the straight one, a new target.
+struct PlantedCase {
+    const char* resource;
+    const char* type;
+    bool compare;
+    bool targetExists;
+};
+constexpr PlantedCase kPlantedCases[] = {
+    {"TESTPAK", "pak", true, true}, {"TESTPAK", "pak", true, false}, {"TESTEXE", "exe", true, true},
+    {"TESTPAK", "pak", false, true}};
+
+DWORD LinkCount(const std::string& path) {
+    UniqueHandle file(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file && ::GetFileInformationByHandle(file.get(), &info) ? info.nNumberOfLinks : 0;
+}
+
+TEST_F(ResourceInstall, AHardLinkPlantedAtEitherNameIsNeverWrittenThrough) {
+    const std::string elsewhere = testing::UniqueTempName("kavrel elsewhere");
+    // Of an old version, so that no question stops the replace.
+    const std::string theirs = PackageOfVersion(1) + ", a file outside the application's folder";
+    for (const PlantedCase& c : kPlantedCases) {
+        for (const char* planted : {"~voc.pak", "voc.pak"}) {
+            const std::string name = std::string(c.type) + (c.compare ? "" : " no compare") +
+                                     (c.targetExists ? "" : " new") + " at " + planted;
+            if (!c.targetExists && std::string(planted) == "voc.pak") continue;
+            ::DeleteFileA(Target().c_str());
+            if (c.targetExists) {
+                ASSERT_TRUE(WriteWholeFile(Target(), PackageOfVersion(4)));
+            }
+            ASSERT_TRUE(WriteWholeFile(elsewhere, theirs));
+            ::DeleteFileA((folder_ + planted).c_str());
+            ASSERT_TRUE(::CreateHardLinkA((folder_ + planted).c_str(), elsewhere.c_str(), nullptr)) << name;
+            ASSERT_EQ(LinkCount(elsewhere), 2u);
+
+            EXPECT_TRUE(InstallResourceFile(c.resource, c.type, Target(), c.compare)) << name;
+            EXPECT_EQ(Content(elsewhere), theirs) << name;
+            EXPECT_EQ(LinkCount(elsewhere), 1u) << name;
+            EXPECT_EQ(Content(Target()), package_) << name;
+            EXPECT_EQ(LinkCount(Target()), 1u) << name;
+            EXPECT_FALSE(TemporaryLeft()) << name;
+        }
+    }
+    EXPECT_TRUE(shown.empty());
+    ::DeleteFileA(elsewhere.c_str());
+}
+
+TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
+    ASSERT_TRUE(::CreateDirectoryA((folder_ + "~voc.pak").c_str(), nullptr));
+    for (const PlantedCase& c : kPlantedCases) {
+        const std::string installed = PackageOfVersion(4);
+        ::DeleteFileA(Target().c_str());
+        if (c.targetExists) {
+            ASSERT_TRUE(WriteWholeFile(Target(), installed));
+        }
+        shown.clear();
+        EXPECT_FALSE(InstallResourceFile(c.resource, c.type, Target(), c.compare)) << c.type;
+        EXPECT_EQ(Content(Target()), c.targetExists ? installed : "(missing)") << c.type;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, "Can't install file " + Target());
+    }
+    // Left as it was found: only what the installer made is removed.
+    EXPECT_EQ(testing::FilesIn(folder_ + "~voc.pak").size(), 2u);
+}
+
 TEST_F(ResourceInstall, AMissingResourceIsAnInstallFailure) {
     EXPECT_FALSE(InstallResourceFile("NOSUCH", "pak", Target(), true));
     ASSERT_EQ(shown.size(), 1u);

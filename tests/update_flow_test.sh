@@ -217,6 +217,126 @@ check "exit code" "$(exit_code)" 0
 check "package written" "$(package_installed)" yes
 check "no temporary file" "$(temporary_left)" no
 
+# The application's folder may be writable by every user (an application
+# installed outside Program Files): what they leave at the package's names
+# must never turn the installer's writes elsewhere. Unix links play them.
+elsewhere=$WORK/elsewhere
+theirs='a file of another user, outside the application folder'
+links_of() { stat -c %h "$1"; }
+elsewhere_untouched() { [[ $(cat "$elsewhere" 2>/dev/null) == "$theirs" ]] && echo yes || echo no; }
+
+echo "== A hard link planted at the temporary name, and one at the package's name"
+for planted in '~zyq.pak' zyq.pak; do
+  install_app
+  printf '%s' "$theirs" >"$elsewhere"
+  rm -f "$APP_DIR/$planted"
+  ln "$elsewhere" "$APP_DIR/$planted"
+  run_installer "$installer" "" modest
+  check "$planted: exit code" "$(exit_code)" 0
+  check "$planted: the other file unchanged" "$(elsewhere_untouched)" yes
+  check "$planted: the other file has its own name only" "$(links_of "$elsewhere")" 1
+  check "$planted: package written" "$(package_installed)" yes
+  check "$planted: the package is a file of its own" "$(links_of "$APP_DIR/zyq.pak")" 1
+  check "$planted: no temporary file" "$(temporary_left)" no
+done
+
+echo "== A dangling symbolic link at the temporary name"
+install_app
+rm -f "$WORK/nowhere"
+ln -s "$WORK/nowhere" "$APP_DIR/~zyq.pak"
+run_installer "$installer" "" modest
+check "nothing created where it points" "$([[ -e $WORK/nowhere ]] && echo yes || echo no)" no
+# Windows removes the link and installs. Wine cannot remove a dangling Unix
+# link, so the new file cannot be made: the usual write failure.
+outcome="$(exit_code) $(package_installed)"
+[[ $outcome == "2 no" ]] && outcome="$outcome $(package_untouched)"
+check "installed, or the write failure with the old package"   "$([[ $outcome == "0 yes" || $outcome == "2 no yes" ]] && echo yes || echo no)" yes
+rm -f "$APP_DIR/~zyq.pak"
+
+echo "== A folder at the temporary name: the write failure"
+install_app
+mkdir "$APP_DIR/~zyq.pak"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 2
+check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check "installed package unchanged" "$(package_untouched)" yes
+check "the folder left as it was" "$(ls -A "$APP_DIR/~zyq.pak")" ""
+rmdir "$APP_DIR/~zyq.pak"
+
+echo "== Links to the parent and to a big tree elsewhere: the size walk ends and counts the folder's own files"
+install_app
+mkdir -p "$APP_DIR/data/deeper" "$WORK/big tree/inner"
+printf '%01000d' 0 >"$APP_DIR/data/deeper/own.dat"
+truncate -s 1G "$WORK/big tree/inner/huge.dat"
+ln -s .. "$APP_DIR/data/up"
+ln -s "$APP_DIR" "$APP_DIR/data/deeper/back to the top"
+ln -s "$WORK/big tree" "$APP_DIR/big tree"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+# A loop that is no link at all: the folder mounted again inside itself. The
+# walk knows it by its file index.
+own_kib=$(folder_kib "$APP_DIR")
+mkdir "$APP_DIR/data/mirror"
+if mount --bind "$APP_DIR" "$APP_DIR/data/mirror"; then
+  trap 'umount "$APP_DIR/data/mirror" 2>/dev/null' EXIT
+  run_installer "$installer" "" modest
+  check "exit code" "$(exit_code)" 0
+  check "EstimatedSize with the folder mounted inside itself" "$(estimated_size)" "$own_kib"
+  umount "$APP_DIR/data/mirror"
+  trap - EXIT
+else
+  check "a folder can be mounted inside itself" no yes
+fi
+rm -rf "$WORK/big tree"
+
+echo "== Another installer running: this one says so, writes nothing and ends with 1"
+install_app
+mutex_name='Global\KavrelUpdateRunning'
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-mutex "$mutex_name" --run-ms 60000 >/dev/null 2>&1 &
+holder=$!
+wait_for_standin "mutex held $mutex_name"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 1
+check_box 1 "Lexova update" "The update is already running." error ok
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" yes,yes
+check "exit code" "$(exit_code)" 1
+check "one box" "$(boxes)" 1
+check_box 1 "Обновление Lexova" "Обновление уже запущено." error ok
+check "nothing written" "$(package_untouched)" yes
+check "no temporary file" "$(temporary_left)" no
+check "no EstimatedSize" "$(estimated_size)" ""
+# Killed, the holder leaves no mutex behind.
+end_standins
+wait "$holder"
+run_installer "$installer" "" modest
+check "after the holder was killed: exit code" "$(exit_code)" 0
+check "after the holder was killed: package written" "$(package_installed)" yes
+
+echo "== Two installers at once: the first writes, the second says so and ends with 1"
+# The first is held where it waits for the package to be free (it retries
+# for about 10 s), with its temporary file written: the second starts there.
+install_app
+"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
+holder=$!
+wait_for_standin "file held $APP_WIN\\zyq.pak"
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/first.log" --timeout-ms 120000 -- "$installer" modest \
+  >/dev/null 2>&1 &
+first=$!
+temporary_complete() { cmp -s "$APP_DIR/~zyq.pak" "$WORK/package.expected" && echo yes || echo no; }
+for _ in $(seq 200); do [[ $(temporary_complete) == yes ]] && break; sleep 0.05; done
+check "the first has written its temporary file" "$(temporary_complete)" yes
+run_installer "$installer" "" modest
+check "the second: exit code" "$(exit_code)" 1
+check_box 1 "Lexova update" "The update is already running." error ok
+check "the first one's temporary file untouched" "$(temporary_complete)" yes
+end_standins
+wait "$holder" "$first"
+check "the first: exit code" "$(sed -n 's/^exit=//p' "$WORK/first.log")" 0
+check "the first: no box" "$(grep -c '^box=' "$WORK/first.log")" 0
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+
 echo "== The installed package held open without sharing"
 install_app
 "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &

@@ -12,6 +12,8 @@
 //   --log <path>              append the events to this file (also KAVREL_STANDIN_LOG)
 //   --hold-file <path>        open this file without sharing at start ...
 //   --hold-ms <n>             ... and close it after n ms (else at the end)
+//   --hold-mutex <name>       create this named mutex at start and keep it to
+//                             the end (plays another installer that runs)
 //   --no-mapping              never create the instance mapping
 //   --no-window               never create the main window
 //   --hidden                  create the main window without showing it
@@ -41,6 +43,7 @@ struct Options {
     std::string logPath;
     std::string holdFile;
     std::optional<DWORD> holdMs;
+    std::string holdMutex;
     bool mapping = true;
     bool window = true;
     bool hidden = false;
@@ -98,6 +101,7 @@ void ApplyWords(const std::vector<std::string>& words, Options& options) {
         else if (hasValue && word == "--log") options.logPath = words[++i];
         else if (hasValue && word == "--hold-file") options.holdFile = words[++i];
         else if (hasValue && word == "--hold-ms") options.holdMs = Milliseconds(words[++i]);
+        else if (hasValue && word == "--hold-mutex") options.holdMutex = words[++i];
         else if (hasValue && word == "--mapping-delay-ms") options.mappingDelayMs = Milliseconds(words[++i]).value_or(0);
         else if (hasValue && word == "--window-delay-ms") options.windowDelayMs = Milliseconds(words[++i]).value_or(0);
         else if (hasValue && word == "--run-ms") options.runMs = Milliseconds(words[++i]);
@@ -237,6 +241,15 @@ HANDLE HoldFile(const std::string& path) {
     return file;
 }
 
+HANDLE HoldMutex(const std::string& name) {
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    DWORD error = ::GetLastError();
+    if (!mutex) Log("mutex failed " + name + " " + std::to_string(error));
+    else if (error == ERROR_ALREADY_EXISTS) Log("mutex exists " + name);
+    else Log("mutex held " + name);
+    return mutex;
+}
+
 std::string CurrentFolder() {
     char buffer[MAX_PATH] = {};
     DWORD length = ::GetCurrentDirectoryA(MAX_PATH, buffer);
@@ -283,6 +296,7 @@ int Run(HINSTANCE instance, int showCommand) {
 
     DWORD start = ::GetTickCount();
     HANDLE heldFile = options.holdFile.empty() ? nullptr : HoldFile(options.holdFile);
+    HANDLE heldMutex = options.holdMutex.empty() ? nullptr : HoldMutex(options.holdMutex);
     HANDLE mapping = nullptr;
     HWND window = nullptr;
     bool mappingPending = options.mapping;
@@ -335,6 +349,7 @@ int Run(HINSTANCE instance, int showCommand) {
         Log("file released " + options.holdFile);
     }
     if (mapping) ::CloseHandle(mapping);
+    if (heldMutex) ::CloseHandle(heldMutex);
     Log("ended");
     return 0;
 }
