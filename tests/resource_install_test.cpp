@@ -229,7 +229,7 @@ TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
         EXPECT_FALSE(InstallResourceFile(c.resource, c.type, Target(), c.compare)) << c.type;
         EXPECT_EQ(Content(Target()), c.targetExists ? installed : "(missing)") << c.type;
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, "Can't install file " + Target());
+        EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()));
     }
     // Left as it was found: only what the installer made is removed.
     EXPECT_EQ(testing::FilesIn(folder_ + "~voc.pak").size(), 2u);
