@@ -76,14 +76,18 @@ TEST(ProgressPercent, IsFullOnlyWhenEverythingIsDone) {
     EXPECT_EQ(ProgressPercent(huge / 2, huge), 49);
 }
 
-TEST(ProgressMeter, MovesTheBarOnlyWhenThePercentageChanges) {
+TEST(ProgressMeter, MovesTheBarOnlyWhenThePercentageChangesAndNotTooOften) {
     ProgressMeter meter;
-    EXPECT_EQ(meter.Advance(0, 400), 0);
-    EXPECT_EQ(meter.Advance(3, 400), std::nullopt);
-    EXPECT_EQ(meter.Advance(4, 400), 1);
-    EXPECT_EQ(meter.Advance(5, 400), std::nullopt);
-    EXPECT_EQ(meter.Advance(400, 400), 100);
-    EXPECT_EQ(meter.Advance(400, 400), std::nullopt);
+    EXPECT_EQ(meter.Advance(0, 400, 1000), 0);
+    EXPECT_EQ(meter.Advance(3, 400, 2000), std::nullopt);
+    EXPECT_EQ(meter.Advance(4, 400, 2000), 1);
+    EXPECT_EQ(meter.Advance(5, 400, 3000), std::nullopt);
+    // A new percentage within the interval waits for a later slice...
+    EXPECT_EQ(meter.Advance(40, 400, 2000 + kProgressMoveIntervalMs - 1), std::nullopt);
+    EXPECT_EQ(meter.Advance(44, 400, 2000 + kProgressMoveIntervalMs), 11);
+    // ...but the full bar never does.
+    EXPECT_EQ(meter.Advance(400, 400, 2000 + kProgressMoveIntervalMs), 100);
+    EXPECT_EQ(meter.Advance(400, 400, 9000), std::nullopt);
 }
 
 TEST(ProgressCenteredPosition, CentresOnCommonScreens) {

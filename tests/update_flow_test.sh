@@ -31,6 +31,17 @@ standin_saw() { grep -Fqx "$1" "$standin_log" 2>/dev/null && echo yes || echo no
 started_by() { sed -n 's/^parent //p' "$standin_log" 2>/dev/null | tr -d '\r' | tr '[:upper:]' '[:lower:]' | head -n1; }
 # Waits for a stand-in event that follows the installer's end (bounded, not timed).
 wait_for_standin() { for _ in $(seq 100); do [[ $(standin_saw "$1") == yes ]] && break; sleep 0.1; done; }
+# hold_package [SETUP [OPTIONS...]]: a stand-in holds zyq.pak open without
+# sharing, started in one of E2E_LOCALES (for 60 s unless OPTIONS say
+# otherwise); its process is $holder.
+hold_package() {
+  local setup=${1:-en_US.UTF-8} options=("${@:2}")
+  ((${#options[@]})) || options=(--run-ms 60000)
+  in_locale "$setup" "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" \
+    "${options[@]}" >/dev/null 2>&1 &
+  holder=$!
+  wait_for_standin "file held $APP_WIN\\zyq.pak"
+}
 end_standins() {
   for pid in $(sed -n 's/^process //p' "$standin_log" 2>/dev/null); do "$run" taskkill /F /PID "$pid" >/dev/null 2>&1; done
   rm -f "$standin_log"
@@ -317,9 +328,7 @@ echo "== Two installers at once: the first writes, the second says so and ends w
 # The first is held where it waits for the package to be free (it retries
 # for about 10 s), with its temporary file written: the second starts there.
 install_app
-"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
-holder=$!
-wait_for_standin "file held $APP_WIN\\zyq.pak"
+hold_package
 LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/first.log" --timeout-ms 120000 -- "$installer" modest \
   >/dev/null 2>&1 &
 first=$!
@@ -339,9 +348,7 @@ check "no temporary file" "$(temporary_left)" no
 
 echo "== The installed package held open without sharing"
 install_app
-"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
-holder=$!
-wait_for_standin "file held $APP_WIN\\zyq.pak"
+hold_package
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 2
 check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
@@ -389,10 +396,7 @@ for setup in "${E2E_LOCALES[@]}"; do
     *) use_app_folder 'Kavrel ж' ;;
   esac
   install_app
-  in_locale "$setup" "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" \
-    --run-ms 60000 >/dev/null 2>&1 &
-  holder=$!
-  wait_for_standin "file held $APP_WIN\\zyq.pak"
+  hold_package "$setup"
   check "$setup: package held" "$(standin_saw "file held $APP_WIN\\zyq.pak")" yes
   E2E_LOCALE=$setup run_installer "$installer" yes,ok,no
   check "$setup: three boxes" "$(boxes)" 3
@@ -411,9 +415,7 @@ use_app_folder 'Kavrel E2E'
 
 echo "== A failed install is still followed by the installed size and the final question"
 install_app
-"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --run-ms 60000 >/dev/null 2>&1 &
-holder=$!
-wait_for_standin "file held $APP_WIN\\zyq.pak"
+hold_package
 run_installer "$installer" yes,ok,no
 check "exit code" "$(exit_code)" 2
 check "three boxes" "$(boxes)" 3
@@ -425,10 +427,7 @@ wait "$holder"
 
 echo "== The package held for a moment only, as by an application that is closing"
 install_app
-"$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" --hold-ms 3000 --run-ms 8000 \
-  >/dev/null 2>&1 &
-holder=$!
-wait_for_standin "file held $APP_WIN\\zyq.pak"
+hold_package en_US.UTF-8 --hold-ms 3000 --run-ms 8000
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 0
 check "no box" "$(boxes)" 0

@@ -59,16 +59,25 @@ ProgressLayout LayoutForDpi(std::int32_t dpi);
 // down, so that 100 means everything is done; 100 when there is nothing to do.
 int ProgressPercent(std::uint64_t done, std::uint64_t total);
 
+// The least time between two moves of the bar, but for the last one. Each
+// move is a message to the window's thread and a repaint: from the page
+// cache a step runs through its hundred percent in some 40 ms, and a move
+// per percent slowed it by a fifth (scripts/bench); twenty moves a second
+// still look smooth.
+constexpr std::uint64_t kProgressMoveIntervalMs = 50;
+
 // What the bar shows of one long step: a new position only when it changes,
-// so that the window gets at most one message per percent.
+// and not sooner than kProgressMoveIntervalMs after the last one, but for the
+// first and the full bar.
 class ProgressMeter {
 public:
-    // The position to show after `done` of `total` bytes; nothing when the
-    // bar already shows it.
-    std::optional<int> Advance(std::uint64_t done, std::uint64_t total);
+    // The position to show after `done` of `total` bytes at the time `nowMs`
+    // (any millisecond clock); nothing when the bar is to stay as it is.
+    std::optional<int> Advance(std::uint64_t done, std::uint64_t total, std::uint64_t nowMs);
 
 private:
     int shown_ = -1;
+    std::uint64_t shownAtMs_ = 0;
 };
 
 // The top-left corner of a window.

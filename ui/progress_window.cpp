@@ -321,7 +321,7 @@ ProgressStep::ProgressStep(bool active, const ProgressTexts& texts) : active_(ac
 ByteProgress ProgressStep::Reporter() {
     if (!active_) return {};
     return [this](std::uint64_t done, std::uint64_t total) {
-        if (std::optional<int> percent = meter_.Advance(done, total)) SetProgressPosition(*percent);
+        if (std::optional<int> percent = meter_.Advance(done, total, ::GetTickCount())) SetProgressPosition(*percent);
         if (const unsigned pause = Module().slicePauseMs.load(std::memory_order_relaxed)) ::Sleep(pause);
     };
 }
