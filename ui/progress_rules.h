@@ -60,10 +60,10 @@ ProgressLayout LayoutForDpi(std::int32_t dpi);
 int ProgressPercent(std::uint64_t done, std::uint64_t total);
 
 // The least time between two moves of the bar, but for the last one. Each
-// move is a message to the window's thread and a repaint: from the page
-// cache a step runs through its hundred percent in some 40 ms, and a move
-// per percent slowed it by a fifth (scripts/bench); twenty moves a second
-// still look smooth.
+// move is a message to the window's thread and a repaint, which under Wine
+// go through the wineserver and the X server: from the page cache a step runs
+// through its hundred percent in some 40 ms, and a move per percent made it
+// measurably slower (scripts/bench); twenty moves a second still look smooth.
 constexpr std::uint64_t kProgressMoveIntervalMs = 50;
 
 // What the bar shows of one long step: a new position only when it changes,
