@@ -14,6 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace kavrel;
     // Before any DLL is loaded on demand.
     HardenDllSearch();
+    RefuseUsersJunctions();
     int exitCode = kExitCheckFailed;
     // No exception may leave the entry: an unexpected one ends the run as a failed check.
     try {

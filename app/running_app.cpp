@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
+#include "app/update_rules.h"
 #include "app/wait_rules.h"
 #include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
@@ -141,14 +142,14 @@ bool AppNotRunning() noexcept {
     UniqueHandle mapping(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                               kInstanceMappingSize, kInstanceMappingName));
     // Read at once: the owner below must not run any call that could reset it.
-    DWORD error = ::GetLastError();
-    if (error == ERROR_ALREADY_EXISTS) {
-        KeepUntilExit(std::move(mapping));
-        return false;
+    const DWORD error = ::GetLastError();
+    if (!InstanceProbeFindsCopy(static_cast<bool>(mapping), error)) {
+        // The probe created the mapping itself (or failed to): the owner
+        // closes it here so that the name is gone again.
+        return true;
     }
-    // The probe created the mapping itself (or failed to): the owner closes it
-    // here so that the name is gone again.
-    return true;
+    if (mapping) KeepUntilExit(std::move(mapping));
+    return false;
 }
 
 void CloseRunningApp() noexcept {

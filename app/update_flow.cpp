@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "app/integrity_check.h"
@@ -15,6 +17,7 @@
 #include "install/folder_size.h"
 #include "install/resource_install.h"
 #include "lang/messages.h"
+#include "platform/private_namespace.h"
 #include "platform/registry.h"
 #include "platform/unique_handle.h"
 #include "ui/progress_window.h"
@@ -32,7 +35,9 @@ UniqueHandle updateRunningMutex;
 // of its own) is held by another copy as well. Should the system refuse the
 // mutex for any other reason, the run goes on unguarded rather than not at all.
 bool ClaimUpdateRun() {
-    UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, kUpdateRunningMutexName));
+    const std::optional<std::string> privatePrefix = AdministratorsNamespacePrefix(kUpdateNamespaceAlias);
+    const std::string name = privatePrefix ? *privatePrefix + kUpdateRunningMutexBaseName : kUpdateRunningMutexName;
+    UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, name.c_str()));
     const DWORD error = ::GetLastError();
     if (!mutex) return error != ERROR_ACCESS_DENIED;
     if (error == ERROR_ALREADY_EXISTS) return false;

@@ -12,9 +12,14 @@ enum ExitCode : int {
     kExitWriteFailed = 2,   // a writing step failed
 };
 
-// The named mutex that lets one installer run at a time. In the global
-// namespace: the application's folder belongs to the machine, so copies
-// started in two users' sessions must meet too.
+// The named mutex that lets one installer run at a time, in a private
+// namespace that only administrators can create or open (alias
+// kUpdateNamespaceAlias): no other account can take the name first and keep
+// every update out. Where the system has no such namespace, in the global
+// one: the application's folder belongs to the machine, so copies started in
+// two users' sessions must meet too.
+constexpr const char* kUpdateNamespaceAlias = "KavrelUpdate";
+constexpr const char* kUpdateRunningMutexBaseName = "KavrelUpdateRunning";
 constexpr const char* kUpdateRunningMutexName = "Global\\KavrelUpdateRunning";
 
 // Runs the update and returns the process exit code; while another copy

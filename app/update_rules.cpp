@@ -5,6 +5,12 @@
 
 namespace kavrel {
 
+bool InstanceProbeFindsCopy(bool created, std::uint32_t error) {
+    constexpr std::uint32_t kAccessDenied = 5;
+    constexpr std::uint32_t kAlreadyExists = 183;
+    return created ? error == kAlreadyExists : error == kAccessDenied;
+}
+
 bool IsQuietSwitch(std::string_view commandSwitch) { return commandSwitch == "modest"; }
 
 bool AsksToRunApp(std::string_view secondArgument) { return LowerAscii(secondArgument) == "runapp"; }

@@ -1,8 +1,9 @@
 // Times the installer's write of a package, the same code the update runs
-// (WriteFileFlushed: 1 MiB slices, then the flush), from a file mapped into
+// (StagedFile: 1 MiB slices, then the flush), from a file mapped into
 // memory as the package resources are. With --window the progress window is
 // up first and its bar follows the write, as in an interactive run. Prints
-// "ms=<time of the write> bytes=<size written>"; the copy is deleted.
+// "ms=<time of the write> bytes=<size written>"; the copy, written beside
+// the target under the temporary name, is deleted.
 //   bench_write.exe [--window] <source file> <target>
 #include <windows.h>
 
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
     double ms = 0;
     try {
         kavrel::bench::Stopwatch clock;
-        kavrel::WriteFileFlushed(target, {package}, step->Reporter());
+        kavrel::StagedFile staged(target, {package}, step->Reporter());
         ms = clock.ElapsedMs();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_write: %s\n", error.what());
@@ -43,7 +44,6 @@ int main(int argc, char** argv) {
     }
     kavrel::ShutDownProgressWindow();
     ::UnmapViewOfFile(view);
-    ::DeleteFileA(target);
     std::printf("ms=%.3f bytes=%lu\n", ms, static_cast<unsigned long>(size.LowPart));
     return 0;
 }

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "install/install_rules.h"
 #include "lang/messages.h"
-#include "platform/unique_handle.h"
 
 namespace kavrel {
 
@@ -18,6 +18,22 @@ namespace {
 // ran now at full speed, now at a fraction of it (scripts/bench), while
 // slices of 1 to 4 MiB kept an even pace.
 constexpr DWORD kWriteSlice = 1u << 20;
+
+// Writes one part; `done` counts the bytes of all parts written so far.
+void WriteAll(HANDLE file, const std::string& path, const char* data, DWORD size, std::uint64_t& done,
+              std::uint64_t total, const ByteProgress& progress) {
+    while (size > 0) {
+        DWORD slice = std::min(size, kWriteSlice);
+        DWORD written = 0;
+        if (!::WriteFile(file, data, slice, &written, nullptr)) throw FileError("write failed", ::GetLastError(), path);
+        if (written != slice) throw FileError("short write", ERROR_WRITE_FAULT, path);
+        data += slice;
+        size -= slice;
+        done += slice;
+        // The whole is reported once it is on disk.
+        if (progress && done < total) progress(done, total);
+    }
+}
 
 }  // namespace
 
@@ -33,74 +49,95 @@ ResourceBytes FindPayloadResource(const std::string& name, const std::string& ty
 
 namespace {
 
-// Writes one part; `done` counts the bytes of all parts written so far.
-void WriteAll(HANDLE file, const char* data, DWORD size, std::uint64_t& done, std::uint64_t total,
-              const ByteProgress& progress) {
-    while (size > 0) {
-        DWORD slice = std::min(size, kWriteSlice);
-        DWORD written = 0;
-        if (!::WriteFile(file, data, slice, &written, nullptr) || written != slice)
-            throw std::runtime_error("write failed");
-        data += slice;
-        size -= slice;
-        done += slice;
-        // The whole is reported once it is on disk.
-        if (progress && done < total) progress(done, total);
-    }
-}
-
-// Removes the entry at `path` itself: a link goes, what it points to stays
-// (DeleteFile does not follow links on Windows). A folder there cannot be
-// removed this way and is a failure.
-void RemoveEntry(const std::string& path) {
-    if (::DeleteFileA(path.c_str())) return;
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        throw std::runtime_error("cannot remove what stands at " + path);
-}
-
-// The folder may be writable by any user, who can plant a hard link, a
-// symbolic link or a junction at the name: opening an existing entry would
-// write through it into a file elsewhere. The file is made anew instead:
-// CREATE_NEW fails on whatever was planted again since the removal, a
-// dangling link included, and FILE_FLAG_OPEN_REPARSE_POINT keeps the create
-// from following one. The handle is then checked for what it really is.
-UniqueHandle CreateFreshFile(const std::string& path) {
-    RemoveEntry(path);
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) throw std::runtime_error("cannot create " + path);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info) ||
-        !IsPlainFileWithOneName(info.dwFileAttributes, info.nNumberOfLinks))
-        throw std::runtime_error("not a plain new file: " + path);
-    return file;
+// A file the installer may write, replace or remove: plain, with one name,
+// and (once it has been written) the very file that was written.
+void CheckOwnFile(HANDLE file, const std::string& path, std::optional<std::uint64_t> expectedIndex) {
+    const std::optional<FileFacts> facts = QueryFileFacts(file);
+    if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) ||
+        (expectedIndex && facts->fileIndex != *expectedIndex))
+        throw FileError("not the plain file that was written", ERROR_ACCESS_DENIED, path);
 }
 
 }  // namespace
 
-void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts,
-                      const ByteProgress& progress) {
-    UniqueHandle file = CreateFreshFile(path);
+// The folder may be writable by any user, who can plant a hard link, a
+// symbolic link or a junction at the name, or put a link in the folder's
+// own place: opening an existing entry, or any path, would write through it
+// into a file elsewhere. The folder is held and checked once; the file is
+// made anew relative to it, and checked for what it really is.
+StagedFile::StagedFile(const std::string& target, std::initializer_list<ResourceBytes> parts,
+                       const ByteProgress& progress)
+    : folder_(HeldFolder::Open(SplitFilePath(target).folder, HeldFolder::Purpose::Writing)),
+      temporaryName_(L"~" + WideFromAnsi(SplitFilePath(target).name)),
+      targetName_(WideFromAnsi(SplitFilePath(target).name)),
+      targetPath_(target),
+      temporaryPath_(MakeTempName(target)) {
+    folder_.RemoveEntry(temporaryName_);
+    UniqueHandle file = folder_.CreateNewFile(temporaryName_);
     std::uint64_t total = 0;
     for (const ResourceBytes& part : parts) total += part.size;
-    std::uint64_t done = 0;
-    for (const ResourceBytes& part : parts) WriteAll(file.get(), part.data, part.size, done, total, progress);
-    // On disk before it takes the installed file's place.
-    if (!::FlushFileBuffers(file.get())) throw std::runtime_error("flush failed");
+    try {
+        // A name planted between the removal and the create only makes the
+        // create fail; a second name given to the new file would let its
+        // bytes be reached from elsewhere.
+        CheckOwnFile(file.get(), temporaryPath_, std::nullopt);
+        fileIndex_ = QueryFileFacts(file.get())->fileIndex;
+        std::uint64_t done = 0;
+        for (const ResourceBytes& part : parts)
+            WriteAll(file.get(), temporaryPath_, part.data, part.size, done, total, progress);
+        // On disk before it takes the installed file's place.
+        if (!::FlushFileBuffers(file.get())) throw FileError("flush failed", ::GetLastError(), temporaryPath_);
+    } catch (...) {
+        try {
+            folder_.ConfirmPath();
+            folder_.DeleteOpenFile(file.get());
+        } catch (const FileError&) {
+            // Left where it is rather than removed through a path that leads elsewhere.
+        }
+        throw;
+    }
+    // Closed until its replace, so that the version of the new file can be
+    // read by its path meanwhile; it is checked again when it is reopened.
+    waiting_ = true;
     if (progress) progress(total, total);
 }
 
-bool ReplaceWithTemporary(const std::string& temporary, const std::string& target) {
+StagedFile::~StagedFile() { Discard(); }
+
+void StagedFile::Replace() {
+    UniqueHandle file = folder_.OpenFileToReplace(temporaryName_);
+    CheckOwnFile(file.get(), temporaryPath_, fileIndex_);
     for (int attempt = 1;; ++attempt) {
-        if (::MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
+        // Under Wine a rename goes by the folder's path, which must still be
+        // the held folder's; on Windows the held folder cannot be moved.
+        folder_.ConfirmPath();
+        const std::uint32_t error = folder_.MoveInto(file.get(), targetName_);
+        if (error == 0) break;
         // The application asked to quit may still be closing its package.
-        if (!IsFileInUseError(::GetLastError()) || attempt >= kReplaceRetryAttempts) break;
+        if (!IsFileInUseError(error) || attempt >= kReplaceRetryAttempts)
+            throw FileError("cannot replace the installed file", error, targetPath_);
         ::Sleep(kReplaceRetryIntervalMs);
     }
-    ::DeleteFileA(temporary.c_str());
-    return false;
+    waiting_ = false;
+    // The rename written through to disk: flushing the file, now under its
+    // new name, commits the change of its name with it. Its bytes are on disk
+    // already, so a failure here does not undo the install.
+    ::FlushFileBuffers(file.get());
+}
+
+void StagedFile::Discard() noexcept {
+    if (!waiting_) return;
+    waiting_ = false;
+    try {
+        UniqueHandle file = folder_.OpenFileToReplace(temporaryName_);
+        CheckOwnFile(file.get(), temporaryPath_, fileIndex_);
+        folder_.ConfirmPath();
+        folder_.DeleteOpenFile(file.get());
+    } catch (...) {
+        // Left under the temporary name rather than removed when it is no
+        // longer the file written, or through a path that leads elsewhere
+        // now; the next run replaces it.
+    }
 }
 
 void ShowInstallFailure(const std::string& target) {
@@ -110,18 +147,17 @@ void ShowInstallFailure(const std::string& target) {
 
 bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
                           const ByteProgress& progress) {
-    const std::string temporary = MakeTempName(target);
-    bool installed = false;
     try {
-        ResourceBytes first = FindPayloadResource(baseName + "1", resourceType);
-        ResourceBytes second = FindPayloadResource(baseName + "2", resourceType);
-        WriteFileFlushed(temporary, {first, second}, progress);
-        installed = ReplaceWithTemporary(temporary, target);
+        const ResourceBytes first = FindPayloadResource(baseName + "1", resourceType);
+        const ResourceBytes second = FindPayloadResource(baseName + "2", resourceType);
+        StagedFile staged(target, {first, second}, progress);
+        staged.Replace();
+        return true;
     } catch (const std::exception&) {
-        ::DeleteFileA(temporary.c_str());
+        // The staged file, if any, removed itself.
     }
-    if (!installed) ShowInstallFailure(target);
-    return installed;
+    ShowInstallFailure(target);
+    return false;
 }
 
 }  // namespace kavrel

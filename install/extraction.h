@@ -1,10 +1,13 @@
 #pragma once
 // Writes the package carried in the installer's resources into the
 // application's folder, never leaving a partly written package behind.
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 
 #include "base/byte_progress.h"
+#include "platform/folder_handle.h"
+#include "platform/unique_handle.h"
 
 namespace kavrel {
 
@@ -29,18 +32,46 @@ struct ResourceBytes {
 // Raises std::runtime_error when the resource is missing.
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type);
 
-// Writes the parts, in order, to a file made anew at `path` and flushes it to
-// disk. Whatever stood at that name is removed first (a link itself, never
-// what it points to); a folder there, a name planted again meanwhile or a
-// created file that is not plain with one name is a failure. Raises
-// std::runtime_error on any failure. `progress` hears of every slice
-// written; of the whole only after the flush.
-void WriteFileFlushed(const std::string& path, std::initializer_list<ResourceBytes> parts,
-                      const ByteProgress& progress = {});
+// A new file written and flushed under the temporary name beside its
+// target, not yet in the target's place. The target's folder is held open
+// from the first write to the end, and every step goes relative to it.
+// Dropped before it took the target's place, the temporary file is removed.
+class StagedFile {
+public:
+    // Opens the target's folder (a link, junction or mount point in its place
+    // is refused), removes whatever stands at "~" + name (a link itself,
+    // never what it points to; a folder there is a failure), makes the file
+    // anew there, writes the parts in order and flushes them to disk. Others
+    // may read the file meanwhile, never write it; it is closed until its
+    // replace, which checks that it is still the file written. Raises
+    // FileError, or std::bad_alloc. `progress` hears of every slice written; of the whole
+    // only after the flush.
+    StagedFile(const std::string& target, std::initializer_list<ResourceBytes> parts,
+               const ByteProgress& progress = {});
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile();
 
-// Replaces `target` by `temporary` in one step, written through to disk,
-// retrying for about 10 s while the target is in use. On failure the
-// temporary file is removed and the target stays as it was.
-bool ReplaceWithTemporary(const std::string& temporary, const std::string& target);
+    // Where the file lies while it waits: "~" + the target's name.
+    const std::string& TemporaryPath() const noexcept { return temporaryPath_; }
+
+    // Replaces the target in one step and writes the change through to disk,
+    // retrying for about 10 s while the target is in use. Raises FileError;
+    // the target is then as it was.
+    void Replace();
+
+    // Removes the temporary file, unless it is no longer the file written or
+    // the folder's path leads elsewhere now. Never fails.
+    void Discard() noexcept;
+
+private:
+    HeldFolder folder_;
+    std::wstring temporaryName_;
+    std::wstring targetName_;
+    std::string targetPath_;
+    std::string temporaryPath_;
+    std::uint64_t fileIndex_ = 0;
+    bool waiting_ = false;
+};
 
 }  // namespace kavrel

@@ -6,13 +6,14 @@
 namespace kavrel {
 
 // The total size of all files in the folder and every folder below it, in
-// whole KiB (capped at 2,147,483,647); -1 when the folder does not exist.
-// A breadth-first walk with one folder open at a time that counts the
-// folder's own files only: it never goes into a reparse point (junction,
-// symbolic link, mount point) and enters each folder once, by its volume's
-// serial number and file index, so it ends on any tree. Each folder is listed
-// through the handle on which it was checked. Folders that cannot be read
-// count as empty. It never fails.
+// whole KiB (capped at 2,147,483,647); -1 when the folder does not exist or
+// is no plain folder (a link, junction or mount point stands in its place).
+// A depth-first walk that counts the folder's own files only: each folder is
+// opened relative to its parent's handle by its name as the system lists it,
+// and listed through the handle on which it was checked; it never goes into
+// a reparse point and enters each folder once, by its volume's serial number
+// and file index, so it ends on any tree. Folders that cannot be read count
+// as empty. It never fails.
 std::int32_t MeasureFolderSize(const std::string& folder);
 
 }  // namespace kavrel

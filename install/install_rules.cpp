@@ -23,6 +23,19 @@ std::string MakeTempName(std::string_view path) {
     return result;
 }
 
+std::string FolderToOpen(std::string_view folder) {
+    std::size_t end = folder.size();
+    while (end > 0 && folder[end - 1] == '\\') --end;
+    if (end == 2 && folder[1] == ':' && folder.size() > 2) ++end;
+    return std::string(folder.substr(0, end));
+}
+
+FilePathParts SplitFilePath(std::string_view path) {
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string_view::npos) return {std::string(), std::string(path)};
+    return {FolderToOpen(path.substr(0, slash + 1)), std::string(path.substr(slash + 1))};
+}
+
 bool IsFileInUseError(std::uint32_t error) {
     constexpr std::uint32_t kAccessDenied = 5;
     constexpr std::uint32_t kSharingViolation = 32;
@@ -34,9 +47,9 @@ bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount) {
     return (attributes & (kDirectoryAttribute | kReparsePointAttribute)) == 0 && linkCount == 1;
 }
 
-bool IsFolderToDescend(std::uint32_t attributes, std::string_view name) {
-    return (attributes & kDirectoryAttribute) != 0 && (attributes & kReparsePointAttribute) == 0 && name != "." &&
-           name != "..";
+bool IsFolderToDescend(std::uint32_t attributes, std::u16string_view name) {
+    return (attributes & kDirectoryAttribute) != 0 && (attributes & kReparsePointAttribute) == 0 && name != u"." &&
+           name != u"..";
 }
 
 std::int32_t SizeInKiB(std::uint64_t totalBytes) {

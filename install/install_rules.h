@@ -12,6 +12,18 @@ namespace kavrel {
 // before the final character, or at the front when there is none.
 std::string MakeTempName(std::string_view path);
 
+// The path to open a folder by: without trailing backslashes, but a drive's
+// root keeps one ("C:\\"), since "C:" names the drive's current folder.
+std::string FolderToOpen(std::string_view folder);
+
+// A file path cut at its last backslash: the folder, as FolderToOpen gives
+// it, and the file's name. Without a backslash the folder is empty.
+struct FilePathParts {
+    std::string folder;
+    std::string name;
+};
+FilePathParts SplitFilePath(std::string_view path);
+
 // Errors with which Windows and Wine refuse to replace a file that another
 // process holds open: worth waiting for while the application closes.
 bool IsFileInUseError(std::uint32_t error);
@@ -28,8 +40,9 @@ bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount);
 
 // True for an entry of the size walk to go down into: a folder that is
 // neither "." nor ".." nor a reparse point. A junction or a symbolic link may
-// lead out of the tree (another drive) or back up into it (a loop).
-bool IsFolderToDescend(std::uint32_t attributes, std::string_view name);
+// lead out of the tree (another drive) or back up into it (a loop). The name
+// is UTF-16, as the system lists it: only the real dots are the dot entries.
+bool IsFolderToDescend(std::uint32_t attributes, std::u16string_view name);
 
 // A folder as its volume knows it, whatever path led to it: the size walk
 // enters each identity once, so that a loop the system does not report as a

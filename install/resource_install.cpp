@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-
 #include "app/setup_state.h"
 #include "install/extraction.h"
 #include "install/install_rules.h"
@@ -32,10 +30,6 @@ bool AskAboutOlderFile(const std::string& target, const VersionComparison& versi
     }
     return IsYesAnswer(ShowMessageBox(
         OlderVersionQuestion(state.useRussian, target, versions.installedVersion, versions.newVersion)));
-}
-
-void ReplaceFile(const std::string& temporary, const std::string& target) {
-    if (!ReplaceWithTemporary(temporary, target)) throw std::runtime_error("cannot replace " + target);
 }
 
 }  // namespace
@@ -78,31 +72,30 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
 
 bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
                          const ByteProgress& progress) {
-    const std::string temporary = MakeTempName(target);
     try {
         const ResourceBytes content = FindPayloadResource(name, type);
         const bool targetExists = IsFile(target);
         // A new target goes through the temporary file too: a dangling link
         // planted at its name is replaced, never written through.
-        WriteFileFlushed(temporary, {content}, progress);
+        StagedFile staged(target, {content}, progress);
         if (!targetExists || !compare || !IsVersionedKind(type)) {
-            ReplaceFile(temporary, target);
+            staged.Replace();
             return true;
         }
-        const VersionComparison versions = CompareFileVersions(type, temporary, target);
+        const VersionComparison versions = CompareFileVersions(type, staged.TemporaryPath(), target);
         if (versions.older) {
             HideProgressWindow();
             if (!AskAboutOlderFile(target, versions)) {
-                ::DeleteFileA(temporary.c_str());
+                staged.Discard();
                 ShowProgressWindowAgain();
                 return true;
             }
         }
-        ReplaceFile(temporary, target);
+        staged.Replace();
         if (versions.older) ShowProgressWindowAgain();
         return true;
     } catch (const std::exception&) {
-        ::DeleteFileA(temporary.c_str());
+        // The staged file, if any, removed itself.
     }
     ShowInstallFailure(target);
     return false;

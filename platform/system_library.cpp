@@ -27,4 +27,17 @@ bool HardenDllSearch() {
     return setDefault && setDefault(kSearchSystem32);
 }
 
+bool RefuseUsersJunctions() {
+    constexpr int kProcessRedirectionTrustPolicy = 16;
+    constexpr DWORD kEnforceRedirectionTrust = 0x1;
+    using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    auto setPolicy = kernel ? reinterpret_cast<SetProcessMitigationPolicyFn>(reinterpret_cast<void*>(
+                                  ::GetProcAddress(kernel, "SetProcessMitigationPolicy")))
+                            : nullptr;
+    DWORD policy = kEnforceRedirectionTrust;
+    // Older systems refuse the unknown policy; the run goes on without it.
+    return setPolicy && setPolicy(kProcessRedirectionTrustPolicy, &policy, sizeof policy);
+}
+
 }  // namespace kavrel

@@ -26,4 +26,10 @@ Function SystemFunction(const UniqueModule& library, const char* name) {
 // that the installer still starts where it does not. Returns whether it took effect.
 bool HardenDllSearch();
 
+// Has the system refuse the process any junction that a user without
+// administrator rights made, where it offers that (Windows 11 22H2 and
+// later, looked up at run time): a folder the installer works in cannot be
+// redirected by one. Returns whether it took effect.
+bool RefuseUsersJunctions();
+
 }  // namespace kavrel

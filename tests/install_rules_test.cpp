@@ -15,6 +15,26 @@ TEST(MakeTempName, PutsATildeBeforeTheFileName) {
     EXPECT_EQ(MakeTempName("\\x"), "\\~x");
 }
 
+TEST(FolderPaths, KeepTheRootsBackslashOnly) {
+    EXPECT_EQ(FolderToOpen("C:\\Program Files\\Lexova\\"), "C:\\Program Files\\Lexova");
+    EXPECT_EQ(FolderToOpen("C:\\Lexova\\\\"), "C:\\Lexova");
+    EXPECT_EQ(FolderToOpen("C:\\Lexova"), "C:\\Lexova");
+    EXPECT_EQ(FolderToOpen("C:\\"), "C:\\");
+    EXPECT_EQ(FolderToOpen("C:"), "C:");
+    EXPECT_EQ(FolderToOpen("\\\\server\\share\\Lexova\\"), "\\\\server\\share\\Lexova");
+    EXPECT_EQ(FolderToOpen(""), "");
+
+    const FilePathParts inFolder = SplitFilePath("C:\\Lexova\\zyq.pak");
+    EXPECT_EQ(inFolder.folder, "C:\\Lexova");
+    EXPECT_EQ(inFolder.name, "zyq.pak");
+    const FilePathParts atRoot = SplitFilePath("D:\\zyq.pak");
+    EXPECT_EQ(atRoot.folder, "D:\\");
+    EXPECT_EQ(atRoot.name, "zyq.pak");
+    const FilePathParts bare = SplitFilePath("zyq.pak");
+    EXPECT_EQ(bare.folder, "");
+    EXPECT_EQ(bare.name, "zyq.pak");
+}
+
 TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
     for (std::uint32_t error : {5u, 32u, 33u}) EXPECT_TRUE(IsFileInUseError(error));
     // Not found, disk full, path not found: waiting would not help.
@@ -35,13 +55,16 @@ TEST(IsPlainFileWithOneName, RefusesFoldersLinksAndSecondNames) {
 }
 
 TEST(IsFolderToDescend, SkipsLinksAndTheDotEntries) {
-    EXPECT_TRUE(IsFolderToDescend(0x10, "data"));
-    EXPECT_TRUE(IsFolderToDescend(0x16, ".hidden"));  // hidden, system
-    EXPECT_TRUE(IsFolderToDescend(0x10, "..."));
-    EXPECT_FALSE(IsFolderToDescend(0x410, "data"));  // junction, symbolic link, mount point
-    EXPECT_FALSE(IsFolderToDescend(0x20, "data"));
-    EXPECT_FALSE(IsFolderToDescend(0x10, "."));
-    EXPECT_FALSE(IsFolderToDescend(0x10, ".."));
+    EXPECT_TRUE(IsFolderToDescend(0x10, u"data"));
+    EXPECT_TRUE(IsFolderToDescend(0x16, u".hidden"));  // hidden, system
+    EXPECT_TRUE(IsFolderToDescend(0x10, u"..."));
+    // Fullwidth full stops: a name of its own, not the parent.
+    EXPECT_TRUE(IsFolderToDescend(0x10, u"\uFF0E\uFF0E"));
+    EXPECT_TRUE(IsFolderToDescend(0x10, std::u16string_view(u".\0.", 3)));
+    EXPECT_FALSE(IsFolderToDescend(0x410, u"data"));  // junction, symbolic link, mount point
+    EXPECT_FALSE(IsFolderToDescend(0x20, u"data"));
+    EXPECT_FALSE(IsFolderToDescend(0x10, u"."));
+    EXPECT_FALSE(IsFolderToDescend(0x10, u".."));
 }
 
 TEST(FolderIdentity, TellsFoldersApartBySerialAndIndex) {

@@ -274,6 +274,84 @@ check "installed package unchanged" "$(package_untouched)" yes
 check "the folder left as it was" "$(ls -A "$APP_DIR/~zyq.pak")" ""
 rmdir "$APP_DIR/~zyq.pak"
 
+echo "== A second name given to the temporary file while it is written: not installed"
+# Only interactive runs pause between the slices of this build, long enough
+# to give the file its second name before the installer checks it again.
+install_app
+rm -f "$WORK/second name"
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/linked.log" --answers yes,no --timeout-ms 120000 \
+  -- "$slow_steps_installer" >/dev/null 2>&1 &
+installing=$!
+for _ in $(seq 1000); do [[ -e $APP_DIR/~zyq.pak ]] && break; sleep 0.01; done
+ln "$APP_DIR/~zyq.pak" "$WORK/second name"
+wait "$installing"
+LOG=$WORK/linked.log
+check "exit code" "$(exit_code)" 2
+check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check "installed package unchanged" "$(package_untouched)" yes
+rm -f "$WORK/second name" "$APP_DIR/~zyq.pak"
+
+echo "== The application folder swapped for a link while the installer waits to replace the package"
+# The installer waits for the held package with its temporary file written;
+# meanwhile the folder is renamed and a link to another folder, with a
+# package and a file planted at the temporary name, takes its place.
+install_app
+other=$WORK/other-folder
+rm -rf "$other" "$APP_DIR.moved" && mkdir -p "$other"
+cp "$KAVREL_STANDIN" "$other/Kavrel.exe"
+printf '%s' "$theirs" >"$other/zyq.pak"
+printf 'planted' >"$other/~zyq.pak"
+(cd "$other" && find . -type f -exec sha256sum {} + | sort) >"$WORK/other.before"
+hold_package
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/swapped.log" --timeout-ms 120000 -- "$installer" modest \
+  >/dev/null 2>&1 &
+installing=$!
+for _ in $(seq 200); do cmp -s "$APP_DIR/~zyq.pak" "$WORK/package.expected" && break; sleep 0.05; done
+mv "$APP_DIR" "$APP_DIR.moved"
+ln -s "$other" "$APP_DIR"
+end_standins
+wait "$holder" "$installing"
+LOG=$WORK/swapped.log
+check "exit code" "$(exit_code)" 2
+check "nothing in the other folder changed or appeared" \
+  "$(cd "$other" && find . -type f -exec sha256sum {} + | sort)" "$(cat "$WORK/other.before")"
+moved=$(cmp -s "$APP_DIR.moved/zyq.pak" "$WORK/package.expected" && echo new ||
+        { [[ $(cat "$APP_DIR.moved/zyq.pak") == "$OLD_PACKAGE" ]] && echo old || echo damaged; })
+check "the checked folder holds the old or the new package" "$([[ $moved != damaged ]] && echo yes || echo no)" yes
+rm -f "$APP_DIR" && mv "$APP_DIR.moved" "$APP_DIR"
+
+echo "== A link in the application folder's place: the write failure, nothing written where it points"
+install_app
+rm -rf "$other" && mkdir -p "$other"
+cp "$KAVREL_STANDIN" "$other/Kavrel.exe"
+printf '%s' "$theirs" >"$other/zyq.pak"
+(cd "$other" && find . -type f -exec sha256sum {} + | sort) >"$WORK/other.before"
+rm -rf "$APP_DIR" && ln -s "$other" "$APP_DIR"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 2
+check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check "nothing in the other folder changed or appeared" \
+  "$(cd "$other" && find . -type f -exec sha256sum {} + | sort)" "$(cat "$WORK/other.before")"
+check "no EstimatedSize from the other folder" "$(estimated_size)" ""
+rm -f "$APP_DIR"
+
+echo "== The package on disk before it takes the installed one's place, and the replace written through"
+# Wine's relay trace of a quiet run: the writes of the temporary file, its
+# flush, the rename (NtSetInformationFile, class 10), and a flush after it.
+install_app
+WINEDEBUG=+relay "$run" "$installer" modest 2>"$WORK/relay.log" >/dev/null
+check "installed with the trace on" "$(package_installed)" yes
+order=$(awk '
+  function first_argument(line) { sub(/^.*Call ntdll\.[A-Za-z]+\(/, "", line); sub(/,.*/, "", line); return line }
+  /Call ntdll\.NtWriteFile\(/ { written = first_argument($0) }
+  /Call ntdll\.NtFlushBuffersFile\(/ {
+    handle = first_argument($0)
+    if (renamed == "" && handle == written) flushed = 1
+    if (renamed != "" && handle == renamed) { print (flushed ? "flushed, renamed, flushed" : "renamed unflushed, flushed"); exit } }
+  /Call ntdll\.NtSetInformationFile\([0-9a-f]+,[0-9a-f]+,[0-9a-f]+,[0-9a-f]+,0000000a\)/ { renamed = first_argument($0) }
+' "$WORK/relay.log")
+check "flush, replace, flush" "$order" "flushed, renamed, flushed"
+
 echo "== Links to the parent and to a big tree elsewhere: the size walk ends and counts the folder's own files"
 install_app
 mkdir -p "$APP_DIR/data/deeper" "$WORK/big tree/inner"
@@ -300,6 +378,22 @@ else
   check "a folder can be mounted inside itself" no yes
 fi
 rm -rf "$WORK/big tree"
+
+echo "== Folder names the system's code page cannot hold: the walk counts them as they are, never beside the folder"
+# Windows maps fullwidth dots and backslashes to "." and "\" in the ANSI code
+# pages, and letters it cannot hold to "?".
+install_app
+beside="$PREFIX/drive_c/Kavrel beside"
+mkdir -p "$beside" "$APP_DIR/．．" "$APP_DIR/．．＼．．" "$APP_DIR/data＼up" "$APP_DIR/データ"
+truncate -s 3M "$beside/big.dat"
+printf '%01000d' 0 >"$APP_DIR/．．/dots.dat"
+printf '%02000d' 0 >"$APP_DIR/．．＼．．/climb.dat"
+printf '%03000d' 0 >"$APP_DIR/data＼up/slash.dat"
+printf '%04000d' 0 >"$APP_DIR/データ/japanese.dat"
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+rm -rf "$beside"
 
 echo "== Another installer running: this one says so, writes nothing and ends with 1"
 install_app

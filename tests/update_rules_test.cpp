@@ -24,6 +24,15 @@ TEST(Switches, QuietOnlyForTheWholeLoweredWord) {
     for (const char* other : {"", "run", "/runapp", "runapp "}) EXPECT_FALSE(AsksToRunApp(other));
 }
 
+TEST(InstanceProbe, ACopyExistsWhenTheMappingWasThereOrIsAnotherAccounts) {
+    EXPECT_TRUE(InstanceProbeFindsCopy(true, 183));   // opened the application's mapping
+    EXPECT_FALSE(InstanceProbeFindsCopy(true, 0));    // created it: nobody had it
+    EXPECT_TRUE(InstanceProbeFindsCopy(false, 5));    // another account's mapping
+    // Any other failure says nothing about a copy.
+    for (std::uint32_t error : {0u, 6u, 8u, 183u, 1450u}) EXPECT_FALSE(InstanceProbeFindsCopy(false, error));
+    EXPECT_FALSE(InstanceProbeFindsCopy(true, 5));
+}
+
 TEST(LongSteps, ShowTheProgressOfInteractiveRunsInTheMessageLanguage) {
     EXPECT_TRUE(ShowsProgress(""));
     EXPECT_TRUE(ShowsProgress("rstart"));

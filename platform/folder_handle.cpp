@@ -1,0 +1,268 @@
+#include "platform/folder_handle.h"
+
+#include <winternl.h>
+
+#include <vector>
+
+namespace kavrel {
+
+namespace {
+
+constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+constexpr int kFileDirectoryInformation = 1;
+constexpr int kFileBasicInformation = 4;
+constexpr int kFileStandardInformation = 5;
+constexpr int kFileInternalInformation = 6;
+constexpr int kFileDispositionInformation = 13;
+constexpr int kFileRenameInformation = 10;
+
+using QueryDirectoryFileFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*, ULONG, int,
+                                              BOOLEAN, UNICODE_STRING*, BOOLEAN);
+using QueryInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int);
+using SetInformationFileFn = NTSTATUS(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int);
+using CreateFileFn = decltype(&::NtCreateFile);
+using StatusToErrorFn = decltype(&::RtlNtStatusToDosError);
+
+// The system's own file functions. Every Windows NT and Wine has them; the
+// installer's imports stay with the documented DLLs.
+struct NativeFiles {
+    CreateFileFn createFile = nullptr;
+    QueryInformationFileFn queryInformation = nullptr;
+    SetInformationFileFn setInformation = nullptr;
+    QueryDirectoryFileFn queryDirectory = nullptr;
+    StatusToErrorFn statusToError = nullptr;
+
+    bool Complete() const {
+        return createFile && queryInformation && setInformation && queryDirectory && statusToError;
+    }
+};
+
+template <typename Function>
+Function NtdllFunction(HMODULE ntdll, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(ntdll, name)));
+}
+
+const NativeFiles& Native() {
+    static const NativeFiles files = [] {
+        NativeFiles found;
+        if (HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
+            found.createFile = NtdllFunction<CreateFileFn>(ntdll, "NtCreateFile");
+            found.queryInformation = NtdllFunction<QueryInformationFileFn>(ntdll, "NtQueryInformationFile");
+            found.setInformation = NtdllFunction<SetInformationFileFn>(ntdll, "NtSetInformationFile");
+            found.queryDirectory = NtdllFunction<QueryDirectoryFileFn>(ntdll, "NtQueryDirectoryFile");
+            found.statusToError = NtdllFunction<StatusToErrorFn>(ntdll, "RtlNtStatusToDosError");
+        }
+        return found;
+    }();
+    return files;
+}
+
+std::uint32_t ErrorOf(NTSTATUS status) { return static_cast<std::uint32_t>(Native().statusToError(status)); }
+
+// Opens `name` inside `root`, never following a link at the name itself.
+NTSTATUS OpenRelative(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                      ULONG options, UniqueHandle& opened) {
+    if (!Native().Complete()) return static_cast<NTSTATUS>(0xC0000002);  // STATUS_NOT_IMPLEMENTED
+    UNICODE_STRING text{};
+    text.Buffer = const_cast<wchar_t*>(name.data());
+    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES attributes{};
+    attributes.Length = sizeof attributes;
+    attributes.RootDirectory = root;
+    attributes.ObjectName = &text;
+    attributes.Attributes = OBJ_CASE_INSENSITIVE;
+    IO_STATUS_BLOCK status{};
+    HANDLE handle = nullptr;
+    const NTSTATUS result =
+        Native().createFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                            disposition, options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(result)) opened.reset(handle);
+    return result;
+}
+
+struct BasicInformation {
+    LARGE_INTEGER times[4];
+    ULONG attributes;
+};
+
+struct StandardInformation {
+    LARGE_INTEGER allocationSize;
+    LARGE_INTEGER endOfFile;
+    ULONG numberOfLinks;
+    BOOLEAN deletePending;
+    BOOLEAN directory;
+};
+
+bool QueryAttributes(HANDLE file, ULONG& attributes) {
+    BasicInformation basic{};
+    IO_STATUS_BLOCK status{};
+    if (!NT_SUCCESS(Native().queryInformation(file, &status, &basic, sizeof basic, kFileBasicInformation)))
+        return false;
+    attributes = basic.attributes;
+    return true;
+}
+
+bool IsPlainFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+std::uint64_t FileIndex(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
+std::string Joined(const std::string& folder, std::wstring_view name) {
+    const int wideLength = static_cast<int>(name.size());
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, name.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) ::WideCharToMultiByte(CP_ACP, 0, name.data(), wideLength, narrow.data(), length, nullptr, nullptr);
+    std::string path = folder;
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    return path + narrow;
+}
+
+}  // namespace
+
+std::wstring WideFromAnsi(std::string_view text) {
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+HeldFolder HeldFolder::Open(const std::string& path, Purpose purpose) {
+    DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    if (purpose == Purpose::Writing) access |= FILE_ADD_FILE;
+    // No delete sharing: the folder cannot be renamed or removed while held.
+    UniqueHandle handle(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) throw FileError("cannot open the folder", ::GetLastError(), path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle.get(), &info))
+        throw FileError("cannot tell what the folder is", ::GetLastError(), path);
+    // A link, junction or mount point in the folder's place could lead
+    // anywhere. Wine opens a Unix link to a folder as the folder it points
+    // to, whatever the flags say, and shows the link only by its path.
+    if (!IsPlainFolder(info.dwFileAttributes) || !IsPlainFolder(::GetFileAttributesA(path.c_str())))
+        throw FileError("no plain folder", ERROR_ACCESS_DENIED, path);
+    if (!Native().Complete()) throw FileError("no native file functions", ERROR_CALL_NOT_IMPLEMENTED, path);
+    return HeldFolder(std::move(handle), path, FolderFacts{info.dwVolumeSerialNumber, FileIndex(info)});
+}
+
+void HeldFolder::ConfirmPath() const {
+    UniqueHandle again(::CreateFileA(path_.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!again || !::GetFileInformationByHandle(again.get(), &info) || !IsPlainFolder(info.dwFileAttributes) ||
+        !IsPlainFolder(::GetFileAttributesA(path_.c_str())) ||
+        info.dwVolumeSerialNumber != facts_.volumeSerial || FileIndex(info) != facts_.fileIndex)
+        throw FileError("the folder's path leads elsewhere now", ERROR_PATH_NOT_FOUND, path_);
+}
+
+void HeldFolder::RemoveEntry(std::wstring_view name) const {
+    UniqueHandle entry;
+    const NTSTATUS opened = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, entry);
+    if (opened == kStatusObjectNameNotFound) return;
+    const std::string path = Joined(path_, name);
+    if (!NT_SUCCESS(opened)) throw FileError("cannot open what stands at the name", ErrorOf(opened), path);
+    ULONG attributes = 0;
+    if (!QueryAttributes(entry.get(), attributes))
+        throw FileError("cannot tell what stands at the name", ERROR_ACCESS_DENIED, path);
+    if (IsPlainFolder(attributes)) throw FileError("a folder stands at the name", ERROR_ACCESS_DENIED, path);
+    ConfirmPath();
+    if (const std::uint32_t error = DeleteOpenFile(entry.get()))
+        throw FileError("cannot remove what stands at the name", error, path);
+}
+
+UniqueHandle HeldFolder::CreateNewFile(std::wstring_view name) const {
+    UniqueHandle file;
+    const NTSTATUS status = OpenRelative(handle_.get(), name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                         FILE_CREATE, FILE_NON_DIRECTORY_FILE, file);
+    if (!NT_SUCCESS(status)) throw FileError("cannot create the file", ErrorOf(status), Joined(path_, name));
+    return file;
+}
+
+UniqueHandle HeldFolder::OpenFileToReplace(std::wstring_view name) const {
+    UniqueHandle file;
+    const NTSTATUS status = OpenRelative(handle_.get(), name, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file);
+    if (!NT_SUCCESS(status)) throw FileError("cannot open the file", ErrorOf(status), Joined(path_, name));
+    return file;
+}
+
+std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
+    // FILE_RENAME_INFORMATION, the new name relative to the folder's handle.
+    struct RenameHeader {
+        BOOLEAN replaceIfExists;
+        HANDLE rootDirectory;
+        ULONG fileNameLength;
+    };
+    const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<char> buffer(offsetof(RenameHeader, fileNameLength) + sizeof(ULONG) + nameBytes + sizeof(wchar_t));
+    auto* header = reinterpret_cast<RenameHeader*>(buffer.data());
+    header->replaceIfExists = TRUE;
+    header->rootDirectory = handle_.get();
+    header->fileNameLength = static_cast<ULONG>(nameBytes);
+    std::copy(reinterpret_cast<const char*>(name.data()), reinterpret_cast<const char*>(name.data()) + nameBytes,
+              buffer.data() + offsetof(RenameHeader, fileNameLength) + sizeof(ULONG));
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result = Native().setInformation(file, &status, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                                    kFileRenameInformation);
+    return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+}
+
+std::uint32_t HeldFolder::DeleteOpenFile(HANDLE file) const {
+    BOOLEAN deleteFile = TRUE;
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result =
+        Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
+    return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+}
+
+std::optional<FileFacts> QueryFileFacts(HANDLE file) {
+    FileFacts facts;
+    ULONG attributes = 0;
+    StandardInformation standard{};
+    LARGE_INTEGER index{};
+    IO_STATUS_BLOCK status{};
+    if (!QueryAttributes(file, attributes) ||
+        !NT_SUCCESS(Native().queryInformation(file, &status, &standard, sizeof standard, kFileStandardInformation)) ||
+        !NT_SUCCESS(Native().queryInformation(file, &status, &index, sizeof index, kFileInternalInformation)))
+        return std::nullopt;
+    facts.attributes = attributes;
+    facts.links = standard.numberOfLinks;
+    facts.fileIndex = static_cast<std::uint64_t>(index.QuadPart);
+    return facts;
+}
+
+UniqueHandle OpenSubfolder(HANDLE parent, std::wstring_view name) {
+    UniqueHandle folder;
+    OpenRelative(parent, name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                 FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT, folder);
+    return folder;
+}
+
+std::optional<std::uint64_t> PlainFolderIndex(HANDLE folder) {
+    ULONG attributes = 0;
+    LARGE_INTEGER index{};
+    IO_STATUS_BLOCK status{};
+    if (!QueryAttributes(folder, attributes) ||
+        !NT_SUCCESS(Native().queryInformation(folder, &status, &index, sizeof index, kFileInternalInformation)) ||
+        !IsPlainFolder(attributes))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(index.QuadPart);
+}
+
+bool ReadFolderEntries(HANDLE folder, void* buffer, std::uint32_t bytes, bool restart) {
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result = Native().queryDirectory(folder, nullptr, nullptr, nullptr, &status, buffer, bytes,
+                                                    kFileDirectoryInformation, FALSE, nullptr, restart);
+    return NT_SUCCESS(result) && result != kStatusNoMoreFiles && status.Information > 0;
+}
+
+}  // namespace kavrel

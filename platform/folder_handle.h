@@ -1,0 +1,138 @@
+#pragma once
+// Work inside one folder through a handle on it. The installer runs elevated
+// in a folder that other users may be able to write to: files there are
+// created, renamed, removed and listed relative to the folder's handle,
+// never by a path rebuilt from names, so that nothing put at a name or above
+// the folder after it was checked can lead the work elsewhere. Names stay in
+// the system's UTF-16, as it gives and takes them. The system's own file
+// functions (ntdll) are looked up at run time.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/unique_handle.h"
+
+namespace kavrel {
+
+// A failed file operation with the Windows error and the path it concerned,
+// kept together until the failure is reported.
+class FileError : public std::runtime_error {
+public:
+    FileError(const std::string& what, std::uint32_t error, std::string path)
+        : std::runtime_error(what), error_(error), path_(std::move(path)) {}
+    // The Windows error number (GetLastError's kind).
+    std::uint32_t error() const noexcept { return error_; }
+    // The path of the file or folder the operation was about.
+    const std::string& path() const noexcept { return path_; }
+
+private:
+    std::uint32_t error_;
+    std::string path_;
+};
+
+// A text of the system's ANSI code page in UTF-16, as the "A" functions
+// would pass it on.
+std::wstring WideFromAnsi(std::string_view text);
+
+// What a folder is on its volume: the same folder whatever path led to it.
+struct FolderFacts {
+    std::uint32_t volumeSerial = 0;
+    std::uint64_t fileIndex = 0;
+};
+
+// A folder held open while the work inside it lasts. It is opened as itself
+// (a link, junction or mount point at its name is not followed, and is
+// refused), sharing reading and writing but not deletion: on Windows nobody
+// can rename or remove the folder while it is held.
+class HeldFolder {
+public:
+    enum class Purpose { Listing, Writing };
+
+    // Opens the folder at `path`. Raises FileError when it cannot be opened or
+    // is no plain folder.
+    static HeldFolder Open(const std::string& path, Purpose purpose);
+
+    // The folder's handle, still owned by this object.
+    HANDLE get() const noexcept { return handle_.get(); }
+    const std::string& path() const noexcept { return path_; }
+    const FolderFacts& facts() const noexcept { return facts_; }
+
+    // Raises FileError unless the folder's path still leads to the held
+    // folder. Wine renames and deletes by the path that a file was opened
+    // with, and a Unix rename of the folder ignores sharing: before a name is
+    // removed or replaced, the path must still be this folder's.
+    void ConfirmPath() const;
+
+    // Removes whatever stands at `name` in the folder: a link itself, never
+    // what it points to. Nothing there is fine; a folder there raises
+    // FileError, as does a path that no longer leads here.
+    void RemoveEntry(std::wstring_view name) const;
+
+    // A new file at `name`, opened for writing with others allowed to read
+    // only; it fails on anything already there, a dangling link included.
+    // Raises FileError.
+    UniqueHandle CreateNewFile(std::wstring_view name) const;
+
+    // Opens the file at `name` itself (a link is not followed) for writing
+    // and deletion, others allowed to read only. Raises FileError.
+    UniqueHandle OpenFileToReplace(std::wstring_view name) const;
+
+    // Gives `file`, open in this folder with delete access, the name `name`,
+    // replacing a file of that name in one step. Returns 0 or the Windows error.
+    std::uint32_t MoveInto(HANDLE file, std::wstring_view name) const;
+
+    // Removes the open `file` of this folder. Returns 0 or the Windows error.
+    std::uint32_t DeleteOpenFile(HANDLE file) const;
+
+private:
+    HeldFolder(UniqueHandle handle, std::string path, FolderFacts facts)
+        : handle_(std::move(handle)), path_(std::move(path)), facts_(facts) {}
+
+    UniqueHandle handle_;
+    std::string path_;
+    FolderFacts facts_;
+};
+
+// What an open file is, as its handle tells: attributes, number of names
+// and file index.
+struct FileFacts {
+    std::uint32_t attributes = 0;
+    std::uint32_t links = 0;
+    std::uint64_t fileIndex = 0;
+};
+// nullopt when the handle cannot tell.
+std::optional<FileFacts> QueryFileFacts(HANDLE file);
+
+// A folder inside `parent`, opened as itself for listing; empty when it
+// cannot be opened.
+UniqueHandle OpenSubfolder(HANDLE parent, std::wstring_view name);
+
+// The file index of an open folder; nullopt when it cannot be told or the
+// handle shows no plain folder (a reparse point opened as itself).
+std::optional<std::uint64_t> PlainFolderIndex(HANDLE folder);
+
+// Fills `buffer` with the next entries of an open folder's listing, in the
+// system's FILE_DIRECTORY_INFORMATION form; false when there are no more
+// or the listing fails. `restart` starts from the first entry.
+bool ReadFolderEntries(HANDLE folder, void* buffer, std::uint32_t bytes, bool restart);
+
+// FILE_DIRECTORY_INFORMATION: one entry of a folder listing.
+struct FolderEntry {
+    ULONG nextEntryOffset;
+    ULONG fileIndex;
+    LARGE_INTEGER creationTime;
+    LARGE_INTEGER lastAccessTime;
+    LARGE_INTEGER lastWriteTime;
+    LARGE_INTEGER changeTime;
+    LARGE_INTEGER endOfFile;
+    LARGE_INTEGER allocationSize;
+    ULONG fileAttributes;
+    ULONG fileNameLength;  // in bytes
+    WCHAR fileName[1];
+};
+
+}  // namespace kavrel

@@ -1,0 +1,72 @@
+#include "platform/private_namespace.h"
+
+#include <windows.h>
+
+namespace kavrel {
+
+namespace {
+
+using CreateBoundaryDescriptorFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+using AddSidToBoundaryDescriptorFn = BOOL(WINAPI*)(HANDLE*, PSID);
+using DeleteBoundaryDescriptorFn = VOID(WINAPI*)(HANDLE);
+using CreatePrivateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+using OpenPrivateNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+
+template <typename Function>
+Function KernelFunction(HMODULE kernel, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
+}
+
+// The boundary descriptor, deleted on every way out.
+class Boundary {
+public:
+    Boundary(HANDLE handle, DeleteBoundaryDescriptorFn remove) : handle_(handle), remove_(remove) {}
+    Boundary(const Boundary&) = delete;
+    Boundary& operator=(const Boundary&) = delete;
+    ~Boundary() {
+        if (handle_) remove_(handle_);
+    }
+    HANDLE* put() { return &handle_; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+    DeleteBoundaryDescriptorFn remove_;
+};
+
+}  // namespace
+
+std::optional<std::string> AdministratorsNamespacePrefix(std::string_view asciiAlias) {
+    const std::wstring alias(asciiAlias.begin(), asciiAlias.end());
+    // Windows Vista and later; looked up at run time, and each step stops at
+    // the first failure: in Wine the descriptor cannot be created, and adding
+    // a SID to one ends the process.
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    if (!kernel) return std::nullopt;
+    auto createBoundary = KernelFunction<CreateBoundaryDescriptorFn>(kernel, "CreateBoundaryDescriptorW");
+    auto addSid = KernelFunction<AddSidToBoundaryDescriptorFn>(kernel, "AddSIDToBoundaryDescriptor");
+    auto deleteBoundary = KernelFunction<DeleteBoundaryDescriptorFn>(kernel, "DeleteBoundaryDescriptor");
+    auto createNamespace = KernelFunction<CreatePrivateNamespaceFn>(kernel, "CreatePrivateNamespaceW");
+    auto openNamespace = KernelFunction<OpenPrivateNamespaceFn>(kernel, "OpenPrivateNamespaceW");
+    if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace) return std::nullopt;
+
+    Boundary boundary(createBoundary(alias.c_str(), 0), deleteBoundary);
+    if (!boundary.get()) return std::nullopt;
+    // Only a process whose token holds the Administrators group may create
+    // or open a namespace with this boundary.
+    BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+    DWORD sidSize = sizeof sid;
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) || !addSid(boundary.put(), sid))
+        return std::nullopt;
+    // Its default security is the elevated token's: administrators and the
+    // system only.
+    HANDLE space = createNamespace(nullptr, boundary.get(), alias.c_str());
+    if (!space && ::GetLastError() == ERROR_ALREADY_EXISTS) space = openNamespace(boundary.get(), alias.c_str());
+    if (!space) return std::nullopt;
+    // `space` is never closed, so held until the process ends: the namespace
+    // goes with its last handle, and with it what a second copy would have
+    // to find there.
+    return std::string(asciiAlias) + "\\";
+}
+
+}  // namespace kavrel
