@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,27 +114,73 @@ ComPtr<IShellDispatch2> DesktopShellApplication(const ComRuntime& com) {
 // parameters, shown normally. The shell's process starts it with the token
 // the signed-in user's shell runs with, not with this elevated process's
 // token, which is also not the user's own when someone else's administrator
-// account was typed at the elevation prompt. False when the shell cannot be
-// reached or refuses; nothing has been started then.
-bool StartThroughDesktopShell(const std::string& file, const std::string& folder) {
+// account was typed at the elevation prompt. Refused when the shell cannot
+// be reached or refuses; nothing has been started then. Runs on the thread
+// that calls it, in an apartment of its own, for as long as the shell takes.
+ShellStartOutcome StartThroughDesktopShell(const std::string& file, const std::string& folder) {
     std::optional<ComRuntime> com = LoadComRuntime();
-    if (!com) return false;
+    if (!com) return ShellStartOutcome::Refused;
     ComApartment apartment(*com);
-    if (!apartment.Usable()) return false;
+    if (!apartment.Usable()) return ShellStartOutcome::Refused;
     // Every interface and text below goes before the apartment does.
     ComPtr<IShellDispatch2> shell = DesktopShellApplication(*com);
-    if (!shell) return false;
+    if (!shell) return ShellStartOutcome::Refused;
     UniqueBstr fileText(*com, file);
     UniqueBstr parameters(*com, "");
     UniqueBstr folderText(*com, folder);
     UniqueBstr operation(*com, "open");
-    if (!fileText || !parameters || !folderText || !operation) return false;
+    if (!fileText || !parameters || !folderText || !operation) return ShellStartOutcome::Refused;
     VARIANT show{};
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     // Wine's shell reports a start that failed as S_FALSE.
-    return shell->ShellExecute(fileText.get(), TextVariant(parameters), TextVariant(folderText),
-                               TextVariant(operation), show) == S_OK;
+    return ShellStartOutcomeOf(shell->ShellExecute(fileText.get(), TextVariant(parameters), TextVariant(folderText),
+                                                   TextVariant(operation), show));
+}
+
+// One start through the desktop shell, shared by the thread that makes it
+// and the caller that waits for it: whichever lets go of it last frees it,
+// so a thread still waiting for the shell after the caller gave up touches
+// nothing freed.
+struct ShellStartJob {
+    std::string file;
+    std::string folder;
+    // Written by the thread before it ends; read after its end only.
+    ShellStartOutcome outcome = ShellStartOutcome::Refused;
+};
+
+DWORD WINAPI ShellStartThread(void* parameter) noexcept {
+    // The thread's own reference, handed over by the caller.
+    std::unique_ptr<std::shared_ptr<ShellStartJob>> held(static_cast<std::shared_ptr<ShellStartJob>*>(parameter));
+    // An exception must not leave a thread's entry, which would end the
+    // process; one here (no memory) counts as a refusal.
+    try {
+        ShellStartJob& job = **held;
+        job.outcome = StartThroughDesktopShell(job.file, job.folder);
+    } catch (...) {
+    }
+    return 0;
+}
+
+// The desktop shell's start on a thread of its own, waited for at most
+// kDesktopShellStartWaitMs: COM calls into the shell's process have no time
+// limit, and a shell that hangs must not keep the installer from ending.
+// After the wait the thread is left to itself; it holds its own reference to
+// the job, and the process's end ends it. Where no thread can be started,
+// the start is made on this thread.
+ShellStartOutcome StartThroughDesktopShellBounded(const std::string& file, const std::string& folder) {
+    auto job = std::make_shared<ShellStartJob>();
+    job->file = file;
+    job->folder = folder;
+    auto* forThread = new std::shared_ptr<ShellStartJob>(job);
+    UniqueHandle thread(::CreateThread(nullptr, 0, &ShellStartThread, forThread, 0, nullptr));
+    if (!thread) {
+        delete forThread;
+        return StartThroughDesktopShell(file, folder);
+    }
+    if (::WaitForSingleObject(thread.get(), kDesktopShellStartWaitMs) != WAIT_OBJECT_0)
+        return ShellStartOutcome::NoAnswer;
+    return job->outcome;
 }
 
 }  // namespace
@@ -167,7 +214,7 @@ void LaunchApp() noexcept {
         // the foreground only when allowed. Its process id is not known
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
-        if (StartThroughDesktopShell(executable, setup.installDir)) return;
+        if (!StartsItselfAfter(StartThroughDesktopShellBounded(executable, setup.installDir))) return;
         // Empty parameters and folder, not null ones: the new process starts in
         // the current folder, which is now the installation folder.
         ::ShellExecuteA(nullptr, "open", executable.c_str(), "", "", SW_SHOWNORMAL);

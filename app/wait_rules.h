@@ -18,6 +18,28 @@ WaitBound InstanceMappingWait();
 // The wait for the started application's main window.
 WaitBound MainWindowWait();
 
+// What became of asking the desktop shell to start the application.
+enum class ShellStartOutcome {
+    Started,   // the shell answered that it started it
+    Refused,   // the shell could not be reached, or answered anything else
+    NoAnswer,  // the shell did not answer in time: it may still be starting it
+};
+
+// How long the installer waits for the desktop shell to answer the start. A
+// shell that hangs (or is stopped) would otherwise hold the installer for
+// ever after the user's last answer.
+constexpr std::uint32_t kDesktopShellStartWaitMs = 20000;
+
+// The outcome of the shell's answer to the start (an HRESULT). Only S_OK is
+// a start: the shell answers S_FALSE, a success code, when it could not start
+// the file.
+ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer);
+
+// Whether the installer then starts the application itself: only after a
+// refusal. After no answer the shell may still start it, and a second start
+// would run two copies.
+bool StartsItselfAfter(ShellStartOutcome outcome);
+
 // Whether a success at probe `probeNumber` (counted from 1) counts as seen.
 // A success at the last allowed probe arrives too late and counts as unseen.
 bool CountsAsSeen(const WaitBound& bound, int probeNumber);

@@ -37,6 +37,10 @@ unsigned CodePageOf(TextOrigin origin, unsigned languageFileCodePage) {
             return kProgramCodePage;
         case TextOrigin::LanguageFile:
             return languageFileCodePage;
+        case TextOrigin::RussianBaseFile:
+            return kRussianCodePage;
+        case TextOrigin::EnglishBaseFile:
+            return kEnglishCodePage;
         case TextOrigin::System:
             break;
     }

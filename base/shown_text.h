@@ -14,11 +14,16 @@
 
 namespace kavrel {
 
-// Where the bytes of a piece come from.
+// Where the bytes of a piece come from. A language file's text keeps which
+// file it came from: a key missing from the selected file is answered by the
+// base file of the message language, whose code page may differ from the
+// selected language's (a German file is 1252, the Russian base file 1251).
 enum class TextOrigin : std::uint8_t {
-    Program,       // written into the program: Windows-1251
-    System,        // returned by Windows: the system's ANSI code page
-    LanguageFile,  // read from a language support file: its language's code page
+    Program,          // written into the program: Windows-1251
+    System,           // returned by Windows: the system's ANSI code page
+    LanguageFile,     // read from the selected language file: its language's code page
+    RussianBaseFile,  // read from the Russian base language file: Windows-1251
+    EnglishBaseFile,  // read from the English base language file: Windows-1252
 };
 
 // A run of bytes of one origin.
@@ -59,17 +64,20 @@ private:
 ShownText ProgramText(std::string_view bytes);
 // A text that Windows returned through an "A" call: paths, registry values.
 ShownText SystemText(std::string_view bytes);
-// A text read from a language support file.
+// A text read from the selected language support file.
 ShownText LanguageFileText(std::string_view bytes);
 
 // The code page of the program's literals.
 constexpr unsigned kProgramCodePage = 1251;
+// The ANSI code pages of the two base languages: Russian and English.
+constexpr unsigned kRussianCodePage = 1251;
+constexpr unsigned kEnglishCodePage = 1252;
 // CP_ACP: the system's ANSI code page.
 constexpr unsigned kSystemCodePage = 0;
 
 // The code page to decode a piece of that origin with; languageFileCodePage
-// is the ANSI code page of the language file's language, kSystemCodePage when
-// it is not known.
+// is the ANSI code page of the selected language file's language,
+// kSystemCodePage when it is not known. The base files have their own.
 unsigned CodePageOf(TextOrigin origin, unsigned languageFileCodePage);
 
 // The ANSI code page that the system names for a language (the digits of

@@ -110,10 +110,10 @@ Outcome Run(const Input& input, std::optional<std::size_t> chunkOverride) {
         std::string answer;
         switch (op & 3) {
         case 0:
-            answer = module.GetLanguageText(key);
+            answer = module.GetLanguageText(key).Bytes();
             break;
         case 1:
-            answer = module.GetLanguageLines(key, skipFirstLine);
+            answer = module.GetLanguageLines(key, skipFirstLine).Bytes();
             break;
         case 2:
             answer = module.FormatLanguageMessage(key, input.arguments, skipFirstLine).Bytes();

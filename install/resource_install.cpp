@@ -24,7 +24,7 @@ bool AskAboutOlderFile(const std::string& target, const VersionComparison& versi
     const SetupState& state = CurrentSetup();
     if (state.languageFileIndex >= 0) {
         // The caption is looked up first, as the language file module expects.
-        ShownText caption = LanguageFileText(LanguageModule().GetLanguageText("soundquest"));
+        ShownText caption = LanguageModule().GetLanguageText("soundquest");
         ShownText text = LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false);
         return IsYesAnswer(ShowMessageBox(QuestionCall(QuestionLanguage::LanguageFile, text, caption, state.messageLangId)));
     }

@@ -60,6 +60,10 @@ std::int32_t LanguageSupport::BaseLanguageIndex() const {
     return setup_.useRussian ? baseLanguageIndexRu : baseLanguageIndexEn;
 }
 
+TextOrigin LanguageSupport::BaseLanguageOrigin() const {
+    return setup_.useRussian ? TextOrigin::RussianBaseFile : TextOrigin::EnglishBaseFile;
+}
+
 std::string LanguageSupport::LanguageFolder() const { return setup_.installDir + "language\\"; }
 
 void LanguageSupport::ReportLanguageFileError(const std::string& name) {
@@ -115,41 +119,47 @@ std::string LanguageSupport::ReadBaseLanguageLines(const std::string& key, bool 
     return result;
 }
 
-std::string LanguageSupport::GetLanguageText(const std::string& key) {
+ShownText LanguageSupport::GetLanguageText(const std::string& key) {
     std::string result;
     const std::string* found = FileName(setup_.languageFileIndex);
-    if (!found) return result;
+    if (!found) return {};
     if (!currentLanguageFile.Open() || !ReadValueLine(currentLanguageFile, key, result)) {
         // No fallback: the base file would hide a broken selected file.
         Fail(currentLanguageFile, *found);
         return {};
     }
-    if (result.empty()) result = multiLinePending ? ReadBaseLanguageLines(key, false) : ReadBaseLanguageText(key);
-    return result;
+    if (!result.empty()) return ShownText(result, TextOrigin::LanguageFile);
+    // The base file answers, in its own language and code page.
+    const TextOrigin base = BaseLanguageOrigin();
+    return ShownText(multiLinePending ? ReadBaseLanguageLines(key, false) : ReadBaseLanguageText(key), base);
 }
 
-std::string LanguageSupport::GetLanguageLines(const std::string& key, bool skipFirstLine) {
+ShownText LanguageSupport::GetLanguageLines(const std::string& key, bool skipFirstLine) {
     const std::string* found = FileName(setup_.languageFileIndex);
     if (!found) return {};
     const std::string name = *found;
     multiLinePending = true;
-    std::string result = GetLanguageText(key) + std::string(kLanguageLineEnd);
+    ShownText first = GetLanguageText(key);
+    // No longer pending: the base file has given the whole text.
+    if (!multiLinePending) return first;
     // Still pending: the selected file answered and stands after the value
-    // line. Otherwise the base file has given the whole text.
-    if (multiLinePending) {
-        if (skipFirstLine) result.clear();
-        if (!AppendContinuationLines(currentLanguageFile, result)) {
-            Fail(currentLanguageFile, name);
-            return result;
-        }
+    // line (or the lookup failed, and the read below fails as well).
+    ShownText result;
+    if (!skipFirstLine) result = first + ShownText(kLanguageLineEnd, TextOrigin::LanguageFile);
+    std::string more;
+    if (!AppendContinuationLines(currentLanguageFile, more)) {
+        Fail(currentLanguageFile, name);
+        return result + ShownText(more, TextOrigin::LanguageFile);
     }
-    CutFinalLineEnd(result);
-    return result;
+    // Without the final line end, whichever piece it ends.
+    if (more.empty()) return skipFirstLine ? ShownText() : first;
+    CutFinalLineEnd(more);
+    return result + ShownText(more, TextOrigin::LanguageFile);
 }
 
 ShownText LanguageSupport::FormatLanguageMessage(const std::string& key, const std::vector<ShownText>& arguments,
                                                  bool skipFirstLine) {
-    return ReplacePlaceholders(LanguageFileText(GetLanguageLines(key, skipFirstLine)), arguments);
+    return ReplacePlaceholders(GetLanguageLines(key, skipFirstLine), arguments);
 }
 
 std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::string& path) {

@@ -46,11 +46,13 @@ struct LanguageSupport {
 
     // The value line of key: from the selected file, else from the base file
     // (with its continuation lines while a multi-line lookup is pending).
-    // Empty when no language file is selected.
-    std::string GetLanguageText(const std::string& key);
+    // Empty when no language file is selected. The text says which file
+    // answered (TextOrigin), so that each is decoded from its own code page.
+    ShownText GetLanguageText(const std::string& key);
     // The value line and the continuation lines of key, joined with "\r\n";
     // skipFirstLine drops the value line of an answer from the selected file.
-    std::string GetLanguageLines(const std::string& key, bool skipFirstLine);
+    // Each piece says which file it came from.
+    ShownText GetLanguageLines(const std::string& key, bool skipFirstLine);
     // GetLanguageLines with "%1" to "%4" replaced by the arguments.
     ShownText FormatLanguageMessage(const std::string& key, const std::vector<ShownText>& arguments,
                                     bool skipFirstLine);
@@ -75,6 +77,8 @@ private:
 
     const std::string* FileName(std::int32_t index) const;
     std::int32_t BaseLanguageIndex() const;
+    // The origin of a text from the base file of the message language.
+    TextOrigin BaseLanguageOrigin() const;
     std::string LanguageFolder() const;
     void Fail(TextFileReader& file, const std::string& name);
 

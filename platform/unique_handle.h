@@ -69,6 +69,13 @@ struct ModuleTraits {
     static void Close(Raw h) noexcept { ::FreeLibrary(h); }
 };
 
+struct FontTraits {
+    using Raw = HFONT;
+    static Raw Empty() noexcept { return nullptr; }
+    static bool IsValid(Raw h) noexcept { return h != nullptr; }
+    static void Close(Raw h) noexcept { ::DeleteObject(h); }
+};
+
 // A kernel object: file, process, thread, mapping, event.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // An opened registry key (never one of the predefined roots).
@@ -77,5 +84,7 @@ using UniqueHKey = UniqueResource<RegistryKeyTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 // A module loaded with LoadLibrary.
 using UniqueModule = UniqueResource<ModuleTraits>;
+// A font made with CreateFontIndirect; no window may still use it when it goes.
+using UniqueFont = UniqueResource<FontTraits>;
 
 }  // namespace kavrel

@@ -102,19 +102,26 @@ TEST_F(LanguageFiles, AnswerFromTheSelectedFileElseFromTheBaseFileOfTheMessageLa
     EXPECT_EQ(CurrentSetup().messageLangId, 0x0407);
     const std::string target = "C:\\Kavrel\\language\\deutsch.lng";
     CurrentSetup().useRussian = true;
-    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "Frage");
-    EXPECT_EQ(LanguageModule().GetLanguageText("ctrlz"), "vorher");
-    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false),
-              LanguageFileText("Файл ") + SystemText(target) + LanguageFileText(" новее.\r\nЗаменить его?"));
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest").Bytes(), "Frage");
+    EXPECT_EQ(LanguageModule().GetLanguageText("ctrlz").Bytes(), "vorher");
+    // The German file lacks the text: the Russian base file gives it, and its
+    // pieces are decoded from 1251 while the German caption's are from 1252.
+    const ShownText fromBase = LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false);
+    EXPECT_EQ(fromBase, ShownText("Файл ", TextOrigin::RussianBaseFile) + SystemText(target) +
+                            ShownText(" новее.\r\nЗаменить его?", TextOrigin::RussianBaseFile));
+    EXPECT_EQ(DecodeShownText(fromBase, LanguageCodePage(0x0407)),
+              L"Файл " + DecodeBytes(target, CP_ACP) + L" новее.\r\nЗаменить его?");
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), LanguageFileText("Frage"));
     CurrentSetup().useRussian = false;
-    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false).Bytes(),
-              "File " + target + " is newer.\r\nReplace it?");
+    EXPECT_EQ(LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false),
+              ShownText("File ", TextOrigin::EnglishBaseFile) + SystemText(target) +
+                  ShownText(" is newer.\r\nReplace it?", TextOrigin::EnglishBaseFile));
     EXPECT_TRUE(shown.empty());
     // The selected file stays open between lookups, until the module shuts down.
     EXPECT_FALSE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
     ShutDownLanguageFiles();
     EXPECT_TRUE(::DeleteFileA((Folder() + "deutsch.lng").c_str()));
-    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "");
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest").Bytes(), "");
     EXPECT_TRUE(shown.empty());
 }
 
@@ -125,10 +132,10 @@ TEST_F(LanguageFiles, ReportABaseFileHeldOpenElsewhereInTheMessageLanguage) {
         const std::string name = russian ? "russian.lng" : "english.lng";
         UniqueHandle lock = Lock(name);
         LanguageModule().multiLinePending = false;
-        EXPECT_EQ(LanguageModule().GetLanguageText("olderfilever"), "");
+        EXPECT_EQ(LanguageModule().GetLanguageText("olderfilever").Bytes(), "");
         ExpectFailureBoxes(russian, name, 1);
         // The continuation read of the failed base file fails as well.
-        EXPECT_EQ(LanguageModule().GetLanguageLines("olderfilever", false), "\r\n");
+        EXPECT_EQ(LanguageModule().GetLanguageLines("olderfilever", false).Bytes(), "\r\n");
         ExpectFailureBoxes(russian, name, 2);
     }
 }
@@ -141,7 +148,7 @@ TEST_F(LanguageFiles, ReportASelectedFileHeldOpenElsewhereAndKeepTheBuiltInTexts
     }
     ExpectFailureBoxes(true, "deutsch.lng", 1);
     EXPECT_EQ(CurrentSetup().languageFileIndex, -1);
-    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest"), "");
+    EXPECT_EQ(LanguageModule().GetLanguageText("soundquest").Bytes(), "");
     EXPECT_TRUE(shown.empty());
 }
 

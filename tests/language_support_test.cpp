@@ -65,7 +65,10 @@ const char* const kBaseRu =
     "первая\r\n"
     "вторая\r\n"
     "\r\n"
-    "не читается\r\n";
+    "не читается\r\n"
+    "\r\n"
+    "[basepath]\r\n"
+    "файл %1 старше\r\n";
 
 const char* const kBaseEn =
     "[emptyvalue]\n"
@@ -121,7 +124,7 @@ TEST_F(LanguageLookup, AnswersOneLineFromTheSelectedFileElseFromTheBaseFile) {
     for (const Case& c : cases) {
         setup.useRussian = c.useRussian;
         module.multiLinePending = false;
-        EXPECT_EQ(module.GetLanguageText(c.key), c.expected) << c.key;
+        EXPECT_EQ(module.GetLanguageText(c.key).Bytes(), c.expected) << c.key;
         EXPECT_FALSE(File("ru.lng").open || File("en.lng").open) << c.key;
         EXPECT_TRUE(File("de.lng").open) << c.key;
     }
@@ -130,16 +133,16 @@ TEST_F(LanguageLookup, AnswersOneLineFromTheSelectedFileElseFromTheBaseFile) {
 
 TEST_F(LanguageLookup, JoinsLinesUpToABlankLineKeepingTheirBlanks) {
     Select();
-    EXPECT_EQ(module.GetLanguageLines("olderfilever", false), "  Older file: %1  \r\n second line ");
-    EXPECT_EQ(module.GetLanguageLines("olderfilever", true), " second line ");
-    EXPECT_EQ(module.GetLanguageLines("soundquest", true), "");
+    EXPECT_EQ(module.GetLanguageLines("olderfilever", false).Bytes(), "  Older file: %1  \r\n second line ");
+    EXPECT_EQ(module.GetLanguageLines("olderfilever", true).Bytes(), " second line ");
+    EXPECT_EQ(module.GetLanguageLines("soundquest", true).Bytes(), "");
     // Only a blank line ends a section's lines: a header does not.
-    EXPECT_EQ(module.GetLanguageLines("both", false), "from the selected file\r\n[twice]\r\n%1 or %1");
+    EXPECT_EQ(module.GetLanguageLines("both", false).Bytes(), "from the selected file\r\n[twice]\r\n%1 or %1");
     // From the base file the first line stays, whatever was asked.
-    EXPECT_EQ(module.GetLanguageLines("baselines", true), "первая\r\nвторая");
+    EXPECT_EQ(module.GetLanguageLines("baselines", true).Bytes(), "первая\r\nвторая");
     setup.useRussian = false;
-    EXPECT_EQ(module.GetLanguageLines("baselines", false), "first\r\nsecond");
-    EXPECT_EQ(module.GetLanguageLines("missing", false), "");
+    EXPECT_EQ(module.GetLanguageLines("baselines", false).Bytes(), "first\r\nsecond");
+    EXPECT_EQ(module.GetLanguageLines("missing", false).Bytes(), "");
     EXPECT_EQ(module.FormatLanguageMessage("twice", {"C:\\App\\x.lng"}, false).Bytes(), "C:\\App\\x.lng or C:\\App\\x.lng");
     EXPECT_EQ(module.FormatLanguageMessage("second", {"a", "b"}, false).Bytes(), "%2 alone");
     EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"C:\\x"}, true).Bytes(), " second line ");
@@ -147,16 +150,52 @@ TEST_F(LanguageLookup, JoinsLinesUpToABlankLineKeepingTheirBlanks) {
     EXPECT_FALSE(File("ru.lng").open || File("en.lng").open);
 }
 
+// A text says which file gave it: a base file's text is decoded from the
+// code page of the base file's language, not from the selected file's.
+TEST_F(LanguageLookup, TellsWhichFileAnswered) {
+    Select();
+    struct Case {
+        const char* key;
+        bool useRussian;
+        bool lines;
+        ShownText expected;
+    };
+    const Case cases[] = {
+        {"soundquest", true, false, ShownText("Question", TextOrigin::LanguageFile)},
+        {"both", false, false, ShownText("from the selected file", TextOrigin::LanguageFile)},
+        {"emptyvalue", true, false, ShownText("из базового", TextOrigin::RussianBaseFile)},
+        {"emptyvalue", false, false, ShownText("from the base", TextOrigin::EnglishBaseFile)},
+        {"olderfilever", true, true, ShownText("  Older file: %1  \r\n second line ", TextOrigin::LanguageFile)},
+        {"baselines", true, true, ShownText("первая\r\nвторая", TextOrigin::RussianBaseFile)},
+        {"baselines", false, true, ShownText("first\r\nsecond", TextOrigin::EnglishBaseFile)},
+        {"missing", true, true, ShownText()},
+    };
+    for (const Case& c : cases) {
+        setup.useRussian = c.useRussian;
+        module.multiLinePending = false;
+        EXPECT_EQ(c.lines ? module.GetLanguageLines(c.key, false) : module.GetLanguageText(c.key), c.expected)
+            << c.key << (c.useRussian ? " ru" : " en");
+    }
+    // A caption from the selected file and a text from the base file, with a
+    // path from Windows put in: every piece keeps its own origin.
+    setup.useRussian = true;
+    EXPECT_EQ(module.GetLanguageText("soundquest"), ShownText("Question", TextOrigin::LanguageFile));
+    EXPECT_EQ(module.FormatLanguageMessage("basepath", {SystemText("C:\\App\\x.lng")}, false),
+              ShownText("файл ", TextOrigin::RussianBaseFile) + SystemText("C:\\App\\x.lng") +
+                  ShownText(" старше", TextOrigin::RussianBaseFile));
+    EXPECT_TRUE(platform.shown.empty());
+}
+
 TEST_F(LanguageLookup, OneLineFallsBackToAllLinesWhileAMultiLineLookupIsPending) {
     Select();
     // Pending from the start.
-    EXPECT_EQ(module.GetLanguageText("baselines"), "первая\r\nвторая");
+    EXPECT_EQ(module.GetLanguageText("baselines").Bytes(), "первая\r\nвторая");
     EXPECT_FALSE(module.multiLinePending);
-    EXPECT_EQ(module.GetLanguageText("baselines"), "первая");
+    EXPECT_EQ(module.GetLanguageText("baselines").Bytes(), "первая");
     // A multi-line lookup answered by the selected file leaves it pending.
-    EXPECT_EQ(module.GetLanguageLines("soundquest", false), "Question");
+    EXPECT_EQ(module.GetLanguageLines("soundquest", false).Bytes(), "Question");
     EXPECT_TRUE(module.multiLinePending);
-    EXPECT_EQ(module.GetLanguageText("baselines"), "первая\r\nвторая");
+    EXPECT_EQ(module.GetLanguageText("baselines").Bytes(), "первая\r\nвторая");
     EXPECT_FALSE(File("ru.lng").open);
     EXPECT_TRUE(platform.shown.empty());
 }
@@ -164,8 +203,8 @@ TEST_F(LanguageLookup, OneLineFallsBackToAllLinesWhileAMultiLineLookupIsPending)
 TEST_F(LanguageLookup, ReopensTheSelectedFileAtItsFirstLineForEveryLookup) {
     Select();
     EXPECT_EQ(File("de.lng").opens, 1);
-    EXPECT_EQ(module.GetLanguageText("both"), "from the selected file");
-    EXPECT_EQ(module.GetLanguageText("soundquest"), "Question");
+    EXPECT_EQ(module.GetLanguageText("both").Bytes(), "from the selected file");
+    EXPECT_EQ(module.GetLanguageText("soundquest").Bytes(), "Question");
     EXPECT_EQ(File("de.lng").opens, 3);
     EXPECT_TRUE(File("de.lng").open);
     module.ShutDown();
@@ -176,12 +215,12 @@ TEST_F(LanguageLookup, ReopensTheSelectedFileAtItsFirstLineForEveryLookup) {
 TEST_F(LanguageLookup, ReportsASelectedFileThatCannotBeOpenedWithoutFallingBack) {
     Select();
     File("de.lng").locked = true;
-    EXPECT_EQ(module.GetLanguageText("emptyvalue"), "");
+    EXPECT_EQ(module.GetLanguageText("emptyvalue").Bytes(), "");
     EXPECT_EQ(platform.shown, Failures("de.lng", 1));
     EXPECT_EQ(File("ru.lng").opens, 0);
     // The continuation read fails too: a second message, and a lone line end.
     platform.shown.clear();
-    EXPECT_EQ(module.GetLanguageLines("soundquest", false), "\r\n");
+    EXPECT_EQ(module.GetLanguageLines("soundquest", false).Bytes(), "\r\n");
     EXPECT_EQ(platform.shown, Failures("de.lng", 2));
     platform.shown.clear();
     EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"x"}, true).Bytes(), "");
@@ -192,7 +231,7 @@ TEST_F(LanguageLookup, ReportsAFailedReadAndKeepsWhatWasReadBeforeIt) {
     Select();
     const std::string selected = kSelected;
     File("de.lng").failAt = selected.find("   \r\nthird");
-    EXPECT_EQ(module.GetLanguageLines("olderfilever", false), "  Older file: %1  \r\n second line \r\n");
+    EXPECT_EQ(module.GetLanguageLines("olderfilever", false).Bytes(), "  Older file: %1  \r\n second line \r\n");
     EXPECT_EQ(platform.shown, Failures("de.lng", 1));
     EXPECT_FALSE(File("de.lng").open);
 
@@ -200,41 +239,41 @@ TEST_F(LanguageLookup, ReportsAFailedReadAndKeepsWhatWasReadBeforeIt) {
     File("de.lng").failAt = std::string::npos;
     const std::string baseRu = kBaseRu;
     File("ru.lng").failAt = baseRu.find("вторая");
-    EXPECT_EQ(module.GetLanguageLines("baselines", false), "первая\r\n");
+    EXPECT_EQ(module.GetLanguageLines("baselines", false).Bytes(), "первая\r\n");
     EXPECT_EQ(platform.shown, Failures("ru.lng", 1));
     EXPECT_FALSE(File("ru.lng").open);
 
     // A base file failing in its first line: its continuation read fails as well.
     platform.shown.clear();
     File("ru.lng").locked = true;
-    EXPECT_EQ(module.GetLanguageLines("baselines", false), "\r\n");
+    EXPECT_EQ(module.GetLanguageLines("baselines", false).Bytes(), "\r\n");
     EXPECT_EQ(platform.shown, Failures("ru.lng", 2));
     platform.shown.clear();
     module.multiLinePending = false;
     setup.useRussian = false;
     platform.files.erase(Path("en.lng"));
-    EXPECT_EQ(module.GetLanguageText("emptyvalue"), "");
+    EXPECT_EQ(module.GetLanguageText("emptyvalue").Bytes(), "");
     EXPECT_EQ(platform.shown, Failures("en.lng", 1));
 }
 
 TEST_F(LanguageLookup, IndicesOutsideTheTableGiveTheBuiltInTexts) {
     // Nothing selected, as at load.
-    EXPECT_EQ(module.GetLanguageText("soundquest"), "");
-    EXPECT_EQ(module.GetLanguageLines("soundquest", false), "");
+    EXPECT_EQ(module.GetLanguageText("soundquest").Bytes(), "");
+    EXPECT_EQ(module.GetLanguageLines("soundquest", false).Bytes(), "");
     EXPECT_EQ(module.FormatLanguageMessage("olderfilever", {"x"}, false).Bytes(), "");
     Select();
     setup.languageFileIndex = 3;
-    EXPECT_EQ(module.GetLanguageLines("soundquest", false), "");
+    EXPECT_EQ(module.GetLanguageLines("soundquest", false).Bytes(), "");
     EXPECT_EQ(File("de.lng").opens, 1);
     // No base files: a key missing from the selected file gives nothing, and
     // the lines after an empty value are not taken for its continuation.
     Select(-1, 7);
     for (bool useRussian : {true, false}) {
         setup.useRussian = useRussian;
-        EXPECT_EQ(module.GetLanguageText("emptyvalue"), "");
-        EXPECT_EQ(module.GetLanguageLines("emptyvalue", false), "");
-        EXPECT_EQ(module.GetLanguageLines("emptyvalue", true), "");
-        EXPECT_EQ(module.GetLanguageText("soundquest"), "Question");
+        EXPECT_EQ(module.GetLanguageText("emptyvalue").Bytes(), "");
+        EXPECT_EQ(module.GetLanguageLines("emptyvalue", false).Bytes(), "");
+        EXPECT_EQ(module.GetLanguageLines("emptyvalue", true).Bytes(), "");
+        EXPECT_EQ(module.GetLanguageText("soundquest").Bytes(), "Question");
     }
     EXPECT_TRUE(platform.shown.empty());
 }
@@ -251,16 +290,16 @@ TEST_F(LanguageLookup, SelectionFailsForAnUnknownIndexOrAnUnreadableFile) {
     EXPECT_EQ(platform.shown, Failures("de.lng", 1));
     EXPECT_EQ(setup.languageFileIndex, -1);
     EXPECT_FALSE(File("de.lng").open);
-    EXPECT_EQ(module.GetLanguageText("soundquest"), "");
+    EXPECT_EQ(module.GetLanguageText("soundquest").Bytes(), "");
     EXPECT_EQ(platform.shown.size(), 1u);
 }
 
 TEST_F(LanguageLookup, EmptyFilesGiveEmptyTexts) {
     for (const char* name : {"ru.lng", "en.lng", "de.lng"}) Put(name, "");
     Select();
-    EXPECT_EQ(module.GetLanguageText("soundquest"), "");
-    EXPECT_EQ(module.GetLanguageText("soundquest"), "");
-    EXPECT_EQ(module.GetLanguageLines("olderfilever", false), "");
+    EXPECT_EQ(module.GetLanguageText("soundquest").Bytes(), "");
+    EXPECT_EQ(module.GetLanguageText("soundquest").Bytes(), "");
+    EXPECT_EQ(module.GetLanguageLines("olderfilever", false).Bytes(), "");
     EXPECT_TRUE(platform.shown.empty());
 }
 

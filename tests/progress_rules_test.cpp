@@ -15,13 +15,12 @@ bool DoesNothing(const ProgressAction& action) {
            action.visibility == Visibility::Keep;
 }
 
-TEST(ProgressWindowGeometry, IsTheTabledSizeStylesAndChildren) {
-    EXPECT_EQ(kProgressWindowWidth, 408);
-    EXPECT_EQ(kProgressWindowHeight, 76);
+TEST(ProgressWindowGeometry, IsTheTabledStylesAndChildren) {
     EXPECT_EQ(kProgressClassStyle, 515u);
     EXPECT_EQ(kProgressClassExtraBytes, 4);
     EXPECT_EQ(kProgressWindowExtraBytes, 4);
-    EXPECT_EQ(kProgressWindowExStyle, 0x20009u);
+    // With WS_EX_NOACTIVATE: never the active window.
+    EXPECT_EQ(kProgressWindowExStyle, 0x08020009u);
     EXPECT_EQ(kProgressWindowStyle, 0x00400000u);
     EXPECT_EQ(kStatusLineStyle, 0x50000000u);
     EXPECT_EQ(kProgressBarStyle, 0x50040000u);
@@ -35,30 +34,70 @@ TEST(ProgressWindowGeometry, IsTheTabledSizeStylesAndChildren) {
     EXPECT_EQ(kProgressBarPlacement.height, 20);
 }
 
-TEST(ProgressWindowGeometry, GrowsWithTheScreensResolution) {
+bool Same(const ChildPlacement& a, const ChildPlacement& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+TEST(ProgressWindowGeometry, FollowsTheResolutionTheFontAndTheFrame) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
     struct Case {
-        std::int32_t dpi, width, height;
+        const char* what;
+        std::int32_t dpi;
+        TextMetricsPx text;
+        FrameInsets frame;
+        std::int32_t width, height, clientWidth, clientHeight;
         ChildPlacement line, bar;
     };
+    const FrameInsets none{};
+    // A title bar of 23 and borders of 4, as a dialog frame at 96 DPI.
+    const FrameInsets dialog{4, 27, 4, 4};
     const Case cases[] = {
-        {96, 408, 76, {2, 2, 399, 20}, {2, 24, 400, 20}},
-        {144, 612, 114, {3, 3, 599, 30}, {3, 36, 600, 30}},
-        // 125 %: halves round to the nearest pixel.
-        {120, 510, 95, {3, 3, 499, 25}, {3, 30, 500, 25}},
-        {192, 816, 152, {4, 4, 798, 40}, {4, 48, 800, 40}},
-        // An unknown resolution counts as 96.
-        {0, 408, 76, {2, 2, 399, 20}, {2, 24, 400, 20}},
-        {-144, 408, 76, {2, 2, 399, 20}, {2, 24, 400, 20}},
-    };
-    const auto same = [](const ChildPlacement& a, const ChildPlacement& b) {
-        return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+        {"96 DPI, small font", 96, {13, 5}, none, 404, 46, 404, 46, {2, 2, 399, 20}, {2, 24, 400, 20}},
+        {"the frame is added around the client area", 96, {13, 5}, dialog, 412, 77, 404, 46, {2, 2, 399, 20},
+         {2, 24, 400, 20}},
+        {"144 DPI", 144, {19, 7}, none, 606, 69, 606, 69, {3, 3, 599, 30}, {3, 36, 600, 30}},
+        // 125 %: every size rounds to the nearest pixel on its own.
+        {"120 DPI", 120, {16, 6}, none, 506, 59, 506, 59, {3, 3, 499, 25}, {3, 31, 500, 25}},
+        {"192 DPI", 192, {26, 10}, none, 808, 92, 808, 92, {4, 4, 798, 40}, {4, 48, 800, 40}},
+        // A large message font: the line as high as the font's, the bar with it,
+        // and room for the longest status text.
+        {"large font", 96, {58, 22}, dialog, 1069, 153, 1061, 122, {2, 2, 1056, 58}, {2, 62, 1057, 58}},
+        {"a line just higher than the least", 96, {21, 5}, none, 404, 48, 404, 48, {2, 2, 399, 21}, {2, 25, 400, 21}},
+        {"unknown resolution", 0, {13, 5}, none, 404, 46, 404, 46, {2, 2, 399, 20}, {2, 24, 400, 20}},
+        {"negative resolution", -144, {13, 5}, none, 404, 46, 404, 46, {2, 2, 399, 20}, {2, 24, 400, 20}},
+        {"negative metrics and insets", 96, {-40, -5}, {-4, -27, -4, -4}, 404, 46, 404, 46, {2, 2, 399, 20},
+         {2, 24, 400, 20}},
+        {"extreme metrics", 96, {kMax, kMax}, {kMax, kMax, kMin, kMin}, 1605588, 98307, 1572821, 65540,
+         {2, 2, 1572816, 32767}, {2, 32771, 1572817, 32767}},
     };
     for (const Case& c : cases) {
-        const ProgressLayout layout = LayoutForDpi(c.dpi);
-        EXPECT_EQ(layout.width, c.width) << c.dpi;
-        EXPECT_EQ(layout.height, c.height) << c.dpi;
-        EXPECT_TRUE(same(layout.statusLine, c.line)) << c.dpi;
-        EXPECT_TRUE(same(layout.progressBar, c.bar)) << c.dpi;
+        const ProgressLayout layout = LayoutProgressWindow(c.dpi, c.text, c.frame);
+        EXPECT_EQ(layout.width, c.width) << c.what;
+        EXPECT_EQ(layout.height, c.height) << c.what;
+        EXPECT_EQ(layout.clientWidth, c.clientWidth) << c.what;
+        EXPECT_EQ(layout.clientHeight, c.clientHeight) << c.what;
+        EXPECT_TRUE(Same(layout.statusLine, c.line)) << c.what;
+        EXPECT_TRUE(Same(layout.progressBar, c.bar)) << c.what;
+    }
+}
+
+TEST(ProgressWindowGeometry, TheClientAreaHoldsBothChildrenWithTheirMargins) {
+    for (std::int32_t dpi : {72, 96, 120, 144, 168, 192, 288}) {
+        for (std::int32_t lineHeight : {0, 8, 13, 20, 31, 58, 200}) {
+            const TextMetricsPx text{lineHeight, lineHeight / 2};
+            const ProgressLayout layout = LayoutProgressWindow(dpi, text, {3, 22, 3, 3});
+            const ChildPlacement& line = layout.statusLine;
+            const ChildPlacement& bar = layout.progressBar;
+            EXPECT_GE(line.height, lineHeight) << dpi << " " << lineHeight;
+            EXPECT_GE(line.width, text.averageCharWidth * kStatusLineCharacters) << dpi << " " << lineHeight;
+            EXPECT_GE(bar.y, line.y + line.height) << dpi << " " << lineHeight;
+            EXPECT_EQ(layout.clientWidth, bar.x + bar.width + line.x) << dpi << " " << lineHeight;
+            EXPECT_GE(layout.clientWidth, line.x + line.width) << dpi << " " << lineHeight;
+            EXPECT_EQ(layout.clientHeight, bar.y + bar.height + line.y) << dpi << " " << lineHeight;
+            EXPECT_EQ(layout.width, layout.clientWidth + 6) << dpi << " " << lineHeight;
+            EXPECT_EQ(layout.height, layout.clientHeight + 25) << dpi << " " << lineHeight;
+        }
     }
 }
 

@@ -97,12 +97,107 @@ bool HasAll(DWORD style, DWORD bits) { return (style & bits) == bits; }
 // True when none of `bits` is set in `style`.
 bool HasNone(DWORD style, DWORD bits) { return (style & bits) == 0; }
 
-// Where the window must stand: centred on the screen, never above or left of it.
+// Where the window must stand: centred on the screen with the size it was
+// created with, never above or left of it.
 POINT ExpectedCorner() {
     int width = ::GetSystemMetrics(SM_CXSCREEN);
     int height = ::GetSystemMetrics(SM_CYSCREEN);
-    return POINT{std::max(0, (width - 408) / 2), std::max(0, (height - 76) / 2)};
+    return POINT{std::max(0, (width - ProgressWindowWidth()) / 2), std::max(0, (height - ProgressWindowHeight()) / 2)};
 }
+
+// The window stands at its place with the size it was created with.
+::testing::AssertionResult AtItsPlace(HWND window) {
+    POINT corner = ExpectedCorner();
+    return HasPlacement(window, corner.x, corner.y, ProgressWindowWidth(), ProgressWindowHeight());
+}
+
+// Every child lies wholly inside the window's client area: no frame of any
+// size cuts off the text or the bar.
+::testing::AssertionResult HoldsItsChildren(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    for (HWND child : Children(window)) {
+        RECT rect = PlacementOf(child);
+        if (rect.left < client.left || rect.top < client.top || rect.right > client.right ||
+            rect.bottom > client.bottom)
+            return ::testing::AssertionFailure()
+                   << ClassName(child) << " at " << rect.left << "," << rect.top << "-" << rect.right << ","
+                   << rect.bottom << " outside the client area " << client.right << "x" << client.bottom;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The message font of this process, as a DPI-aware program is told it.
+LOGFONTW SystemMessageFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    EXPECT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    return metrics.lfMessageFont;
+}
+
+HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)); }
+
+// A child's font is the message font: the same face and height.
+::testing::AssertionResult HasTheMessageFont(HWND child) {
+    HFONT font = FontOf(child);
+    if (!font) return ::testing::AssertionFailure() << ClassName(child) << " has no font (the System font)";
+    LOGFONTW used{};
+    if (::GetObjectW(font, sizeof used, &used) != sizeof used)
+        return ::testing::AssertionFailure() << ClassName(child) << "'s font cannot be read";
+    const LOGFONTW wanted = SystemMessageFont();
+    if (std::wstring(used.lfFaceName) != wanted.lfFaceName || used.lfHeight != wanted.lfHeight)
+        return ::testing::AssertionFailure() << ClassName(child) << " has a font of height " << used.lfHeight
+                                             << ", the message font's is " << wanted.lfHeight;
+    return ::testing::AssertionSuccess();
+}
+
+// The status line is as high as a line of its font, and as wide as its text.
+::testing::AssertionResult TextFitsItsLine(HWND label) {
+    HDC dc = ::GetDC(label);
+    HGDIOBJ before = ::SelectObject(dc, FontOf(label));
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    wchar_t text[256] = {};
+    const int length = ::GetWindowTextW(label, text, 256);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text, length, &extent);
+    ::SelectObject(dc, before);
+    ::ReleaseDC(label, dc);
+    RECT rect{};
+    ::GetClientRect(label, &rect);
+    if (metrics.tmHeight + metrics.tmExternalLeading > rect.bottom || extent.cx > rect.right)
+        return ::testing::AssertionFailure() << "a line of " << metrics.tmHeight << " + " << metrics.tmExternalLeading
+                                             << " pixels and a text " << extent.cx << " wide in a status line of "
+                                             << rect.right << "x" << rect.bottom;
+    return ::testing::AssertionSuccess();
+}
+
+// A visible window of this test's own thread, which the test makes the
+// foreground window; destroyed when this goes.
+class OwnForegroundWindow {
+public:
+    OwnForegroundWindow() {
+        window_ = ::CreateWindowExA(0, "STATIC", "foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100,
+                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        if (window_) ::SetForegroundWindow(window_);
+        Pump();
+    }
+    ~OwnForegroundWindow() {
+        if (window_) ::DestroyWindow(window_);
+    }
+    OwnForegroundWindow(const OwnForegroundWindow&) = delete;
+    OwnForegroundWindow& operator=(const OwnForegroundWindow&) = delete;
+
+    HWND get() const { return window_; }
+    // Handles what is waiting for this thread's windows.
+    static void Pump() {
+        MSG message{};
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+    }
+
+private:
+    HWND window_ = nullptr;
+};
 
 // Waits until the window thread has published its window and has gone on
 // into its message loop, so that whatever it does before the loop is done.
@@ -155,12 +250,15 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     EXPECT_EQ(::GetWindowThreadProcessId(window, nullptr), form->ThreadId());
     EXPECT_NE(form->ThreadId(), ::GetCurrentThreadId());
 
-    // Centred, topmost, 408 x 76, with a title bar but no system menu.
+    // Centred, topmost, never activated, with a title bar but no system menu;
+    // its size holds its children whatever the frame.
     POINT corner = ExpectedCorner();
-    EXPECT_TRUE(HasPlacement(window, corner.x, corner.y, 408, 76));
+    EXPECT_TRUE(AtItsPlace(window));
     EXPECT_EQ(ProgressWindowX(), corner.x);
     EXPECT_EQ(ProgressWindowY(), corner.y);
+    EXPECT_TRUE(HoldsItsChildren(window));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_TOPMOST));
+    EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_NOACTIVATE));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_DLGMODALFRAME));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_STATICEDGE));
     EXPECT_TRUE(HasAll(StyleOf(window), WS_DLGFRAME));
@@ -186,9 +284,18 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     EXPECT_EQ(ClassName(bar), "msctls_progress32");
     EXPECT_EQ(WindowText(bar), "");
     EXPECT_TRUE(HasPlacement(bar, 2, 24, 400, 20));
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 404);
+    EXPECT_EQ(client.bottom, 46);
     EXPECT_TRUE(HasAll(StyleOf(bar), WS_CHILD | WS_VISIBLE | WS_THICKFRAME));
     EXPECT_EQ(::GetDlgCtrlID(bar), 0);
     EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
+    // Both drawn in the message font, not the System font.
+    EXPECT_TRUE(HasTheMessageFont(label));
+    EXPECT_TRUE(HasTheMessageFont(bar));
+    HFONT font = FontOf(label);
+    EXPECT_EQ(FontOf(bar), font);
 
     // The class, registered by this module.
     EXPECT_EQ(::GetClassLongA(window, GCL_STYLE), 0x203u);
@@ -207,11 +314,11 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     // A later show replaces both texts and shows the window at the place of
     // its creation, wherever it was moved to meanwhile.
     ASSERT_TRUE(::SetWindowPos(window, nullptr, 5, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
-    ASSERT_TRUE(HasPlacement(window, 5, 7, 408, 76));
+    ASSERT_TRUE(HasPlacement(window, 5, 7, ProgressWindowWidth(), ProgressWindowHeight()));
     ShowProgressWindow("A", "B");
     EXPECT_EQ(WindowText(window), "A");
     EXPECT_EQ(WindowText(label), "B");
-    EXPECT_TRUE(HasPlacement(window, corner.x, corner.y, 408, 76));
+    EXPECT_TRUE(AtItsPlace(window));
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_TOPMOST));
     // Texts given to the window are not stored for its creation.
@@ -229,12 +336,12 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     // Hide and show switch visibility; the window stays where it was created.
     HideProgressWindow();
     EXPECT_FALSE(::IsWindowVisible(window));
-    EXPECT_TRUE(HasPlacement(window, corner.x, corner.y, 408, 76));
+    EXPECT_TRUE(AtItsPlace(window));
     ShowProgressWindow("Shown again", "");
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_EQ(WindowText(window), "Shown again");
     EXPECT_EQ(WindowText(label), "");
-    EXPECT_TRUE(HasPlacement(window, corner.x, corner.y, 408, 76));
+    EXPECT_TRUE(AtItsPlace(window));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_TOPMOST));
 
     // Still the one thread and the one window.
@@ -256,10 +363,72 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     ShowProgressWindow("Next", "step");
     EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
 
-    // The module's shut-down closes the window and waits for its thread.
+    // The module's shut-down closes the window and waits for its thread,
+    // which deletes the font with the window.
+    ASSERT_EQ(::GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
     ShutDownProgressWindow();
     EXPECT_EQ(::WaitForSingleObject(form->ThreadHandle(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(::GetObjectType(font), 0u);
+}
+
+TEST_F(ProgressWindowOwnProcess, NeverTakesActivation) {
+    OwnForegroundWindow own;
+    ASSERT_NE(own.get(), nullptr);
+    ASSERT_EQ(::GetForegroundWindow(), own.get());
+    ShowProgressWindow("Lexova update", "Checking the installation package...");
+    HWND window = WaitForTheWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; }));
+    EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_NOACTIVATE));
+    // Shown, hidden and shown again: the foreground window stays this test's,
+    // and the window is never its own thread's active window.
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    const auto activeOnItsThread = [thread] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return ::GetGUIThreadInfo(thread, &info) ? info.hwndActive : nullptr;
+    };
+    for (int round = 0; round < 2; ++round) {
+        OwnForegroundWindow::Pump();
+        EXPECT_EQ(::GetForegroundWindow(), own.get()) << round;
+        EXPECT_NE(activeOnItsThread(), window) << round;
+        HideProgressWindow();
+        OwnForegroundWindow::Pump();
+        EXPECT_EQ(::GetForegroundWindow(), own.get()) << round;
+        ShowProgressWindow("Lexova update", "Installing the update...");
+        EXPECT_TRUE(::IsWindowVisible(window));
+    }
+    OwnForegroundWindow::Pump();
+    EXPECT_EQ(::GetForegroundWindow(), own.get());
+    EXPECT_NE(activeOnItsThread(), window);
+}
+
+// Run with a large message font in the registry (see the test that starts it).
+TEST_F(ProgressWindowOwnProcess, GrowsWithALargeMessageFont) {
+    using SetAwareFn = BOOL(WINAPI*)();
+    auto setAware = reinterpret_cast<SetAwareFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetProcessDPIAware")));
+    ASSERT_NE(setAware, nullptr);
+    setAware();
+    // The system took the font: otherwise nothing below would be shown.
+    ASSERT_LE(SystemMessageFont().lfHeight, -40);
+    ShowProgressWindow("Обновление Lexova", "Проверка пакета установки...");
+    HWND window = WaitForTheWindow();
+    ASSERT_NE(window, nullptr);
+    HWND label = ProgressLabelHandle();
+    EXPECT_TRUE(HasTheMessageFont(label));
+    EXPECT_TRUE(HasTheMessageFont(ProgressBarHandle()));
+    EXPECT_TRUE(TextFitsItsLine(label));
+    SetProgressStatus("Checking the installation package...");
+    EXPECT_TRUE(TextFitsItsLine(label));
+    EXPECT_TRUE(HoldsItsChildren(window));
+    EXPECT_TRUE(AtItsPlace(window));
+    // Larger than with a common font, which gives the least sizes.
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_GT(client.right, 404);
+    EXPECT_GT(client.bottom, 46);
 }
 
 TEST_F(ProgressWindowOwnProcess, LaidOutAtTheSystemsResolution) {
@@ -272,14 +441,19 @@ TEST_F(ProgressWindowOwnProcess, LaidOutAtTheSystemsResolution) {
     ShowProgressWindow("Lexova update", "Installing the update...");
     HWND window = WaitForTheWindow();
     ASSERT_NE(window, nullptr);
-    const int width = ::GetSystemMetrics(SM_CXSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_TRUE(HasPlacement(window, (width - 612) / 2, (height - 114) / 2, 612, 114));
+    EXPECT_TRUE(AtItsPlace(window));
     EXPECT_TRUE(HasPlacement(ProgressLabelHandle(), 3, 3, 599, 30));
     EXPECT_TRUE(HasPlacement(ProgressBarHandle(), 3, 36, 600, 30));
+    EXPECT_TRUE(HoldsItsChildren(window));
+    EXPECT_TRUE(HasTheMessageFont(ProgressLabelHandle()));
+    EXPECT_TRUE(TextFitsItsLine(ProgressLabelHandle()));
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 606);
+    EXPECT_EQ(client.bottom, 69);
     HideProgressWindow();
     ShowProgressWindowAgain();
-    EXPECT_TRUE(HasPlacement(window, (width - 612) / 2, (height - 114) / 2, 612, 114));
+    EXPECT_TRUE(AtItsPlace(window));
 }
 
 TEST_F(ProgressWindowOwnProcess, SecondShowWhileStartingStartsNoSecondWindow) {
@@ -318,8 +492,7 @@ TEST_F(ProgressWindowOwnProcess, HideWhileStartingKeepsTheWindowHidden) {
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_EQ(WindowText(window), "Visible");
     EXPECT_EQ(WindowText(ProgressLabelHandle()), "now");
-    POINT corner = ExpectedCorner();
-    EXPECT_TRUE(HasPlacement(window, corner.x, corner.y, 408, 76));
+    EXPECT_TRUE(AtItsPlace(window));
 }
 
 TEST_F(ProgressWindowOwnProcess, ClassTakenAlreadyLeavesNoWindowAndStartsNoOtherThread) {
@@ -376,6 +549,11 @@ TEST_F(ProgressWindowOwnProcess, ClosedWindowEndsTheThreadAndTheOperationsReachN
 TEST(ProgressWindowPose, HoldsTheWindowForAScreenshot) {
     std::string folder = testing::WindowsPathFromEnvironment(kPoseFolderVariable);
     if (folder.empty()) GTEST_SKIP() << "run by tests/progress_window_screenshot.sh";
+    // DPI-aware, as the installer's manifest declares it.
+    using SetAwareFn = BOOL(WINAPI*)();
+    if (auto setAware = reinterpret_cast<SetAwareFn>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))))
+        setAware();
     ShowProgressWindow("Обновление Lexova", "Установка обновления...");
     HWND window = WaitForTheWindow();
     ASSERT_NE(window, nullptr);
@@ -406,6 +584,20 @@ TEST(ProgressWindow, IsLaidOutAtTheSystemsResolution) {
     ASSERT_TRUE(testing::WriteRegistryValue(HKEY_CURRENT_USER, desktop, "LogPixels",
                                             {REG_DWORD, std::string(reinterpret_cast<const char*>(&dpi), sizeof dpi)}));
     RunInOwnProcess(kOwnProcessSuite, "LaidOutAtTheSystemsResolution");
+}
+
+TEST(ProgressWindow, NeverTakesActivation) { RunInOwnProcess(kOwnProcessSuite, "NeverTakesActivation"); }
+
+// Wine takes the message font from the registry when a program starts.
+TEST(ProgressWindow, GrowsWithALargeMessageFontAndItsTextFits) {
+    const std::string metrics = "Control Panel\\Desktop\\WindowMetrics";
+    testing::SavedRegistryValue saved(HKEY_CURRENT_USER, metrics, "MessageFont");
+    LOGFONTW large = SystemMessageFont();
+    large.lfHeight = -40;
+    large.lfWidth = 0;
+    ASSERT_TRUE(testing::WriteRegistryValue(HKEY_CURRENT_USER, metrics, "MessageFont",
+                                            {REG_BINARY, std::string(reinterpret_cast<const char*>(&large), sizeof large)}));
+    RunInOwnProcess(kOwnProcessSuite, "GrowsWithALargeMessageFont");
 }
 
 TEST(ProgressWindow, ASecondShowWhileStartingStartsNoSecondWindow) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/setup_state.h"
@@ -124,7 +125,9 @@ private:
 // A throwaway installation folder holding the stand-in as Kavrel.exe.
 class FakeInstallation {
 public:
-    FakeInstallation() : folder_(UniqueTempName("Kavrel install") + "\\") {
+    // In a new folder of that name (ending with a backslash).
+    explicit FakeInstallation(std::string folder = UniqueTempName("Kavrel install") + "\\")
+        : folder_(std::move(folder)) {
         ::CreateDirectoryA(folder_.c_str(), nullptr);
         std::string program = testing::WindowsPathFromEnvironment("KAVREL_STANDIN");
         copied_ = ::CopyFileA(program.c_str(), Executable().c_str(), FALSE) != 0;
@@ -207,6 +210,10 @@ struct LoggedStandIn {
 // The application as LaunchAndActivate starts it from a fake installation of
 // its own; the stand-in is ended and all put back when this goes.
 struct LaunchedApp {
+    LaunchedApp() = default;
+    // With the installation in a folder of that name.
+    explicit LaunchedApp(std::string folder) : installation(std::move(folder)) {}
+
     // Points the setup state at the installation and launches. `options` are
     // the stand-in's besides its log; they go through its options file, as the
     // application is started with no parameters and, by the desktop shell,
@@ -282,9 +289,13 @@ std::string OwnProgramName() {
 }
 
 // LaunchAndActivate starts the application, which `parent` then is the
-// parent of, and brings its window to the front.
-void ShowsAndActivatesTheWindow(const std::string& parent) {
-    LaunchedApp app;
+// parent of, and brings its window to the front; with `folder`, from an
+// installation there.
+void ShowsAndActivatesTheWindow(const std::string& parent, std::optional<std::string> at = std::nullopt) {
+    std::optional<LaunchedApp> launched;
+    if (at) launched.emplace(*at);
+    else launched.emplace();
+    LaunchedApp& app = *launched;
     // Hidden at its start, so only the launch can show the window.
     ASSERT_NO_FATAL_FAILURE(app.Launch("--hidden"));
 
@@ -331,6 +342,24 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateWithoutTheDesktopShell) {
     ASSERT_FALSE(LoadSystemLibrary("oleaut32.dll")) << "the shell route would not fail";
     // Started by this program itself, as it was before the shell route.
     ShowsAndActivatesTheWindow(OwnProgramName());
+}
+
+TEST_F(RunningAppOwnProcess, LaunchAndActivateWhenTheShellCannotStartIt) {
+    // This 32-bit program's file calls below the system folder go to the
+    // 32-bit system folder; those of the desktop shell, a 64-bit process on
+    // a 64-bit system, do not. So the shell finds no application there and
+    // answers S_FALSE (a success code, but no start), and the installer must
+    // start it itself.
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+    if (!wow64) GTEST_SKIP() << "needs a 64-bit system with its 64-bit desktop shell";
+    char system[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::string unique = UniqueTempName("x");
+    const std::string folder = std::string(system, length) + "\\Kavrel shell refusal " +
+                               unique.substr(unique.find_last_of('\\') + 1) + "\\";
+    ShowsAndActivatesTheWindow(OwnProgramName(), folder);
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateBringsAnInactiveWindowToTheFront) {
@@ -399,6 +428,10 @@ TEST(LaunchAndActivate, FallsBackToStartingTheApplicationItselfWithoutTheDesktop
     // Without oleaut32.dll the shell's route cannot even begin, as where COM
     // is unusable; the desktop shell itself is untouched.
     testing::RunInOwnProcessWithoutDll(kOwnProcessSuite, "LaunchAndActivateWithoutTheDesktopShell", "oleaut32");
+}
+
+TEST(LaunchAndActivate, StartsTheApplicationItselfWhenTheDesktopShellAnswersWithoutStartingIt) {
+    RunInOwnProcess(kOwnProcessSuite, "LaunchAndActivateWhenTheShellCannotStartIt");
 }
 
 TEST(LaunchAndActivate, MakesAShownButInactiveWindowTheForegroundWindow) {

@@ -71,6 +71,11 @@ TEST(ShownText, DecodesEachOriginFromItsOwnCodePage) {
     EXPECT_EQ(CodePageOf(TextOrigin::Program, 1252), 1251u);
     EXPECT_EQ(CodePageOf(TextOrigin::System, 1251), kSystemCodePage);
     EXPECT_EQ(CodePageOf(TextOrigin::LanguageFile, 1252), 1252u);
+    // The base files keep their own languages' code pages, whatever the selected file's.
+    EXPECT_EQ(CodePageOf(TextOrigin::RussianBaseFile, 1252), 1251u);
+    EXPECT_EQ(CodePageOf(TextOrigin::RussianBaseFile, kSystemCodePage), 1251u);
+    EXPECT_EQ(CodePageOf(TextOrigin::EnglishBaseFile, 1251), 1252u);
+    EXPECT_EQ(CodePageOf(TextOrigin::EnglishBaseFile, kSystemCodePage), 1252u);
     EXPECT_EQ(LanguageCodePageFromLocaleInfo("1251"), 1251u);
     // Unicode-only languages answer 0; nothing or garbage is not a code page.
     for (const char* unknown : {"0", "", "abc", "-1"}) EXPECT_EQ(LanguageCodePageFromLocaleInfo(unknown), kSystemCodePage);

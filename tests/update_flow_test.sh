@@ -541,4 +541,47 @@ install_app
 E2E_LOCALE=ru_RU.UTF-8 run_installer "$vendor_installer" no
 check_box 1 "Резонный вопрос" "${confirmation_ru/6660/6670}" question yes,no
 
+echo "== A desktop shell that does not answer: the run still ends, without starting the application itself"
+# The prefix's desktop process (explorer.exe, a Unix process of this
+# harness's prefix) is stopped while the final question is up, so the start
+# through it hangs; it is resumed afterwards, whatever happens.
+desktop_pid() {
+  local pid
+  for pid in $(pgrep -x explorer.exe) $(pgrep -f 'explorer\.exe'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -Fqx "WINEPREFIX=$PREFIX" || continue
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qi 'explorer\.exe' && { echo "$pid"; return; }
+  done
+}
+stopped_desktop=""
+resume_desktop() { [[ -n $stopped_desktop ]] && kill -CONT "$stopped_desktop" 2>/dev/null; stopped_desktop=""; }
+trap resume_desktop EXIT
+install_app
+pose=$WORK/pose-stopped-shell
+rm -rf "$pose" && mkdir -p "$pose"
+LOG=$WORK/stopped-shell.log
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$LOG" --answers yes,yes --pose "$pose" --timeout-ms 120000 \
+  -- "$installer" >/dev/null 2>&1 &
+asking=$!
+for box in 1 2; do
+  for _ in $(seq 300); do [[ -s $pose/box$box ]] && break; sleep 0.1; done
+  if ((box == 2)); then
+    stopped_desktop=$(desktop_pid)
+    check "the desktop process found" "$([[ -n $stopped_desktop ]] && echo yes || echo no)" yes
+    [[ -n $stopped_desktop ]] && kill -STOP "$stopped_desktop"
+  fi
+  touch "$pose/box$box.done"
+done
+# Twenty seconds for the shell, four for the application's mapping: the run
+# must be over well within thirty seconds of the answer.
+for _ in $(seq 300); do kill -0 "$asking" 2>/dev/null || break; sleep 0.1; done
+check "the run ended within 30 s of the last answer" "$(kill -0 "$asking" 2>/dev/null && echo no || echo yes)" yes
+check "application not started by the installer" "$(standin_saw started)" no
+resume_desktop
+wait "$asking"
+check "exit code" "$(exit_code)" 0
+check "two boxes" "$(boxes)" 2
+check "package written" "$(package_installed)" yes
+end_standins
+trap - EXIT
+
 e2e_end

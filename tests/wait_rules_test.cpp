@@ -43,6 +43,32 @@ TEST(WaitBounds, AreTheMappingAndWindowWaits) {
     EXPECT_EQ(MainWindowWait().maxProbes, 11);
 }
 
+TEST(DesktopShellStart, IsWaitedForTwentySecondsAtMost) { EXPECT_EQ(kDesktopShellStartWaitMs, 20000u); }
+
+TEST(DesktopShellStart, OnlySOkIsAStart) {
+    struct Case {
+        std::uint32_t answer;
+        ShellStartOutcome outcome;
+    };
+    const Case cases[] = {
+        {0x00000000, ShellStartOutcome::Started},  // S_OK
+        {0x00000001, ShellStartOutcome::Refused},  // S_FALSE: a success code, but nothing started
+        {0x00000002, ShellStartOutcome::Refused},  // any other success code
+        {0x80004005, ShellStartOutcome::Refused},  // E_FAIL
+        {0x80070002, ShellStartOutcome::Refused},  // the file was not found
+        {0x800706BA, ShellStartOutcome::Refused},  // the shell's process is gone
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ShellStartOutcomeOf(static_cast<std::int32_t>(c.answer)), c.outcome) << std::hex << c.answer;
+}
+
+TEST(DesktopShellStart, TheInstallerStartsTheApplicationItselfOnlyAfterARefusal) {
+    EXPECT_TRUE(StartsItselfAfter(ShellStartOutcome::Refused));
+    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::Started));
+    // The shell may still be starting it: a second start would run two copies.
+    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::NoAnswer));
+}
+
 TEST(CountsAsSeen, EveryProbeButTheLast) {
     WaitBound mapping = InstanceMappingWait();
     for (int probe = 1; probe <= 7; ++probe) EXPECT_TRUE(CountsAsSeen(mapping, probe)) << probe;

@@ -18,16 +18,30 @@ std::int32_t CenteredOffset(std::int32_t screen, std::int32_t size) {
 
 }  // namespace
 
-ProgressLayout LayoutForDpi(std::int32_t dpi) {
+ProgressLayout LayoutProgressWindow(std::int32_t dpi, const TextMetricsPx& text, const FrameInsets& frame) {
     if (dpi <= 0) dpi = kBaseDpi;
+    // What the system reports is bounded, so that no sum below overflows.
+    const auto bounded = [](std::int32_t pixels) { return std::clamp<std::int32_t>(pixels, 0, 32767); };
+    dpi = bounded(dpi);
     const auto scale = [dpi](std::int32_t pixels) {
         return static_cast<std::int32_t>((static_cast<std::int64_t>(pixels) * dpi + kBaseDpi / 2) / kBaseDpi);
     };
-    const auto place = [&scale](const ChildPlacement& at) {
-        return ChildPlacement{scale(at.x), scale(at.y), scale(at.width), scale(at.height)};
-    };
-    return {scale(kProgressWindowWidth), scale(kProgressWindowHeight), place(kStatusLinePlacement),
-            place(kProgressBarPlacement)};
+    const std::int32_t margin = scale(kStatusLinePlacement.x);
+    const std::int32_t gap = scale(kProgressBarPlacement.y - kStatusLinePlacement.y - kStatusLinePlacement.height);
+    const std::int32_t lineHeight = std::max(scale(kStatusLinePlacement.height), bounded(text.lineHeight));
+    const std::int32_t barHeight = std::max(scale(kProgressBarPlacement.height), lineHeight);
+    const std::int32_t lineWidth =
+        std::max(scale(kStatusLinePlacement.width), bounded(text.averageCharWidth) * kStatusLineCharacters);
+    const std::int32_t barWidth = std::max(scale(kProgressBarPlacement.width), lineWidth + 1);
+
+    ProgressLayout layout;
+    layout.statusLine = {margin, margin, lineWidth, lineHeight};
+    layout.progressBar = {margin, margin + lineHeight + gap, barWidth, barHeight};
+    layout.clientWidth = margin + barWidth + margin;
+    layout.clientHeight = layout.progressBar.y + barHeight + margin;
+    layout.width = layout.clientWidth + bounded(frame.left) + bounded(frame.right);
+    layout.height = layout.clientHeight + bounded(frame.top) + bounded(frame.bottom);
+    return layout;
 }
 
 int ProgressPercent(std::uint64_t done, std::uint64_t total) {

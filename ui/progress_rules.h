@@ -12,18 +12,19 @@
 
 namespace kavrel {
 
-// Outer size of the progress window in pixels at 96 DPI.
-constexpr std::int32_t kProgressWindowWidth = 408;
-constexpr std::int32_t kProgressWindowHeight = 76;
-// The screen resolution at which the sizes above hold.
+// The screen resolution at which the sizes below hold.
 constexpr std::int32_t kBaseDpi = 96;
 
 // The window class: CS_VREDRAW + CS_HREDRAW + CS_NOCLOSE.
 constexpr std::uint32_t kProgressClassStyle = 0x203;
 constexpr int kProgressClassExtraBytes = 4;
 constexpr int kProgressWindowExtraBytes = 4;
-// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE.
-constexpr std::uint32_t kProgressWindowExStyle = 0x20009;
+// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE + WS_EX_NOACTIVATE.
+// The window never becomes the active window: hidden before a message box,
+// an active window would hand the activation to whatever window Windows
+// picks, another program's, and the foreground lock would then keep the box
+// from becoming active.
+constexpr std::uint32_t kProgressWindowExStyle = 0x08020009;
 // WS_DLGFRAME only: no system menu, hence no close, minimise or maximise button.
 constexpr std::uint32_t kProgressWindowStyle = 0x00400000;
 // WS_CHILD + WS_VISIBLE, left-aligned text.
@@ -38,22 +39,53 @@ struct ChildPlacement {
     std::int32_t width = 0;
     std::int32_t height = 0;
 };
+// The children at 96 DPI with a small font, the least they get.
 constexpr ChildPlacement kStatusLinePlacement{2, 2, 399, 20};
 constexpr ChildPlacement kProgressBarPlacement{2, 24, 400, 20};
 
-// The window's outer size and its children at one screen resolution.
+// What the layout needs of the font the window's texts are drawn in, in
+// pixels: the height of a line (tmHeight + tmExternalLeading) and the
+// average width of a character (tmAveCharWidth).
+struct TextMetricsPx {
+    std::int32_t lineHeight = 0;
+    std::int32_t averageCharWidth = 0;
+};
+
+// What the window's frame (title bar and borders) adds on each side of its
+// client area: AdjustWindowRectEx of an empty rectangle, with the signs
+// turned so that every inset is a width.
+struct FrameInsets {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+// The window's outer size, its client size and its children.
 struct ProgressLayout {
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::int32_t clientWidth = 0;
+    std::int32_t clientHeight = 0;
     ChildPlacement statusLine;
     ChildPlacement progressBar;
 };
 
-// Every size and position of the window times dpi / 96, rounded to the
-// nearest pixel: a DPI-aware window is drawn at its size in pixels, so at
-// 150 % it must be half as large again to hold the larger system font. A dpi
-// that is not positive (unknown) counts as 96.
-ProgressLayout LayoutForDpi(std::int32_t dpi);
+// Room for this many average characters on the status line: its longest
+// text has 36, and capitals and Cyrillic letters are wider than the average.
+constexpr std::int32_t kStatusLineCharacters = 48;
+
+// The layout for a font and a frame at a screen resolution. The children's
+// sizes at 96 DPI above, times dpi / 96 and rounded to the nearest pixel, are
+// the least: a DPI-aware window is drawn at its size in pixels. A font larger
+// than they allow (a large message font, a high resolution) makes the status
+// line as high as its line and as wide as kStatusLineCharacters, and the bar
+// follows; the client area holds both with their margins, and the outer size
+// is the client size plus the frame, so that neither the text nor the bar is
+// cut off whatever the system draws around them. A dpi that is not positive
+// (unknown) counts as 96; negative metrics or insets count as 0, and any
+// value is taken as at most 32767 pixels.
+ProgressLayout LayoutProgressWindow(std::int32_t dpi, const TextMetricsPx& text, const FrameInsets& frame);
 
 // The bar's position from 0 to 100 after `done` of `total` bytes, rounded
 // down, so that 100 means everything is done; 100 when there is nothing to do.

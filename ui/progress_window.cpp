@@ -13,7 +13,7 @@
 namespace kavrel {
 
 static_assert(kProgressClassStyle == (CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE));
-static_assert(kProgressWindowExStyle == (WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE));
+static_assert(kProgressWindowExStyle == (WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE | WS_EX_NOACTIVATE));
 static_assert(kProgressWindowStyle == WS_DLGFRAME);
 static_assert(kStatusLineStyle == (WS_CHILD | WS_VISIBLE | SS_LEFT));
 static_assert(kProgressBarStyle == (WS_CHILD | WS_VISIBLE | WS_THICKFRAME));
@@ -68,6 +68,7 @@ std::wstring Decode(const ShownText& text) { return DecodeShownText(text, kSyste
 struct CreationContext {
     const std::wstring* status = nullptr;
     ProgressLayout layout;
+    HFONT font = nullptr;
     HWND label = nullptr;
     HWND bar = nullptr;
 };
@@ -83,6 +84,13 @@ void CreateChildren(HWND window, LPARAM lParam) {
                                        line.y, line.width, line.height, window, nullptr, create->hInstance, nullptr);
     context->bar = ::CreateWindowExW(0, kProgressBarClassName, L"", kProgressBarStyle, bar.x, bar.y, bar.width,
                                      bar.height, window, nullptr, create->hInstance, nullptr);
+    // A child is drawn in the System font unless it is given another: the
+    // text the user reads goes in the message font, as in message boxes.
+    if (context->font) {
+        const auto font = reinterpret_cast<WPARAM>(context->font);
+        if (context->label) ::SendMessageW(context->label, WM_SETFONT, font, FALSE);
+        if (context->bar) ::SendMessageW(context->bar, WM_SETFONT, font, FALSE);
+    }
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -125,6 +133,45 @@ std::int32_t SystemDpi() {
     return dpi;
 }
 
+// The system's message font (the one of message boxes), as the user set it,
+// already at the system's resolution for a DPI-aware program; none when the
+// system does not say. The structure's size is that of Windows XP (no
+// iPaddedBorderWidth), which every later Windows accepts.
+UniqueFont MessageFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
+    return UniqueFont(::CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+// The line height and average character width of the font (the System font
+// when there is none), measured on the screen.
+TextMetricsPx MeasureText(HFONT font) {
+    TextMetricsPx measured;
+    HDC screen = ::GetDC(nullptr);
+    if (!screen) return measured;
+    HGDIOBJ before = font ? ::SelectObject(screen, font) : nullptr;
+    TEXTMETRICW text{};
+    if (::GetTextMetricsW(screen, &text)) {
+        measured.lineHeight = static_cast<std::int32_t>(text.tmHeight + text.tmExternalLeading);
+        measured.averageCharWidth = static_cast<std::int32_t>(text.tmAveCharWidth);
+    }
+    if (before) ::SelectObject(screen, before);
+    ::ReleaseDC(nullptr, screen);
+    return measured;
+}
+
+// What the window's frame adds around its client area, from the styles the
+// window really has: the system adds a title bar (WS_CAPTION) to an
+// overlapped window, which the styles it was created with do not show.
+FrameInsets FrameOf(HWND window) {
+    RECT rect{};
+    const auto style = static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE));
+    if (!::AdjustWindowRectEx(&rect, style, FALSE, exStyle)) return {};
+    return FrameInsets{-rect.left, -rect.top, rect.right, rect.bottom};
+}
+
 // Carries out an action of a main-thread operation. Texts and visibility go
 // to the window thread's windows and wait until that thread has handled them
 // (a hidden window must be gone before a box appears); the bar's position is
@@ -159,7 +206,9 @@ void Perform(const ProgressAction& action) {
         else ::PostMessageW(bar, PBM_SETPOS, position, 0);
     }
     if (action.visibility != ProgressAction::Visibility::Keep && window) {
-        UINT flags = action.visibility == ProgressAction::Visibility::Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+        // Never activated: see kProgressWindowExStyle.
+        UINT flags = (action.visibility == ProgressAction::Visibility::Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) |
+                     SWP_NOACTIVATE;
         ::SetWindowPos(window, HWND_TOPMOST, module.x.load(std::memory_order_acquire),
                        module.y.load(std::memory_order_acquire), module.width.load(std::memory_order_acquire),
                        module.height.load(std::memory_order_acquire), flags);
@@ -218,9 +267,13 @@ void TSetupForm::Execute() {
         std::lock_guard guard(module.lock);
         texts = module.model.BeginCreation();
     }
-    const ProgressLayout layout = LayoutForDpi(SystemDpi());
-    WindowPosition position = CenteredPosition(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                                               layout.width, layout.height);
+    // Made before the window and deleted after it, when this thread ends.
+    UniqueFont font = MessageFont();
+    const std::int32_t dpi = SystemDpi();
+    const TextMetricsPx text = MeasureText(font.get());
+    // The children's places do not depend on the frame; the outer size does,
+    // and is settled once the window exists.
+    ProgressLayout layout = LayoutProgressWindow(dpi, text, {});
     InitCommonControlsFromSystem();
 
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
@@ -249,10 +302,19 @@ void TSetupForm::Execute() {
     CreationContext context;
     context.status = &status;
     context.layout = layout;
+    context.font = font.get();
     HWND window = ::CreateWindowExW(kProgressWindowExStyle, kWindowClassName, caption.c_str(),
-                                    kProgressWindowStyle, position.x, position.y, layout.width, layout.height,
-                                    nullptr, nullptr, instance, &context);
+                                    kProgressWindowStyle, 0, 0, layout.width, layout.height, nullptr, nullptr,
+                                    instance, &context);
     if (!window) context = CreationContext{};
+    WindowPosition position;
+    if (window) {
+        layout = LayoutProgressWindow(dpi, text, FrameOf(window));
+        position = CenteredPosition(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), layout.width,
+                                    layout.height);
+        ::SetWindowPos(window, nullptr, position.x, position.y, layout.width, layout.height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (context.bar && texts.position != 0) ::SendMessageW(context.bar, PBM_SETPOS, static_cast<WPARAM>(texts.position), 0);
 
     ProgressAction action;
@@ -278,7 +340,7 @@ void TSetupForm::Execute() {
     if (action.setPosition && context.bar)
         ::SendMessageW(context.bar, PBM_SETPOS, static_cast<WPARAM>(action.position), 0);
     if (action.close) ::DestroyWindow(window);
-    else if (action.visibility == ProgressAction::Visibility::Show) ::ShowWindow(window, SW_SHOWNORMAL);
+    else if (action.visibility == ProgressAction::Visibility::Show) ::ShowWindow(window, SW_SHOWNOACTIVATE);
 
     MSG message{};
     // GetMessage gives -1 on an error; looping on anything but 0 would spin.

@@ -3,7 +3,9 @@
 // and a progress bar, centred on the screen and run by a thread of its own.
 // The main thread drives it through the operations below; the first
 // ShowProgressWindow starts the thread and returns without waiting for the
-// window. The window is laid out at the system's DPI.
+// window. The window and its texts are drawn in the system's message font,
+// laid out for that font at the system's DPI, and the window never becomes
+// the active window.
 //
 // The window offers the user no way to close it; the module's shut-down
 // closes it and waits (bounded) for its thread. The state the thread uses is
