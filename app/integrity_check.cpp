@@ -46,20 +46,10 @@ bool ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size) {
 
 // The file's bytes from the current position to `end`, chunk by chunk. A
 // thread of its own reads the next chunk while the caller hashes the last,
-// so the check costs about what the read costs. The two take turns over
-// kReadSlots buffers, counting the chunks read and the chunks done with.
-//
-// Each side first yields the processor a few times to the other, and only
-// then sleeps on an event: a chunk from the page cache is read in about a
-// tenth of a millisecond, while a sleep and a wake-up, under Wine a round
-// trip through the wineserver for each side, cost as much again, which made
-// the check slower with the thread than without it. Yielding rather than
-// spinning leaves the processor to the reader where the two share one
-// (a busy machine, a single core). The flag that a side sleeps is
-// set before it looks at the count once more, and the other side sets the
-// count before it looks at the flag (both in sequential order), so a wake-up
-// is never lost. Where no thread can be started, the chunks are read on the
-// caller's thread.
+// so the check costs about what the read costs: the two take turns over
+// kReadSlots buffers, handed over through two semaphores (whose release and
+// wait order every write to a buffer before its reading). Where no thread
+// can be started, the chunks are read on the caller's thread.
 //
 // The reader thread touches only this object, and this object's destructor
 // stops it and waits for it before anything is freed.
@@ -87,9 +77,9 @@ public:
 
     // Starts the reader thread; without one the chunks are read on demand.
     void StartAhead() noexcept {
-        filledEvent_.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-        freeEvent_.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
-        if (!filledEvent_ || !freeEvent_) return;
+        free_.reset(::CreateSemaphoreA(nullptr, kReadSlots, kReadSlots + 1, nullptr));
+        filled_.reset(::CreateSemaphoreA(nullptr, 0, kReadSlots, nullptr));
+        if (!free_ || !filled_) return;
         thread_.reset(::CreateThread(nullptr, 0, &ChunkReader::ThreadEntry, this, 0, nullptr));
     }
 
@@ -99,11 +89,10 @@ public:
         Slot& slot = slots_[next_ % kReadSlots];
         if (thread_) {
             // The chunk handed out before this one is done with.
-            done_.store(next_);
-            if (readerSleeps_.load()) ::SetEvent(freeEvent_.get());
+            if (next_ > 0) ::ReleaseSemaphore(free_.get(), 1, nullptr);
             // A reader thread that ended without handing over the chunk failed.
-            if (!WaitFor([this] { return read_.load() > next_; }, callerSleeps_, filledEvent_.get(), thread_.get()))
-                return std::nullopt;
+            const HANDLE waits[] = {filled_.get(), thread_.get()};
+            if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return std::nullopt;
         } else {
             Fill(slot, next_);
         }
@@ -118,27 +107,6 @@ private:
         DWORD size = 0;
         bool ok = false;
     };
-
-    // Yields a while for `ready`, then sleeps on `event` until it is; false
-    // when `ends` (if any) has ended and `ready` is still not true.
-    template <typename Ready>
-    static bool WaitFor(Ready ready, std::atomic<bool>& sleeps, HANDLE event, HANDLE ends) noexcept {
-        for (int spin = 0; spin < kSpins; ++spin) {
-            if (ready()) return true;
-            ::SwitchToThread();
-        }
-        for (;;) {
-            sleeps.store(true);
-            if (ready()) {
-                sleeps.store(false);
-                return true;
-            }
-            const HANDLE handles[] = {event, ends};
-            const DWORD woken = ::WaitForMultipleObjects(ends ? 2 : 1, handles, FALSE, INFINITE);
-            sleeps.store(false);
-            if (woken != WAIT_OBJECT_0) return ready();
-        }
-    }
 
     // Reads chunk number `index` of the range into the slot.
     void Fill(Slot& slot, std::uint64_t index) noexcept {
@@ -161,17 +129,14 @@ private:
 
     // The reader thread: fills each free buffer in turn until the range is
     // read, a read fails or the owner stops it.
-    void ReadAhead() noexcept {
-        std::uint64_t index = 0;
-        for (std::uint64_t at = start_; at < end_; at += kReadChunk, ++index) {
-            // The slot is free once the caller is done with the chunk it held.
-            WaitFor([this, index] { return stop_.load() || index < done_.load() + kReadSlots; }, readerSleeps_,
-                    freeEvent_.get(), nullptr);
-            if (stop_.load()) return;
-            Slot& slot = slots_[index % kReadSlots];
-            Fill(slot, index);
-            read_.store(index + 1);
-            if (callerSleeps_.load()) ::SetEvent(filledEvent_.get());
+    void ReadAhead() {
+        for (std::uint64_t at = start_; at < end_; at += kReadChunk) {
+            if (::WaitForSingleObject(free_.get(), INFINITE) != WAIT_OBJECT_0 || stop_.load(std::memory_order_acquire))
+                return;
+            Slot& slot = slots_[filledCount_ % kReadSlots];
+            Fill(slot, filledCount_);
+            ++filledCount_;
+            ::ReleaseSemaphore(filled_.get(), 1, nullptr);
             if (!slot.ok) return;
         }
     }
@@ -180,27 +145,21 @@ private:
     // and sees the stop; one inside a read finishes that read first.
     void Stop() noexcept {
         if (!thread_) return;
-        stop_.store(true);
-        ::SetEvent(freeEvent_.get());
+        stop_.store(true, std::memory_order_release);
+        ::ReleaseSemaphore(free_.get(), 1, nullptr);
         ::WaitForSingleObject(thread_.get(), INFINITE);
         thread_.reset();
     }
-
-    // Yields before a side sleeps: together about as long as a chunk's read.
-    static constexpr int kSpins = 64;
 
     HANDLE file_;
     std::uint64_t start_;
     std::uint64_t end_;
     Slot slots_[kReadSlots];
-    std::uint64_t next_ = 0;                 // the caller's: chunks taken
-    std::atomic<std::uint64_t> read_{0};     // chunks the reader has read
-    std::atomic<std::uint64_t> done_{0};     // chunks the caller is done with
-    std::atomic<bool> callerSleeps_{false};  // the caller waits on filledEvent_
-    std::atomic<bool> readerSleeps_{false};  // the reader waits on freeEvent_
+    std::uint64_t next_ = 0;         // the caller's count of chunks taken
+    std::uint64_t filledCount_ = 0;  // the reader thread's count of chunks read
     std::atomic<bool> stop_{false};
-    UniqueHandle filledEvent_;
-    UniqueHandle freeEvent_;
+    UniqueHandle free_;
+    UniqueHandle filled_;
     UniqueHandle thread_;
 };
 
