@@ -110,8 +110,10 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
     const bool installed =
         state.packageBaseName == "zyq"
-            ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter())
-            : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter());
+            ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter(),
+                                   !state.quietMode)
+            : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter(),
+                                  !state.quietMode);
     if (!installed) exitCode = kExitWriteFailed;
     if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
 

@@ -30,6 +30,7 @@ std::string ShownText::Bytes() const {
 ShownText ProgramText(std::string_view bytes) { return {bytes, TextOrigin::Program}; }
 ShownText SystemText(std::string_view bytes) { return {bytes, TextOrigin::System}; }
 ShownText LanguageFileText(std::string_view bytes) { return {bytes, TextOrigin::LanguageFile}; }
+ShownText UnicodeText(std::string_view utf8) { return {utf8, TextOrigin::Unicode}; }
 
 unsigned CodePageOf(TextOrigin origin, unsigned languageFileCodePage) {
     switch (origin) {
@@ -41,6 +42,8 @@ unsigned CodePageOf(TextOrigin origin, unsigned languageFileCodePage) {
             return kRussianCodePage;
         case TextOrigin::EnglishBaseFile:
             return kEnglishCodePage;
+        case TextOrigin::Unicode:
+            return kUtf8CodePage;
         case TextOrigin::System:
             break;
     }

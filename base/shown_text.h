@@ -24,6 +24,7 @@ enum class TextOrigin : std::uint8_t {
     LanguageFile,     // read from the selected language file: its language's code page
     RussianBaseFile,  // read from the Russian base language file: Windows-1251
     EnglishBaseFile,  // read from the English base language file: Windows-1252
+    Unicode,          // returned by Windows in UTF-16 (error texts, program names), kept as UTF-8
 };
 
 // A run of bytes of one origin.
@@ -66,6 +67,8 @@ ShownText ProgramText(std::string_view bytes);
 ShownText SystemText(std::string_view bytes);
 // A text read from the selected language support file.
 ShownText LanguageFileText(std::string_view bytes);
+// A text that Windows returned through a "W" call, converted to UTF-8.
+ShownText UnicodeText(std::string_view utf8);
 
 // The code page of the program's literals.
 constexpr unsigned kProgramCodePage = 1251;
@@ -74,6 +77,8 @@ constexpr unsigned kRussianCodePage = 1251;
 constexpr unsigned kEnglishCodePage = 1252;
 // CP_ACP: the system's ANSI code page.
 constexpr unsigned kSystemCodePage = 0;
+// CP_UTF8: the code page of the texts that Windows gave in UTF-16.
+constexpr unsigned kUtf8CodePage = 65001;
 
 // The code page to decode a piece of that origin with; languageFileCodePage
 // is the ANSI code page of the selected language file's language,

@@ -8,6 +8,8 @@
 
 #include "install/install_rules.h"
 #include "lang/messages.h"
+#include "platform/failure_details.h"
+#include "ui/progress_window.h"
 
 namespace kavrel {
 
@@ -40,10 +42,10 @@ void WriteAll(HANDLE file, const std::string& path, const char* data, DWORD size
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     HRSRC found = ::FindResourceA(self, name.c_str(), type.c_str());
-    if (!found) throw std::runtime_error("no resource " + name);
+    if (!found) throw FileError("no resource", ::GetLastError(), name);
     HGLOBAL loaded = ::LoadResource(self, found);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    if (!data) throw std::runtime_error("cannot load resource " + name);
+    if (!data) throw FileError("cannot load the resource", ::GetLastError(), name);
     return {static_cast<const char*>(data), ::SizeofResource(self, found)};
 }
 
@@ -72,10 +74,15 @@ StagedFile::StagedFile(const std::string& target, std::initializer_list<Resource
       targetName_(WideFromAnsi(SplitFilePath(target).name)),
       targetPath_(target),
       temporaryPath_(MakeTempName(target)) {
-    folder_.RemoveEntry(temporaryName_);
-    UniqueHandle file = folder_.CreateNewFile(temporaryName_);
     std::uint64_t total = 0;
     for (const ResourceBytes& part : parts) total += part.size;
+    folder_.RemoveEntry(temporaryName_);
+    // The old package stays until the replace: the volume must hold the new
+    // one beside it. Found now, not after most of it has been written.
+    std::uint64_t freeBytes = 0;
+    if (FreeSpaceOf(folder_.path(), freeBytes) && !HasRoomFor(total, freeBytes))
+        throw FileError("not enough free space", ERROR_DISK_FULL, targetPath_);
+    UniqueHandle file = folder_.CreateNewFile(temporaryName_);
     try {
         // A name planted between the removal and the create only makes the
         // create fail; a second name given to the new file would let its
@@ -140,24 +147,91 @@ void StagedFile::Discard() noexcept {
     }
 }
 
-void ShowInstallFailure(const std::string& target) {
+namespace {
+
+// The languages asked for the system's error texts.
+constexpr std::uint16_t kRussianRussia = 0x0419;
+constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
+
+// True when another program holds the file at `path` open without sharing
+// it: the replace of such a file is refused as "access denied".
+bool IsHeldByAnotherProgram(const std::string& path) {
+    UniqueHandle probe(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// What the user is told of a failed write, from the Windows error it met.
+WriteFailure DescribeFailure(std::uint32_t error, const std::string& target, std::uint64_t packageBytes) {
+    WriteFailure failure;
+    failure.error = error;
+    failure.reason = ReasonOfWriteError(error, error == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
+    if (failure.reason == WriteFailureReason::NotEnoughSpace) {
+        failure.neededBytes = packageBytes;
+        FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);
+    }
+    return failure;
+}
+
+// Shows the failure in the message language; true when the user asks to
+// try again.
+bool ShowInstallFailure(const std::string& target, const WriteFailure& failure, bool offerRetry) {
     const ShownText path = SystemText(target);
-    ShowBilingualMessage("Can't install file " + path, "Не удается установить файл " + path);
+    const ShownText holders =
+        failure.reason == WriteFailureReason::FileInUse ? UnicodeText(ProgramsHoldingFile(target)) : ShownText();
+    auto reason = [&](bool russian) {
+        const ShownText errorText =
+            failure.reason == WriteFailureReason::Other
+                ? UnicodeText(SystemErrorText(failure.error, russian ? kRussianRussia : kEnglishUnitedStates))
+                : ShownText();
+        return WriteFailureReasonText(russian, failure, holders, errorText);
+    };
+    const int answer = ShowBilingualMessage(InstallFailureText(false, path, reason(false)),
+                                            InstallFailureText(true, path, reason(true)),
+                                            offerRetry ? kRetryErrorBoxFlags : kErrorBoxFlags);
+    return offerRetry && answer == kIdRetry;
+}
+
+}  // namespace
+
+bool InstallWithRetry(const std::string& target, std::uint64_t packageBytes, bool offerRetry,
+                      const std::function<void()>& install) {
+    for (;;) {
+        std::uint32_t error = ERROR_SUCCESS;
+        try {
+            install();
+            return true;
+        } catch (const FileError& failure) {
+            error = failure.error();
+        } catch (const std::bad_alloc&) {
+            error = ERROR_NOT_ENOUGH_MEMORY;
+        }
+        if (!ShowInstallFailure(target, DescribeFailure(error, target, packageBytes), offerRetry)) return false;
+        // The box hid the progress window; the write shows in it again.
+        ShowProgressWindowAgain();
+    }
 }
 
 bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
-                          const ByteProgress& progress) {
+                          const ByteProgress& progress, bool offerRetry) {
+    ResourceBytes first;
+    ResourceBytes second;
+    std::uint64_t packageBytes = 0;
     try {
-        const ResourceBytes first = FindPayloadResource(baseName + "1", resourceType);
-        const ResourceBytes second = FindPayloadResource(baseName + "2", resourceType);
+        first = FindPayloadResource(baseName + "1", resourceType);
+        second = FindPayloadResource(baseName + "2", resourceType);
+        packageBytes = static_cast<std::uint64_t>(first.size) + second.size;
+    } catch (const FileError&) {
+        // Reported below as the write's failure, as a write that cannot begin.
+    }
+    return InstallWithRetry(target, packageBytes, offerRetry, [&] {
+        if (!first.data || !second.data) {
+            first = FindPayloadResource(baseName + "1", resourceType);
+            second = FindPayloadResource(baseName + "2", resourceType);
+        }
         StagedFile staged(target, {first, second}, progress);
         staged.Replace();
-        return true;
-    } catch (const std::exception&) {
-        // The staged file, if any, removed itself.
-    }
-    ShowInstallFailure(target);
-    return false;
+    });
 }
 
 }  // namespace kavrel

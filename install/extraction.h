@@ -2,6 +2,7 @@
 // Writes the package carried in the installer's resources into the
 // application's folder, never leaving a partly written package behind.
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -13,15 +14,22 @@ namespace kavrel {
 
 // Joins the resources <base>1 and <base>2 of the type into the target file.
 // The package goes to "~" + name beside the target, is flushed, and then
-// replaces the target in one step. On failure: "Can't install file <target>",
-// the target as it was, no temporary file left; returns false. `progress`
-// hears of every slice written, the last one once it is on disk.
+// replaces the target in one step. On failure: "Can't install file <target>"
+// with the reason, the target as it was, no temporary file left; in an
+// interactive run (`offerRetry`) with Retry, which writes again. Returns
+// whether the package was installed. `progress` hears of every slice
+// written, the last one once it is on disk.
 bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
-                          const ByteProgress& progress = {});
+                          const ByteProgress& progress = {}, bool offerRetry = false);
 
-// The message of a file that could not be installed: "Can't install file "
-// and the target path.
-void ShowInstallFailure(const std::string& target);
+// Runs `install` (which raises on failure) until it succeeds. Each failure
+// is shown as "Can't install file <target>" and its reason; in an
+// interactive run (`offerRetry`) the box has Retry and Cancel, and Retry
+// runs `install` again with the progress window back. `packageBytes` is what
+// a write needs on the volume. Returns false once the user cancels, or after
+// the first failure of a quiet run.
+bool InstallWithRetry(const std::string& target, std::uint64_t packageBytes, bool offerRetry,
+                      const std::function<void()>& install);
 
 // A resource of the installer's own module, read in place where the system
 // has mapped it: no copy of the package is made.
@@ -29,7 +37,7 @@ struct ResourceBytes {
     const char* data = nullptr;
     unsigned long size = 0;
 };
-// Raises std::runtime_error when the resource is missing.
+// Raises FileError when the resource is missing.
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type);
 
 // A new file written and flushed under the temporary name beside its
@@ -39,7 +47,9 @@ ResourceBytes FindPayloadResource(const std::string& name, const std::string& ty
 class StagedFile {
 public:
     // Opens the target's folder (a link, junction or mount point in its place
-    // is refused), removes whatever stands at "~" + name (a link itself,
+    // is refused), makes sure that its volume has room for the parts (too
+    // little is ERROR_DISK_FULL, nothing written), removes whatever stands at
+    // "~" + name (a link itself,
     // never what it points to; a folder there is a failure), makes the file
     // anew there, writes the parts in order and flushes them to disk. Others
     // may read the file meanwhile, never write it; it is closed until its

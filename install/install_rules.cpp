@@ -5,6 +5,7 @@
 namespace kavrel {
 
 namespace {
+constexpr std::uint64_t kMegabyte = 1u << 20;
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
 constexpr std::uint32_t kReparsePointAttribute = 0x400;
 }  // namespace
@@ -41,6 +42,60 @@ bool IsFileInUseError(std::uint32_t error) {
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
     return error == kAccessDenied || error == kSharingViolation || error == kLockViolation;
+}
+
+WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
+    constexpr std::uint32_t kAccessDenied = 5;
+    constexpr std::uint32_t kSharingViolation = 32;
+    constexpr std::uint32_t kLockViolation = 33;
+    constexpr std::uint32_t kHandleDiskFull = 39;
+    constexpr std::uint32_t kDiskFull = 112;
+    switch (error) {
+        case kDiskFull:
+        case kHandleDiskFull:
+            return WriteFailureReason::NotEnoughSpace;
+        case kSharingViolation:
+        case kLockViolation:
+            return WriteFailureReason::FileInUse;
+        case kAccessDenied:
+            return targetHeld ? WriteFailureReason::FileInUse : WriteFailureReason::AccessDenied;
+        default:
+            return WriteFailureReason::Other;
+    }
+}
+
+bool HasRoomFor(std::uint64_t neededBytes, std::uint64_t freeBytes) { return neededBytes <= freeBytes; }
+
+std::uint64_t MegabytesNeeded(std::uint64_t bytes) { return bytes / kMegabyte + (bytes % kMegabyte != 0 ? 1 : 0); }
+
+std::uint64_t MegabytesFree(std::uint64_t bytes) { return bytes / kMegabyte; }
+
+ShownText WriteFailureReasonText(bool russian, const WriteFailure& failure, const ShownText& holders,
+                                 const ShownText& errorText) {
+    switch (failure.reason) {
+        case WriteFailureReason::NotEnoughSpace: {
+            const ShownText needed = ProgramText(std::to_string(MegabytesNeeded(failure.neededBytes)));
+            const ShownText free = ProgramText(std::to_string(MegabytesFree(failure.freeBytes)));
+            if (russian) return "Недостаточно места на диске: нужно " + needed + " МБ, свободно " + free + " МБ.";
+            return "There is not enough free space on the disk: " + needed + " MB are needed, " + free + " MB are free.";
+        }
+        case WriteFailureReason::FileInUse:
+            if (holders.Empty())
+                return russian ? ShownText("Файл занят другой программой. Закройте её и повторите попытку.")
+                               : ShownText("The file is in use by another program. Close it and try again.");
+            if (russian) return "Файл занят другой программой (" + holders + "). Закройте её и повторите попытку.";
+            return "The file is in use by another program (" + holders + "). Close it and try again.";
+        case WriteFailureReason::AccessDenied:
+            return russian ? ShownText("Нет доступа к папке.") : ShownText("Access to the folder is denied.");
+        case WriteFailureReason::Other:
+            break;
+    }
+    const ShownText number = ProgramText(std::to_string(failure.error));
+    return (russian ? "Ошибка Windows " : "Windows error ") + number + ": " + errorText;
+}
+
+ShownText InstallFailureText(bool russian, const ShownText& target, const ShownText& reason) {
+    return (russian ? "Не удается установить файл " : "Can't install file ") + target + "\r\n\r\n" + reason;
 }
 
 bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount) {

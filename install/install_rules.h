@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/shown_text.h"
+
 namespace kavrel {
 
 // The temporary name beside a target: "~" inserted after the last backslash
@@ -31,6 +33,48 @@ bool IsFileInUseError(std::uint32_t error);
 // How long the final replace is retried while the file is in use: about 10 s.
 constexpr std::uint32_t kReplaceRetryIntervalMs = 250;
 constexpr int kReplaceRetryAttempts = 40;
+
+// Why a write of the package failed, as the user is told.
+enum class WriteFailureReason {
+    NotEnoughSpace,  // the volume cannot hold the package
+    FileInUse,       // another program holds the installed file
+    AccessDenied,    // the folder may not be written
+    Other,           // any other Windows error
+};
+
+// A failed write: the reason, the Windows error, and for too little space
+// the package's size and the volume's free space, in bytes.
+struct WriteFailure {
+    WriteFailureReason reason = WriteFailureReason::Other;
+    std::uint32_t error = 0;
+    std::uint64_t neededBytes = 0;
+    std::uint64_t freeBytes = 0;
+};
+
+// The reason of a Windows error met while writing. Access denied means a
+// file in use only where another program holds the installed file
+// (`targetHeld`): a replace refused while it is open.
+WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld);
+
+// Whether the volume's free space can take a package of `neededBytes`
+// beside the installed one, which stays until the replace.
+bool HasRoomFor(std::uint64_t neededBytes, std::uint64_t freeBytes);
+
+// Whole megabytes (1,048,576 bytes): rounded up for what is needed, down
+// for what is free, so that the two never make too little look like enough.
+std::uint64_t MegabytesNeeded(std::uint64_t bytes);
+std::uint64_t MegabytesFree(std::uint64_t bytes);
+
+// The line that says why, in the message language. `holders` names the
+// programs holding the file, joined by ", " (empty when none is known);
+// `errorText` is the system's description of the error, without its line
+// end.
+ShownText WriteFailureReasonText(bool russian, const WriteFailure& failure, const ShownText& holders,
+                                 const ShownText& errorText);
+
+// The whole message of a failed write: "Can't install file " and the path,
+// an empty line, and the reason line (or the Russian twins).
+ShownText InstallFailureText(bool russian, const ShownText& target, const ShownText& reason);
 
 // True for a file that the installer may write, as the handle it created
 // reports it: neither a folder nor a reparse point (symbolic link, junction,

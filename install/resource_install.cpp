@@ -71,16 +71,22 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
 }
 
 bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
-                         const ByteProgress& progress) {
+                         const ByteProgress& progress, bool offerRetry) {
+    ResourceBytes content;
     try {
-        const ResourceBytes content = FindPayloadResource(name, type);
+        content = FindPayloadResource(name, type);
+    } catch (const FileError&) {
+        // Reported as the write's failure, as a write that cannot begin.
+    }
+    return InstallWithRetry(target, content.size, offerRetry, [&] {
+        if (!content.data) content = FindPayloadResource(name, type);
         const bool targetExists = IsFile(target);
         // A new target goes through the temporary file too: a dangling link
         // planted at its name is replaced, never written through.
         StagedFile staged(target, {content}, progress);
         if (!targetExists || !compare || !IsVersionedKind(type)) {
             staged.Replace();
-            return true;
+            return;
         }
         const VersionComparison versions = CompareFileVersions(type, staged.TemporaryPath(), target);
         if (versions.older) {
@@ -88,17 +94,12 @@ bool InstallResourceFile(const std::string& name, const std::string& type, const
             if (!AskAboutOlderFile(target, versions)) {
                 staged.Discard();
                 ShowProgressWindowAgain();
-                return true;
+                return;
             }
         }
         staged.Replace();
         if (versions.older) ShowProgressWindowAgain();
-        return true;
-    } catch (const std::exception&) {
-        // The staged file, if any, removed itself.
-    }
-    ShowInstallFailure(target);
-    return false;
+    });
 }
 
 }  // namespace kavrel

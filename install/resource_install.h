@@ -27,10 +27,11 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
 // file beside the target first, which then takes the target's place in one
 // step: an existing target is never left half written, and no link planted
 // at either name is written through.
-// On failure "Can't install file <target>" and false; a refusal is no failure.
-// `progress` hears of every slice written. The progress window is hidden
-// during the question and shown again after it.
+// On failure "Can't install file <target>" with the reason and false (in an
+// interactive run, `offerRetry`, with Retry, which writes again); a refusal
+// is no failure. `progress` hears of every slice written. The progress
+// window is hidden during the question and shown again after it.
 bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
-                         const ByteProgress& progress = {});
+                         const ByteProgress& progress = {}, bool offerRetry = false);
 
 }  // namespace kavrel

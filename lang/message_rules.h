@@ -10,6 +10,11 @@ namespace kavrel {
 
 // MB_OK | MB_ICONERROR | MB_SERVICE_NOTIFICATION.
 constexpr std::uint32_t kErrorBoxFlags = 0x00200010;
+// MB_RETRYCANCEL | MB_ICONERROR | MB_SERVICE_NOTIFICATION: a failed write
+// that the user may try again.
+constexpr std::uint32_t kRetryErrorBoxFlags = 0x00200015;
+// The Retry button.
+constexpr int kIdRetry = 4;
 // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL | MB_TOPMOST.
 constexpr std::uint32_t kQuestionFlags = 0x00042024;
 // LANG_RUSSIAN, neutral sublanguage: passed with every Russian box.

@@ -37,10 +37,12 @@ int ShowMessageBox(const MessageBoxCall& call) {
     return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
 }
 
-void ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText) {
+int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText, std::uint32_t flags) {
     const SetupState& state = CurrentSetup();
-    ShowMessageBox(BilingualMessageCall(state.useRussian, englishText, russianText, ProgramText(state.titleEn),
-                                        ProgramText(state.titleRu)));
+    MessageBoxCall call = BilingualMessageCall(state.useRussian, englishText, russianText, ProgramText(state.titleEn),
+                                               ProgramText(state.titleRu));
+    call.flags = flags;
+    return ShowMessageBox(call);
 }
 
 bool AskQuestion(QuestionLanguage language, const ShownText& text, const ShownText& caption) {

@@ -19,8 +19,10 @@ using MessageBoxHandler = std::function<int(const MessageBoxCall&)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Shows the Russian or the English text of the pair, as UseRussian selects,
-// as an error box with the matching title.
-void ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText);
+// as an error box with the matching title (`flags`: the error box's, or
+// another button set of it); returns the system's answer.
+int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText,
+                         std::uint32_t flags = kErrorBoxFlags);
 
 // Asks a yes/no question; true only for the Yes button.
 bool AskQuestion(QuestionLanguage language, const ShownText& text, const ShownText& caption);

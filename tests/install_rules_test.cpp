@@ -43,6 +43,60 @@ TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
     EXPECT_LE(kReplaceRetryAttempts * kReplaceRetryIntervalMs, 12000u);
 }
 
+TEST(WriteFailures, TheReasonFollowsTheWindowsError) {
+    for (std::uint32_t error : {112u, 39u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::NotEnoughSpace);
+    for (std::uint32_t error : {32u, 33u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::FileInUse);
+    EXPECT_EQ(ReasonOfWriteError(5, true), WriteFailureReason::FileInUse);
+    EXPECT_EQ(ReasonOfWriteError(5, false), WriteFailureReason::AccessDenied);
+    for (std::uint32_t error : {0u, 2u, 3u, 87u, 1117u}) EXPECT_EQ(ReasonOfWriteError(error, true), WriteFailureReason::Other);
+}
+
+TEST(WriteFailures, MegabytesNeededRoundUpAndFreeOnesDown) {
+    constexpr std::uint64_t kMiB = 1 << 20;
+    EXPECT_EQ(MegabytesNeeded(249191962), 238u);  // 237.6
+    EXPECT_EQ(MegabytesNeeded(60 * kMiB), 60u);
+    EXPECT_EQ(MegabytesNeeded(60 * kMiB + 1), 61u);
+    EXPECT_EQ(MegabytesNeeded(0), 0u);
+    EXPECT_EQ(MegabytesFree(4 * kMiB - 1), 3u);
+    EXPECT_EQ(MegabytesFree(4 * kMiB), 4u);
+    EXPECT_TRUE(HasRoomFor(60 * kMiB, 60 * kMiB));
+    EXPECT_FALSE(HasRoomFor(60 * kMiB + 1, 60 * kMiB));
+}
+
+TEST(WriteFailures, EveryReasonInBothLanguages) {
+    const ShownText none;
+    const ShownText errorText = UnicodeText("Недопустимый дескриптор.");
+    WriteFailure space{WriteFailureReason::NotEnoughSpace, 112, 249191962, (3u << 20) + 5};
+    EXPECT_EQ(WriteFailureReasonText(false, space, none, none).Bytes(),
+              "There is not enough free space on the disk: 238 MB are needed, 3 MB are free.");
+    EXPECT_EQ(WriteFailureReasonText(true, space, none, none),
+              ShownText("Недостаточно места на диске: нужно 238 МБ, свободно 3 МБ."));
+    WriteFailure held{WriteFailureReason::FileInUse, 32};
+    EXPECT_EQ(WriteFailureReasonText(false, held, none, none).Bytes(),
+              "The file is in use by another program. Close it and try again.");
+    EXPECT_EQ(WriteFailureReasonText(true, held, none, none),
+              ShownText("Файл занят другой программой. Закройте её и повторите попытку."));
+    const ShownText holders = UnicodeText("Lexova, Блокнот");
+    EXPECT_EQ(WriteFailureReasonText(false, held, holders, none),
+              "The file is in use by another program (" + holders + "). Close it and try again.");
+    EXPECT_EQ(WriteFailureReasonText(true, held, holders, none),
+              "Файл занят другой программой (" + holders + "). Закройте её и повторите попытку.");
+    WriteFailure denied{WriteFailureReason::AccessDenied, 5};
+    EXPECT_EQ(WriteFailureReasonText(false, denied, none, none).Bytes(), "Access to the folder is denied.");
+    EXPECT_EQ(WriteFailureReasonText(true, denied, none, none), ShownText("Нет доступа к папке."));
+    WriteFailure other{WriteFailureReason::Other, 6};
+    EXPECT_EQ(WriteFailureReasonText(false, other, none, errorText), "Windows error 6: " + errorText);
+    EXPECT_EQ(WriteFailureReasonText(true, other, none, errorText), "Ошибка Windows 6: " + errorText);
+    // The error text keeps its own origin: it is UTF-8, the rest the program's.
+    EXPECT_EQ(WriteFailureReasonText(true, other, none, errorText).Pieces().back().origin, TextOrigin::Unicode);
+
+    const ShownText target = SystemText("C:\\Lexova\\zyq.pak");
+    EXPECT_EQ(InstallFailureText(false, target, "Access to the folder is denied.").Bytes(),
+              "Can't install file C:\\Lexova\\zyq.pak\r\n\r\nAccess to the folder is denied.");
+    EXPECT_EQ(InstallFailureText(true, target, "Нет доступа к папке."),
+              "Не удается установить файл " + target + "\r\n\r\nНет доступа к папке.");
+}
+
 TEST(IsPlainFileWithOneName, RefusesFoldersLinksAndSecondNames) {
     EXPECT_TRUE(IsPlainFileWithOneName(0x80, 1));  // normal
     EXPECT_TRUE(IsPlainFileWithOneName(0x20, 1));  // archive

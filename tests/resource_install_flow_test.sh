@@ -54,7 +54,8 @@ for existing in yes no; do
   # Windows removes the link and installs; Wine cannot remove a dangling Unix
   # link: the write failure, the installed file as it was.
   if [[ $(exit_code) == 2 ]]; then
-    check "existing $existing: the failure message" "$(box 1 text)" "$(logged "Can't install file $target_win")"
+    check "existing $existing: the failure message" "$(box 1 text | sed 's/\\r\\n\\r\\n.*//')" \
+      "$(logged "Can't install file $target_win")"
     if [[ $existing == yes ]]; then
       check "existing $existing: installed file kept" "$(installed_kept)" yes
     else
@@ -123,7 +124,8 @@ holder=$!
 for _ in $(seq 100); do grep -q "file held" "$WORK/standin.log" 2>/dev/null && break; sleep 0.1; done
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 2
-check_box 1 "Lexova update" "$(logged "Can't install file $target_win")" error ok
+check_box 1 "Lexova update" \
+  "$(logged "Can't install file $target_win")\\r\\n\\r\\nThe file is in use by another program. Close it and try again." error ok
 check "installed file kept" "$(installed_kept)" yes
 check "no temporary file" "$(temporary_left)" no
 for pid in $(sed -n 's/^process //p' "$WORK/standin.log" 2>/dev/null); do "$run" taskkill /F /PID "$pid" >/dev/null 2>&1; done

@@ -162,8 +162,33 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     EXPECT_EQ(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()));
+    EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()) +
+                                 "\r\n\r\nThe file is in use by another program. Close it and try again.");
     EXPECT_EQ(shown[0].flags, 0x00200010u);
+}
+
+TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
+    const std::string installed = PackageOfVersion(4);
+    ASSERT_TRUE(WriteWholeFile(Target(), installed));
+    UniqueHandle held(::CreateFileA(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    // Cancel: the failure stands, once.
+    answer = IDCANCEL;
+    EXPECT_FALSE(InstallResourceFile("TESTPAK", "pak", Target(), true, {}, true));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].flags, 0x00200015u);
+    EXPECT_FALSE(TemporaryLeft());
+    // Retry after the other program let go: installed.
+    shown.clear();
+    SetMessageBoxHandler([&](const MessageBoxCall& call) {
+        shown.push_back(call);
+        held.reset();
+        return IDRETRY;
+    });
+    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true, {}, true));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(Content(Target()), installed);
+    EXPECT_FALSE(TemporaryLeft());
 }
 
 // The application's folder may be writable by every user, who can leave a
@@ -229,7 +254,7 @@ TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
         EXPECT_FALSE(InstallResourceFile(c.resource, c.type, Target(), c.compare)) << c.type;
         EXPECT_EQ(Content(Target()), c.targetExists ? installed : "(missing)") << c.type;
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()));
+        EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()) + "\r\n\r\nAccess to the folder is denied.");
     }
     // Left as it was found: only what the installer made is removed.
     EXPECT_EQ(testing::FilesIn(folder_ + "~voc.pak").size(), 2u);
@@ -238,7 +263,9 @@ TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
 TEST_F(ResourceInstall, AMissingResourceIsAnInstallFailure) {
     EXPECT_FALSE(InstallResourceFile("NOSUCH", "pak", Target(), true));
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()));
+    // The lookup's own error, as the system names it.
+    EXPECT_EQ(shown[0].text.Bytes().rfind("Can't install file " + Target() + "\r\n\r\nWindows error 181", 0), 0u)
+        << shown[0].text.Bytes();
     EXPECT_EQ(::GetFileAttributesA(Target().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 

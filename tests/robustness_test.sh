@@ -45,7 +45,7 @@ check "the next run: exit code" "$(exit_code)" 0
 check "the next run installs" "$(old_or_new)" new
 check "the next run leaves no temporary file" "$([[ -e $APP_DIR/~zyq.pak ]] && echo yes || echo no)" no
 
-echo "== A full disk"
+echo "== A full disk: found before writing, said with the sizes, and tried again once there is room"
 disk=$WORK/small-disk
 mkdir -p "$disk"
 if mount -t tmpfs -o size=4m tmpfs "$disk"; then
@@ -55,12 +55,38 @@ if mount -t tmpfs -o size=4m tmpfs "$disk"; then
   cp "$KAVREL_STANDIN" "$disk/Kavrel/Kavrel.exe"
   printf '%s' "$OLD_PACKAGE" >"$disk/Kavrel/zyq.pak"
   reg_64 add "$UNINSTALL_KEY" /v UninstallString /d 'K:\Kavrel\uninstall.exe' /f
+  free_mb=$(stat -f -c '%a %S' "$disk" | awk '{ printf "%d", $1 * $2 / 1048576 }')
+  needed_mb=$(( ($(stat -c %s "$WORK/package.expected") + 1048575) / 1048576 ))
   run_installer "$large" "" modest
   check "exit code" "$(exit_code)" 2
-  check_box 1 "Lexova update" "$(logged 'Can'"'"'t install file K:\Kavrel\zyq.pak')" error ok
+  check_box 1 "Lexova update" "$(logged 'Can'"'"'t install file K:\Kavrel\zyq.pak')\\r\\n\\r\\nThere is not enough free space on the disk: $needed_mb MB are needed, $free_mb MB are free." error ok
   check "installed package unchanged" "$(cat "$disk/Kavrel/zyq.pak")" "$OLD_PACKAGE"
   check "no temporary file" "$([[ -e $disk/Kavrel/~zyq.pak ]] && echo yes || echo no)" no
   check "EstimatedSize still recorded" "$(estimated_size)" "$(folder_kib "$disk/Kavrel")"
+  # The same for a Russian user: the reason in Russian, OK only.
+  E2E_LOCALE=ru_RU.UTF-8 run_installer "$large" "" modest
+  check "Russian: exit code" "$(exit_code)" 2
+  check_box 1 "Обновление Lexova" "$(logged 'Не удается установить файл K:\Kavrel\zyq.pak')\\r\\n\\r\\nНедостаточно места на диске: нужно $needed_mb МБ, свободно $free_mb МБ." error ok
+  check "Russian: installed package unchanged" "$(cat "$disk/Kavrel/zyq.pak")" "$OLD_PACKAGE"
+  check "Russian: no temporary file" "$([[ -e $disk/Kavrel/~zyq.pak ]] && echo yes || echo no)" no
+  # Interactive: the user makes room while the box is up, then tries again.
+  pose=$WORK/pose-full
+  rm -rf "$pose" && mkdir -p "$pose"
+  LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/full.log" --answers yes,retry,no --pose "$pose" \
+    --timeout-ms 120000 -- "$large" >/dev/null 2>&1 &
+  installing=$!
+  release_box() { for _ in $(seq 300); do [[ -s $pose/box$1 ]] && break; sleep 0.1; done; touch "$pose/box$1.done"; }
+  release_box 1
+  for _ in $(seq 300); do [[ -s $pose/box2 ]] && break; sleep 0.1; done
+  mount -o remount,size=128m "$disk"
+  release_box 2
+  release_box 3
+  wait "$installing"
+  LOG=$WORK/full.log
+  check "made room, Retry: exit code" "$(exit_code)" 0
+  check_box 2 "Lexova update" "$(logged 'Can'"'"'t install file K:\Kavrel\zyq.pak')\\r\\n\\r\\nThere is not enough free space on the disk: $needed_mb MB are needed, $free_mb MB are free." error cancel,retry
+  check "made room, Retry: installed" "$(cmp -s "$disk/Kavrel/zyq.pak" "$WORK/package.expected" && echo yes || echo no)" yes
+  check "made room, Retry: no temporary file" "$([[ -e $disk/Kavrel/~zyq.pak ]] && echo yes || echo no)" no
   umount "$disk"
   rm -f "$PREFIX/dosdevices/k:"
   trap - EXIT

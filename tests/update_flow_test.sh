@@ -21,6 +21,9 @@ confirmation_en='Would you like to setup\r\nLexova update -\r\n"Sonvela" вер�
 confirmation_ru='Вы действительно хотите установить\r\nОбновление Lexova -\r\n"Sonvela" версии 6660?'
 final_question='На Ваш компьютер установлено\r\nОбновление Lexova -\r\n"Sonvela" версии 6660\r\n\r\nЗапустить программу?'
 no_subject_en="There's no subject of update - the Lexova installed.\\r\\nPlease, install the program at first."
+in_use_en='\r\n\r\nThe file is in use by another program. Close it and try again.'
+in_use_ru='\r\n\r\nФайл занят другой программой. Закройте её и повторите попытку.'
+denied_en='\r\n\r\nAccess to the folder is denied.'
 no_subject_ru='Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.'
 
 package_installed() { cmp -s "$APP_DIR/zyq.pak" "$WORK/package.expected" && echo yes || echo no; }
@@ -269,7 +272,7 @@ install_app
 mkdir "$APP_DIR/~zyq.pak"
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 2
-check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$denied_en" error ok
 check "installed package unchanged" "$(package_untouched)" yes
 check "the folder left as it was" "$(ls -A "$APP_DIR/~zyq.pak")" ""
 rmdir "$APP_DIR/~zyq.pak"
@@ -279,7 +282,7 @@ echo "== A second name given to the temporary file while it is written: not inst
 # to give the file its second name before the installer checks it again.
 install_app
 rm -f "$WORK/second name"
-LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/linked.log" --answers yes,no --timeout-ms 120000 \
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/linked.log" --answers yes,cancel,no --timeout-ms 120000 \
   -- "$slow_steps_installer" >/dev/null 2>&1 &
 installing=$!
 for _ in $(seq 1000); do [[ -e $APP_DIR/~zyq.pak ]] && break; sleep 0.01; done
@@ -287,7 +290,7 @@ ln "$APP_DIR/~zyq.pak" "$WORK/second name"
 wait "$installing"
 LOG=$WORK/linked.log
 check "exit code" "$(exit_code)" 2
-check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$denied_en" error cancel,retry
 check "installed package unchanged" "$(package_untouched)" yes
 rm -f "$WORK/second name" "$APP_DIR/~zyq.pak"
 
@@ -329,7 +332,7 @@ printf '%s' "$theirs" >"$other/zyq.pak"
 rm -rf "$APP_DIR" && ln -s "$other" "$APP_DIR"
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 2
-check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$denied_en" error ok
 check "nothing in the other folder changed or appeared" \
   "$(cd "$other" && find . -type f -exec sha256sum {} + | sort)" "$(cat "$WORK/other.before")"
 check "no EstimatedSize from the other folder" "$(estimated_size)" ""
@@ -445,7 +448,7 @@ install_app
 hold_package
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 2
-check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en" error ok
 check "installed package unchanged" "$(package_untouched)" yes
 check "no temporary file" "$(temporary_left)" no
 check "EstimatedSize still recorded" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
@@ -483,7 +486,8 @@ check "quiet: no progress window" "$(grep -c '^progress=' "$LOG")" 0
 echo "== Every box shows its exact text, whatever the system's code page and the user's language"
 # The application folder holds a letter of the system's code page beyond
 # ASCII: "ä" where it is 1252, "ж" where it is 1251. The package is held open,
-# so the run shows the confirmation, "Can't install file ..." and the final question.
+# so the run shows the confirmation, "Can't install file ..." with its reason
+# (cancelled) and the final question.
 for setup in "${E2E_LOCALES[@]}"; do
   case $setup in
     en_US.UTF-8 | mixed) use_app_folder 'Kavrel ä' ;;
@@ -492,14 +496,14 @@ for setup in "${E2E_LOCALES[@]}"; do
   install_app
   hold_package "$setup"
   check "$setup: package held" "$(standin_saw "file held $APP_WIN\\zyq.pak")" yes
-  E2E_LOCALE=$setup run_installer "$installer" yes,ok,no
+  E2E_LOCALE=$setup run_installer "$installer" yes,cancel,no
   check "$setup: three boxes" "$(boxes)" 3
   if [[ $setup == en_US.UTF-8 ]]; then
     check_box 1 "Sound question" "$confirmation_en" question yes,no
-    check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")" error ok
+    check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en" error cancel,retry
   else
     check_box 1 "Резонный вопрос" "$confirmation_ru" question yes,no
-    check_box 2 "Обновление Lexova" "$(logged "Не удается установить файл $APP_WIN\\zyq.pak")" error ok
+    check_box 2 "Обновление Lexova" "$(logged "Не удается установить файл $APP_WIN\\zyq.pak")$in_use_ru" error cancel,retry
   fi
   check_box 3 "Lexova update" "$final_question" question yes,no
   end_standins
@@ -507,10 +511,10 @@ for setup in "${E2E_LOCALES[@]}"; do
 done
 use_app_folder 'Kavrel E2E'
 
-echo "== A failed install is still followed by the installed size and the final question"
+echo "== A failed install, cancelled, is still followed by the installed size and the final question"
 install_app
 hold_package
-run_installer "$installer" yes,ok,no
+run_installer "$installer" yes,cancel,no
 check "exit code" "$(exit_code)" 2
 check "three boxes" "$(boxes)" 3
 check "the failure" "$(box 2 icon)" error
@@ -518,6 +522,30 @@ check "then the final question" "$(box 3 caption)" "Lexova update"
 check "EstimatedSize recorded" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 end_standins
 wait "$holder"
+
+echo "== The package held until the user closes the other program, then Retry: installed"
+install_app
+hold_package
+pose=$WORK/pose-retry
+rm -rf "$pose" && mkdir -p "$pose"
+LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/retry.log" --answers yes,retry,no --pose "$pose" \
+  --timeout-ms 120000 -- "$installer" >/dev/null 2>&1 &
+installing=$!
+# release_box N: lets the dialog tool answer box N once it is up.
+release_box() { for _ in $(seq 300); do [[ -s $pose/box$1 ]] && break; sleep 0.1; done; touch "$pose/box$1.done"; }
+release_box 1
+for _ in $(seq 300); do [[ -s $pose/box2 ]] && break; sleep 0.1; done
+end_standins
+wait "$holder"
+release_box 2
+release_box 3
+wait "$installing"
+LOG=$WORK/retry.log
+check "exit code" "$(exit_code)" 0
+check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en" error cancel,retry
+check "then the final question" "$(box 3 caption)" "Lexova update"
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
 
 echo "== The package held for a moment only, as by an application that is closing"
 install_app

@@ -1,0 +1,104 @@
+#include "platform/failure_details.h"
+
+#include <windows.h>
+
+#include <restartmanager.h>
+
+#include <vector>
+
+#include "platform/folder_handle.h"
+#include "platform/system_library.h"
+
+namespace kavrel {
+
+namespace {
+
+std::string Utf8FromWide(std::wstring_view text) {
+    const int wideLength = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
+// A Restart Manager session, ended on every way out.
+class RestartSession {
+public:
+    using EndFn = DWORD(WINAPI*)(DWORD);
+    RestartSession(DWORD handle, EndFn end) : handle_(handle), end_(end) {}
+    RestartSession(const RestartSession&) = delete;
+    RestartSession& operator=(const RestartSession&) = delete;
+    ~RestartSession() { end_(handle_); }
+    DWORD get() const { return handle_; }
+
+private:
+    DWORD handle_;
+    EndFn end_;
+};
+
+}  // namespace
+
+std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId) {
+    wchar_t* buffer = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD length = ::FormatMessageW(flags, nullptr, error, languageId, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    // A system without that language's texts answers in its own.
+    if (length == 0) length = ::FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (length == 0 || !buffer) return {};
+    std::wstring text(buffer, length);
+    ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return Utf8FromWide(text);
+}
+
+std::string ProgramsHoldingFile(const std::string& path) {
+    using StartFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
+    using RegisterFn = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
+    using ListFn = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
+    const UniqueModule library = LoadSystemLibrary("rstrtmgr.dll");
+    auto start = SystemFunction<StartFn>(library, "RmStartSession");
+    auto registerFiles = SystemFunction<RegisterFn>(library, "RmRegisterResources");
+    auto list = SystemFunction<ListFn>(library, "RmGetList");
+    auto end = SystemFunction<RestartSession::EndFn>(library, "RmEndSession");
+    if (!start || !registerFiles || !list || !end) return {};
+    DWORD handle = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (start(&handle, 0, key) != ERROR_SUCCESS) return {};
+    RestartSession session(handle, end);
+    const std::wstring widePath = WideFromAnsi(path);
+    LPCWSTR files[] = {widePath.c_str()};
+    if (registerFiles(session.get(), 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) return {};
+    // The list may grow between the two calls: asked again a few times.
+    std::vector<RM_PROCESS_INFO> processes;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        UINT needed = 0;
+        UINT count = static_cast<UINT>(processes.size());
+        DWORD reasons = 0;
+        const DWORD result = list(session.get(), &needed, &count, processes.empty() ? nullptr : processes.data(), &reasons);
+        if (result == ERROR_SUCCESS) {
+            processes.resize(count);
+            break;
+        }
+        if (result != ERROR_MORE_DATA) return {};
+        processes.resize(needed);
+        if (attempt == 2) return {};
+    }
+    std::wstring names;
+    for (const RM_PROCESS_INFO& process : processes) {
+        if (!names.empty()) names += L", ";
+        names += std::wstring(process.strAppName, ::wcsnlen(process.strAppName, CCH_RM_MAX_APP_NAME));
+    }
+    return Utf8FromWide(names);
+}
+
+bool FreeSpaceOf(const std::string& folder, std::uint64_t& freeBytes) {
+    // A folder of a network share is named with its trailing backslash.
+    std::string path = folder;
+    if (path.empty() || path.back() != '\\') path += '\\';
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return false;
+    freeBytes = available.QuadPart;
+    return true;
+}
+
+}  // namespace kavrel

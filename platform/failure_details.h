@@ -1,0 +1,23 @@
+#pragma once
+// What the system can tell about a failed file operation, for the message
+// that reports it: the error's description and the programs that hold a
+// file. Both come from Windows in UTF-16 and are given as UTF-8.
+#include <cstdint>
+#include <string>
+
+namespace kavrel {
+
+// The system's description of a Windows error in the language `languageId`
+// (else the system's own), without its line end; empty when there is none.
+std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId);
+
+// The names of the programs that hold the file at `path` open, as Restart
+// Manager gives them, joined by ", "; empty when none is known (no Restart
+// Manager before Windows Vista, or it lists none, as under Wine).
+std::string ProgramsHoldingFile(const std::string& path);
+
+// The free space that the volume of `folder` offers this process (quotas
+// counted), in bytes; false when it cannot be told.
+bool FreeSpaceOf(const std::string& folder, std::uint64_t& freeBytes);
+
+}  // namespace kavrel
