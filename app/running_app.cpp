@@ -18,6 +18,7 @@
 #include "app/wait_rules.h"
 #include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
+#include "platform/run_log.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -214,10 +215,19 @@ void LaunchApp() noexcept {
         // the foreground only when allowed. Its process id is not known
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
-        if (!StartsItselfAfter(StartThroughDesktopShellBounded(executable, setup.installDir))) return;
+        const ShellStartOutcome outcome = StartThroughDesktopShellBounded(executable, setup.installDir);
+        if (!StartsItselfAfter(outcome)) {
+            LogLine(outcome == ShellStartOutcome::Started
+                        ? "application: started through the desktop shell"
+                        : "application: the desktop shell did not answer in time; not started by the installer");
+            return;
+        }
         // Empty parameters and folder, not null ones: the new process starts in
         // the current folder, which is now the installation folder.
-        ::ShellExecuteA(nullptr, "open", executable.c_str(), "", "", SW_SHOWNORMAL);
+        const auto result = reinterpret_cast<INT_PTR>(
+            ::ShellExecuteA(nullptr, "open", executable.c_str(), "", "", SW_SHOWNORMAL));
+        LogLine(result > 32 ? "application: started by the installer (no desktop shell to ask)"
+                            : "application: the start failed");
     } catch (...) {
         // Only building the path or a text can throw (no memory): the start is then skipped.
     }

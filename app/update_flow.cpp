@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "lang/messages.h"
 #include "platform/private_namespace.h"
 #include "platform/registry.h"
+#include "platform/run_log.h"
 #include "platform/unique_handle.h"
 #include "ui/progress_window.h"
 
@@ -58,22 +60,35 @@ bool RecordInstalledSize(const SetupState& state) {
     bool recorded = true;
     try {
         const std::int32_t size = MeasureFolderSize(state.installDir);
-        if (size != -1) {
-            if (!opened) recorded = false;
-            else registry.WriteInteger("EstimatedSize", size);
+        if (size == -1) {
+            LogLine("EstimatedSize not recorded: no folder to measure");
+        } else if (!opened) {
+            recorded = false;
+            LogLine("EstimatedSize not recorded: the uninstall key cannot be opened or created");
+        } else {
+            registry.WriteInteger("EstimatedSize", size);
+            LogLine("EstimatedSize recorded: " + ProgramText(std::to_string(size)) + " KiB");
         }
-    } catch (const RegistryError&) {
+    } catch (const RegistryError& error) {
         recorded = false;
+        LogLine("EstimatedSize not recorded: " + SystemText(error.what()));
     }
     registry.CloseKey();
     return recorded;
 }
 
-}  // namespace
+ShownText YesNo(bool value) { return value ? "yes" : "no"; }
 
-int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
-    SetupState& state = CurrentSetup();
-    const std::string packageFileName = RunIdentityStep(state);
+// The facts of the run that an administrator needs first.
+void LogStart(const SetupState& state) {
+    LogLine("start: " + ProgramText(state.titleEn) + " " + ProgramText(std::to_string(state.packageVersion)) +
+            ", command line: " + SystemText(::GetCommandLineA()));
+    LogLine("Windows: " + SystemText(OperatingSystemText()) + (state.is64BitWindows ? ", 64-bit" : ", 32-bit"));
+    LogLine("user locale " + ProgramText(std::to_string(::GetUserDefaultLCID())) + ", messages in " +
+            (state.useRussian ? "Russian" : "English"));
+}
+
+int RunSteps(SetupState& state, const std::string& packageFileName, const std::function<void()>& afterDiscovery) {
     // Two copies (a double click on a slow machine) would write the same
     // temporary file and both replace the package.
     if (!ClaimUpdateRun()) {
@@ -83,20 +98,34 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
 
     if (!DiscoverInstallation()) return kExitCheckFailed;
     if (afterDiscovery) afterDiscovery();
+    LogLine("administrator: " + YesNo(state.isAdmin));
     if (!state.isAdmin) {
         ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
         return kExitCheckFailed;
     }
-    if (!AppNotRunning()) CloseRunningApp();
+    LogLine("uninstall registration: HKEY_LOCAL_MACHINE\\" + SystemText(state.uninstallKey + state.appName) +
+            (DiscoveredExtras().wow64UninstallKey.empty() ? ", native view" : ", found below WOW6432Node") +
+            ", InstallDir " + SystemText(state.installDir));
+    if (!AppNotRunning()) {
+        CloseRunningApp();
+        LogLine("running copy: found, asked to quit");
+    } else {
+        LogLine("running copy: none");
+    }
     // Reading and writing 249 MB take seconds from a disk, longer from a
     // network share: an interactive run shows that it is at work.
     const bool showsProgress = ShowsProgress(state.commandSwitch);
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
-        if (!IntegritySelfCheck(checking.Reporter())) return kExitCheckFailed;
+        const DWORD began = ::GetTickCount();
+        const bool intact = IntegritySelfCheck(checking.Reporter());
+        LogLine("self-check: " + ShownText(intact ? "passed" : "failed") + ", " +
+                ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
+        if (!intact) return kExitCheckFailed;
     }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
+    LogLine(state.quietMode ? "mode: quiet" : "mode: interactive");
     if (!FileExists(state.installDir + "Kavrel.exe")) {
         ShowBilingualMessage(
             "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
@@ -107,21 +136,40 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
 
     int exitCode = kExitDone;
     const std::string target = state.installDir + packageFileName;
-    ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
-    const bool installed =
-        state.packageBaseName == "zyq"
-            ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter(),
-                                   !state.quietMode)
-            : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter(),
-                                  !state.quietMode);
-    if (!installed) exitCode = kExitWriteFailed;
+    {
+        ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
+        const DWORD began = ::GetTickCount();
+        const bool installed =
+            state.packageBaseName == "zyq"
+                ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter(),
+                                       !state.quietMode)
+                : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter(),
+                                      !state.quietMode);
+        LogLine("write: " + SystemText(target) + (installed ? ", installed, " : ", not installed, ") +
+                ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
+        if (!installed) exitCode = kExitWriteFailed;
+    }
     if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
 
     if (state.quietMode) {
-        if (AsksToRunApp(CommandLineArgument(::GetCommandLineA(), 2))) LaunchAndActivate();
+        if (AsksToRunApp(CommandLineArgumentBesidesLog(::GetCommandLineA(), 2))) LaunchAndActivate();
+        else LogLine("application: not started");
     } else if (IsYesAnswer(ShowMessageBox(FinalQuestion(state)))) {
         LaunchAndActivate();
+    } else {
+        LogLine("application: not started");
     }
+    return exitCode;
+}
+
+}  // namespace
+
+int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
+    SetupState& state = CurrentSetup();
+    const std::string packageFileName = RunIdentityStep(state);
+    LogStart(state);
+    const int exitCode = RunSteps(state, packageFileName, afterDiscovery);
+    LogLine("exit code " + ProgramText(std::to_string(exitCode)));
     return exitCode;
 }
 

@@ -50,4 +50,24 @@ std::string CommandLineArgument(std::string_view commandLine, int index) {
     }
 }
 
+std::string CommandLineArgumentBesidesLog(std::string_view commandLine, int index) {
+    if (index == 0) return CommandLineArgument(commandLine, 0);
+    int counted = 0;
+    for (int i = 1;; ++i) {
+        std::string argument = CommandLineArgument(commandLine, i);
+        if (argument.empty()) return {};
+        if (ParseLogSwitch(argument)) continue;
+        if (++counted == index) return argument;
+    }
+}
+
+std::optional<LogRequest> LogRequestOf(std::string_view commandLine) {
+    std::optional<LogRequest> request;
+    for (int i = 1;; ++i) {
+        const std::string argument = CommandLineArgument(commandLine, i);
+        if (argument.empty()) return request;
+        if (auto found = ParseLogSwitch(argument)) request = found;
+    }
+}
+
 }  // namespace kavrel

@@ -1,12 +1,14 @@
 #include "env/startup_settings.h"
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "base/random.h"
 #include "app/setup_state.h"
 #include "env/os_description.h"
 #include "env/startup_rules.h"
+#include "platform/run_log.h"
 
 namespace kavrel {
 
@@ -16,6 +18,13 @@ std::unique_ptr<RegistryAccessor> sharedRegistry;
 // "ver", when the description started it but did not need its output: it
 // runs alongside the update and is waited for at shut-down.
 ConsoleCommand unfinishedVer;
+std::string operatingSystemText;
+
+std::string EnvironmentText(const char* name) {
+    char value[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
+}
 
 std::uint32_t RandomSeed() {
     LARGE_INTEGER counter{};
@@ -30,15 +39,21 @@ void StartUpSettings() {
     SetupState& state = CurrentSetup();
     SeedRandom(RandomSeed());
     state.useRussian = IsRussianMessageLocale(::GetUserDefaultLCID());
-    unfinishedVer = DescribeOperatingSystemLeavingVer(false).unfinishedVer;
+    OsDescription description = DescribeOperatingSystemLeavingVer(false);
+    operatingSystemText = std::move(description.text);
+    unfinishedVer = std::move(description.unfinishedVer);
     sharedRegistry = std::make_unique<RegistryAccessor>(RegistryAccessMask(state.is64BitWindows));
-    CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgument(::GetCommandLineA(), 1));
+    // The log switch may stand anywhere and counts as no argument.
+    if (const std::optional<LogRequest> log = LogRequestOf(::GetCommandLineA()))
+        StartRunLog(log->path.empty() ? DefaultLogPath(EnvironmentText("Temp")) : log->path);
+    CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgumentBesidesLog(::GetCommandLineA(), 1));
     state.commandSwitch = flags.commandSwitch;
     state.isStartSwitch = flags.isStartSwitch;
     state.isRStartSwitch = flags.isRStartSwitch;
 }
 
 void ShutDownSettings() {
+    StopRunLog();
     sharedRegistry.reset();
     unfinishedVer.Finish();
     SetupState& state = CurrentSetup();
@@ -50,6 +65,8 @@ void ShutDownSettings() {
     state.packageCaption.clear();
     state.installDir.clear();
 }
+
+const std::string& OperatingSystemText() { return operatingSystemText; }
 
 RegistryAccessor& Registry() {
     if (!sharedRegistry) throw std::logic_error("the registry accessor is used before start-up");

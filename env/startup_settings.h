@@ -1,7 +1,10 @@
 #pragma once
 // Module start-up and shut-down: the message language, the operating-system
 // description with the registry view it decides, the shared registry
-// accessor and the command-line switch.
+// accessor, the run's log when a log switch asks for it, and the
+// command-line switch.
+#include <string>
+
 #include "platform/registry.h"
 
 namespace kavrel {
@@ -9,9 +12,12 @@ namespace kavrel {
 // Runs once per process, before the program entry; a second call does nothing.
 void StartUpSettings();
 
-// Destroys the shared accessor, waits for a "ver" still running (bounded)
+// Closes the log, destroys the shared accessor, waits for a "ver" still running (bounded)
 // and clears the record's texts.
 void ShutDownSettings();
+
+// The operating system as start-up described it.
+const std::string& OperatingSystemText();
 
 // The shared registry accessor created by StartUpSettings.
 RegistryAccessor& Registry();

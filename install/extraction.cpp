@@ -9,6 +9,7 @@
 #include "install/install_rules.h"
 #include "lang/messages.h"
 #include "platform/failure_details.h"
+#include "platform/run_log.h"
 #include "ui/progress_window.h"
 
 namespace kavrel {
@@ -203,8 +204,12 @@ bool InstallWithRetry(const std::string& target, std::uint64_t packageBytes, boo
             return true;
         } catch (const FileError& failure) {
             error = failure.error();
+            LogLine("write failed: " + ProgramText(failure.what()) + ", path " + SystemText(failure.path()) +
+                    ", Windows error " + ProgramText(std::to_string(error)) + ": " +
+                    UnicodeText(SystemErrorText(error, kEnglishUnitedStates)));
         } catch (const std::bad_alloc&) {
             error = ERROR_NOT_ENOUGH_MEMORY;
+            LogLine("write failed: no memory");
         }
         if (!ShowInstallFailure(target, DescribeFailure(error, target, packageBytes), offerRetry)) return false;
         // The box hid the progress window; the write shows in it again.

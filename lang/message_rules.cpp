@@ -21,4 +21,20 @@ MessageBoxCall QuestionCall(QuestionLanguage language, const ShownText& text, co
     return {text, caption, kQuestionFlags, false, 0};
 }
 
+std::string AnswerName(int answer) {
+    switch (answer) {
+        case 0: return "none";
+        case 1: return "ok";
+        case 2: return "cancel";
+        case kIdRetry: return "retry";
+        case kIdYes: return "yes";
+        case 7: return "no";
+        default: return std::to_string(answer);
+    }
+}
+
+ShownText BoxLogLine(const MessageBoxCall& call, int answer) {
+    return "box: " + call.caption + " | " + call.text + " | answer: " + ProgramText(AnswerName(answer));
+}
+
 }  // namespace kavrel

@@ -44,6 +44,13 @@ MessageBoxCall BilingualMessageCall(bool useRussian, const ShownText& englishTex
 MessageBoxCall QuestionCall(QuestionLanguage language, const ShownText& text, const ShownText& caption,
                             std::uint16_t messageLangId = 0xFFFF);
 
+// A box's answer as the log names it: "yes", "no", "ok", "cancel",
+// "retry", "none" for a box that did not appear, else the number.
+std::string AnswerName(int answer);
+
+// The log's line of a box: its caption, its text and the answer.
+ShownText BoxLogLine(const MessageBoxCall& call, int answer);
+
 // Only IDYES is yes: IDNO, and 0 for a box that did not appear, are no.
 constexpr bool IsYesAnswer(int answer) { return answer == kIdYes; }
 

@@ -6,6 +6,7 @@
 
 #include "app/setup_state.h"
 #include "base/text_decoding.h"
+#include "platform/run_log.h"
 #include "ui/progress_window.h"
 
 namespace kavrel {
@@ -18,14 +19,8 @@ bool HasLanguageFilePiece(const ShownText& text) {
         if (piece.origin == TextOrigin::LanguageFile) return true;
     return false;
 }
-}  // namespace
 
-void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
-
-int ShowMessageBox(const MessageBoxCall& call) {
-    // The progress window stays above other windows: it must never cover a
-    // question or an error. Whoever wants it back shows it again.
-    HideProgressWindow();
+int AskWindows(const MessageBoxCall& call) {
     if (messageBoxHandler) return messageBoxHandler(call);
     // Only texts of a language file need the code page of its language.
     const unsigned languageFileCodePage = HasLanguageFilePiece(call.text) || HasLanguageFilePiece(call.caption)
@@ -35,6 +30,18 @@ int ShowMessageBox(const MessageBoxCall& call) {
     const std::wstring caption = DecodeShownText(call.caption, languageFileCodePage);
     if (call.extended) return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);
     return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
+}
+}  // namespace
+
+void SetMessageBoxHandler(MessageBoxHandler handler) { messageBoxHandler = std::move(handler); }
+
+int ShowMessageBox(const MessageBoxCall& call) {
+    // The progress window stays above other windows: it must never cover a
+    // question or an error. Whoever wants it back shows it again.
+    HideProgressWindow();
+    const int answer = AskWindows(call);
+    LogLine(BoxLogLine(call, answer));
+    return answer;
 }
 
 int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText, std::uint32_t flags) {

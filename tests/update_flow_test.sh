@@ -612,4 +612,61 @@ check "package written" "$(package_installed)" yes
 end_standins
 trap - EXIT
 
+echo "== The log: a quiet run with the switch after or before modest runapp"
+logs_dir="$PREFIX/drive_c/Kavrel logs"
+mkdir -p "$logs_dir"
+for placement in after before; do
+  install_app
+  rm -f "$logs_dir/lexova.log"
+  if [[ $placement == after ]]; then
+    run_installer "$installer" "" modest runapp '/log=C:\Kavrel logs\lexova.log'
+  else
+    run_installer "$installer" "" '/LOG=C:\Kavrel logs\lexova.log' modest runapp
+  fi
+  check "$placement: exit code" "$(exit_code)" 0
+  wait_for_standin activated
+  check "$placement: application started" "$(standin_saw started)" yes
+  log_text=$(tr -d '\r' <"$logs_dir/lexova.log" 2>/dev/null)
+  check "$placement: every line stamped" "$(grep -cvE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} ' <<<"$log_text")" 0
+  check "$placement: the package version" "$(grep -c ' start: Lexova update 6660, command line: ' <<<"$log_text")" 1
+  check "$placement: InstallDir" "$(grep -cF "InstallDir $APP_WIN\\" <<<"$log_text")" 1
+  check "$placement: quiet" "$(grep -c ' mode: quiet$' <<<"$log_text")" 1
+  check "$placement: the write" "$(grep -cF "write: $APP_WIN\\zyq.pak, installed" <<<"$log_text")" 1
+  check "$placement: the size" "$(grep -c " EstimatedSize recorded: $(folder_kib "$APP_DIR") KiB$" <<<"$log_text")" 1
+  check "$placement: the start" "$(grep -c ' application: started through the desktop shell$' <<<"$log_text")" 1
+  check "$placement: the last line" "$(tail -n1 <<<"$log_text" | cut -d' ' -f3-)" "exit code 0"
+  end_standins
+done
+
+echo "== The log of an interactive run holds each box and its answer; a failed write names the step and the error"
+install_app
+hold_package
+run_installer "$installer" yes,cancel,no '/log=C:\Kavrel logs\lexova.log'
+check "exit code" "$(exit_code)" 2
+end_standins
+wait "$holder"
+log_text=$(tr -d '\r' <"$logs_dir/lexova.log")
+check "runs append" "$(grep -c ' start: ' <<<"$log_text")" 2
+check "the confirmation and its answer" "$(grep -c ' box: Sound question | Would you like to setup Lexova update - "Sonvela" версии 6660? | answer: yes$' <<<"$log_text")" 1
+check "the failure and its answer" "$(grep -cF " box: Lexova update | Can't install file $APP_WIN\\zyq.pak  The file is in use by another program. Close it and try again. | answer: cancel" <<<"$log_text")" 1
+check "the final question and its answer" "$(grep -c ' | answer: no$' <<<"$log_text")" 1
+check "the write step, the path and the error" \
+  "$(grep -F " write failed: cannot replace the installed file, path $APP_WIN\\zyq.pak, Windows error " <<<"$log_text" |
+     grep -cE 'Windows error [0-9]+: ')" 1
+check "the last line" "$(tail -n1 <<<"$log_text" | cut -d' ' -f3-)" "exit code 2"
+
+echo "== The log switch alone writes to the Temp folder; a log that cannot be opened changes nothing"
+install_app
+find "$PREFIX/drive_c/users" -name lexova-update.log -delete 2>/dev/null
+run_installer "$installer" "" modest /log
+check "exit code" "$(exit_code)" 0
+temp_log=$(find "$PREFIX/drive_c/users" -path '*Temp/lexova-update.log' 2>/dev/null | head -n1)
+check "the log in the Temp folder" "$([[ -n $temp_log ]] && tail -n1 "$temp_log" | tr -d '\r' | cut -d' ' -f3-)" "exit code 0"
+install_app
+run_installer "$installer" "" modest '/log=C:\No such folder\lexova.log'
+check "no log folder: exit code" "$(exit_code)" 0
+check "no log folder: no box" "$(boxes)" 0
+check "no log folder: package written" "$(package_installed)" yes
+check "no log folder: nothing made" "$([[ -e "$PREFIX/drive_c/No such folder" ]] && echo yes || echo no)" no
+
 e2e_end

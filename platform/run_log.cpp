@@ -1,0 +1,58 @@
+#include "platform/run_log.h"
+
+#include <windows.h>
+
+#include "base/log_rules.h"
+#include "base/text_decoding.h"
+#include "platform/unique_handle.h"
+
+namespace kavrel {
+
+namespace {
+
+UniqueHandle& LogFile() {
+    static UniqueHandle file;
+    return file;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int wideLength = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
+}  // namespace
+
+bool StartRunLog(const std::string& path) {
+    // Appended to, so that several runs share one file; open to readers (and
+    // to another run's appends) while this run writes.
+    LogFile().reset(::CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return RunLogOn();
+}
+
+bool RunLogOn() { return static_cast<bool>(LogFile()); }
+
+void LogLine(const ShownText& text) {
+    if (!RunLogOn()) return;
+    try {
+        SYSTEMTIME now{};
+        ::GetLocalTime(&now);
+        const std::string line =
+            FormatLogLine({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds},
+                          Utf8(DecodeShownText(text, kSystemCodePage)));
+        DWORD written = 0;
+        // A log that cannot be written is given up, never the run.
+        if (!::WriteFile(LogFile().get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+            written != line.size())
+            LogFile().reset();
+    } catch (...) {
+        // No memory for a line: the line is left out.
+    }
+}
+
+void StopRunLog() { LogFile().reset(); }
+
+}  // namespace kavrel
