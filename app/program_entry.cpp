@@ -23,18 +23,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 #ifdef KAVREL_TEST_LANGUAGE_FILE
         // Test builds only: the question texts come from a language file in the
         // application's "language" folder.
-        exitCode = RunUpdateFlow([] {
+        exitCode = ExitCodeOf(RunUpdateFlow([] {
             LanguageModule().SelectLanguageFile({"english.lng", "russian.lng", KAVREL_TEST_LANGUAGE_FILE}, 1, 0, 2, 0x0422);
-        });
+        }));
 #elif defined(KAVREL_TEST_SLICE_PAUSE_MS)
         // Test builds only: the bar moves slowly enough for a test to watch it.
         SetProgressSlicePause(KAVREL_TEST_SLICE_PAUSE_MS);
-        exitCode = RunUpdateFlow();
+        exitCode = ExitCodeOf(RunUpdateFlow());
 #elif defined(KAVREL_TEST_NOT_ADMIN)
         // Test builds only: Wine reports every user as an administrator.
-        exitCode = RunUpdateFlow([] { CurrentSetup().isAdmin = false; });
+        exitCode = ExitCodeOf(RunUpdateFlow([] { CurrentSetup().isAdmin = false; }));
 #else
-        exitCode = RunUpdateFlow();
+        exitCode = ExitCodeOf(RunUpdateFlow());
 #endif
     } catch (...) {
         exitCode = kExitCheckFailed;

@@ -71,21 +71,21 @@ bool RecordInstalledSize(const SetupState& state) {
 
 }  // namespace
 
-int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
+RunOutcome RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
     // Two copies (a double click on a slow machine) would write the same
     // temporary file and both replace the package.
     if (!ClaimUpdateRun()) {
         ShowBilingualMessage("The update is already running.", "Обновление уже запущено.");
-        return kExitCheckFailed;
+        return RunOutcome::AnotherCopyRunning;
     }
 
-    if (!DiscoverInstallation()) return kExitCheckFailed;
+    if (!DiscoverInstallation()) return RunOutcome::CheckFailed;
     if (afterDiscovery) afterDiscovery();
     if (!state.isAdmin) {
         ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
-        return kExitCheckFailed;
+        return RunOutcome::CheckFailed;
     }
     if (!AppNotRunning()) CloseRunningApp();
     // Reading and writing 249 MB take seconds from a disk, longer from a
@@ -93,7 +93,7 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     const bool showsProgress = ShowsProgress(state.commandSwitch);
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
-        if (!IntegritySelfCheck(checking.Reporter())) return kExitCheckFailed;
+        if (!IntegritySelfCheck(checking.Reporter())) return RunOutcome::CheckFailed;
     }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
@@ -101,26 +101,26 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
         ShowBilingualMessage(
             "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
             "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
-        return kExitCheckFailed;
+        return RunOutcome::CheckFailed;
     }
-    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return kExitDone;
+    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return RunOutcome::Declined;
 
-    int exitCode = kExitDone;
+    RunOutcome outcome = RunOutcome::Completed;
     const std::string target = state.installDir + packageFileName;
     ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
     const bool installed =
         state.packageBaseName == "zyq"
             ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter())
             : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter());
-    if (!installed) exitCode = kExitWriteFailed;
-    if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
+    if (!installed) outcome = RunOutcome::WriteFailed;
+    if (!RecordInstalledSize(state)) outcome = RunOutcome::WriteFailed;
 
     if (state.quietMode) {
         if (AsksToRunApp(CommandLineArgument(::GetCommandLineA(), 2))) LaunchAndActivate();
     } else if (IsYesAnswer(ShowMessageBox(FinalQuestion(state)))) {
         LaunchAndActivate();
     }
-    return exitCode;
+    return outcome;
 }
 
 void ShutDownUpdateFlow() {
