@@ -2,7 +2,7 @@
 // the update, module shut-down in reverse order.
 #include <windows.h>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "app/update_flow.h"
 #include "env/startup_settings.h"
 #include "lang/language_files.h"

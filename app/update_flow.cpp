@@ -8,8 +8,8 @@
 
 #include "app/integrity_check.h"
 #include "app/running_app.h"
-#include "app/setup_state.h"
 #include "app/update_rules.h"
+#include "base/setup_state.h"
 #include "env/discovery.h"
 #include "env/startup_rules.h"
 #include "env/startup_settings.h"

@@ -1,6 +1,6 @@
 #include "app/update_rules.h"
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text.h"
 
 namespace kavrel {

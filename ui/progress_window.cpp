@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text_decoding.h"
 #include "platform/system_library.h"
 #include "ui/progress_rules.h"
