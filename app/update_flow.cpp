@@ -69,9 +69,15 @@ bool RecordInstalledSize(const SetupState& state) {
     return recorded;
 }
 
+// What the read or write of a long step reports to.
+ByteProgress LongStepReporter(const UpdateFlowSeams& seams, ProgressStep& step) {
+    ByteProgress reporter = step.Reporter();
+    return seams.longStepProgress ? seams.longStepProgress(std::move(reporter)) : reporter;
+}
+
 }  // namespace
 
-RunOutcome RunUpdateFlow(const std::function<void()>& afterDiscovery) {
+RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams) {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
     // Two copies (a double click on a slow machine) would write the same
@@ -82,7 +88,7 @@ RunOutcome RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     }
 
     if (!DiscoverInstallation()) return RunOutcome::CheckFailed;
-    if (afterDiscovery) afterDiscovery();
+    if (seams.afterDiscovery) seams.afterDiscovery();
     if (!state.isAdmin) {
         ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
         return RunOutcome::CheckFailed;
@@ -93,7 +99,7 @@ RunOutcome RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     const bool showsProgress = ShowsProgress(state.commandSwitch);
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
-        if (!IntegritySelfCheck(checking.Reporter())) return RunOutcome::CheckFailed;
+        if (!IntegritySelfCheck(LongStepReporter(seams, checking))) return RunOutcome::CheckFailed;
     }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
@@ -108,10 +114,11 @@ RunOutcome RunUpdateFlow(const std::function<void()>& afterDiscovery) {
     RunOutcome outcome = RunOutcome::Completed;
     const std::string target = state.installDir + packageFileName;
     ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
+    const ByteProgress installProgress = LongStepReporter(seams, installing);
     const bool installed =
         state.packageBaseName == "zyq"
-            ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter())
-            : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter());
+            ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress)
+            : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installProgress);
     if (!installed) outcome = RunOutcome::WriteFailed;
     if (!RecordInstalledSize(state)) outcome = RunOutcome::WriteFailed;
 

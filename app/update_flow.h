@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/update_rules.h"
+#include "base/byte_progress.h"
 
 namespace kavrel {
 
@@ -17,11 +18,20 @@ constexpr const char* kUpdateNamespaceAlias = "KavrelUpdate";
 constexpr const char* kUpdateRunningMutexBaseName = "KavrelUpdateRunning";
 constexpr const char* kUpdateRunningMutexName = "Global\\KavrelUpdateRunning";
 
+// Two points where another build of the program may add to a run; the
+// shipped installer leaves both empty.
+struct UpdateFlowSeams {
+    // Called once the application's folder is known, before the rights check.
+    std::function<void()> afterDiscovery;
+    // Given what a long step's read or write reports its slices to (empty
+    // when the run shows no progress), returns what it reports to instead.
+    std::function<ByteProgress(ByteProgress)> longStepProgress;
+};
+
 // Runs the update and returns how it ended; while another copy holds the
 // mutex it says so and returns RunOutcome::AnotherCopyRunning, having
-// written nothing. `afterDiscovery` lets a test build select a language file once the
-// application's folder is known; the shipped installer passes nothing.
-RunOutcome RunUpdateFlow(const std::function<void()>& afterDiscovery = {});
+// written nothing.
+RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams = {});
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();
