@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
 #include "app/update_rules.h"
 #include "app/wait_rules.h"
+#include "base/setup_state.h"
 #include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
 #include "platform/run_log.h"

@@ -9,8 +9,8 @@
 
 #include "app/integrity_check.h"
 #include "app/running_app.h"
-#include "app/setup_state.h"
 #include "app/update_rules.h"
+#include "base/setup_state.h"
 #include "env/discovery.h"
 #include "env/startup_rules.h"
 #include "env/startup_settings.h"
@@ -88,20 +88,26 @@ void LogStart(const SetupState& state) {
             (state.useRussian ? "Russian" : "English"));
 }
 
-int RunSteps(SetupState& state, const std::string& packageFileName, const std::function<void()>& afterDiscovery) {
+// What the read or write of a long step reports to.
+ByteProgress LongStepReporter(const UpdateFlowSeams& seams, ProgressStep& step) {
+    ByteProgress reporter = step.Reporter();
+    return seams.longStepProgress ? seams.longStepProgress(std::move(reporter)) : reporter;
+}
+
+RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const UpdateFlowSeams& seams) {
     // Two copies (a double click on a slow machine) would write the same
     // temporary file and both replace the package.
     if (!ClaimUpdateRun()) {
         ShowBilingualMessage("The update is already running.", "Обновление уже запущено.");
-        return kExitCheckFailed;
+        return RunOutcome::AnotherCopyRunning;
     }
 
-    if (!DiscoverInstallation()) return kExitCheckFailed;
-    if (afterDiscovery) afterDiscovery();
+    if (!DiscoverInstallation()) return RunOutcome::CheckFailed;
+    if (seams.afterDiscovery) seams.afterDiscovery();
     LogLine("administrator: " + YesNo(state.isAdmin));
     if (!state.isAdmin) {
         ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
-        return kExitCheckFailed;
+        return RunOutcome::CheckFailed;
     }
     LogLine("uninstall registration: HKEY_LOCAL_MACHINE\\" + SystemText(state.uninstallKey + state.appName) +
             (DiscoveredExtras().wow64UninstallKey.empty() ? ", native view" : ", found below WOW6432Node") +
@@ -118,10 +124,10 @@ int RunSteps(SetupState& state, const std::string& packageFileName, const std::f
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
         const DWORD began = ::GetTickCount();
-        const bool intact = IntegritySelfCheck(checking.Reporter());
+        const bool intact = IntegritySelfCheck(LongStepReporter(seams, checking));
         LogLine("self-check: " + ShownText(intact ? "passed" : "failed") + ", " +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
-        if (!intact) return kExitCheckFailed;
+        if (!intact) return RunOutcome::CheckFailed;
     }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
@@ -130,26 +136,27 @@ int RunSteps(SetupState& state, const std::string& packageFileName, const std::f
         ShowBilingualMessage(
             "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
             "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
-        return kExitCheckFailed;
+        return RunOutcome::CheckFailed;
     }
-    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return kExitDone;
+    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return RunOutcome::Declined;
 
-    int exitCode = kExitDone;
+    RunOutcome outcome = RunOutcome::Completed;
     const std::string target = state.installDir + packageFileName;
     {
         ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
+        const ByteProgress installProgress = LongStepReporter(seams, installing);
         const DWORD began = ::GetTickCount();
         const bool installed =
             state.packageBaseName == "zyq"
-                ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installing.Reporter(),
+                ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress,
                                        !state.quietMode)
-                : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installing.Reporter(),
+                : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installProgress,
                                       !state.quietMode);
         LogLine("write: " + SystemText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
-        if (!installed) exitCode = kExitWriteFailed;
+        if (!installed) outcome = RunOutcome::WriteFailed;
     }
-    if (!RecordInstalledSize(state)) exitCode = kExitWriteFailed;
+    if (!RecordInstalledSize(state)) outcome = RunOutcome::WriteFailed;
 
     if (state.quietMode) {
         if (AsksToRunApp(CommandLineArgumentBesidesLog(::GetCommandLineA(), 2))) LaunchAndActivate();
@@ -159,18 +166,16 @@ int RunSteps(SetupState& state, const std::string& packageFileName, const std::f
     } else {
         LogLine("application: not started");
     }
-    return exitCode;
+    return outcome;
 }
 
 }  // namespace
 
-int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
+RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams) {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
     LogStart(state);
-    const int exitCode = RunSteps(state, packageFileName, afterDiscovery);
-    LogLine("exit code " + ProgramText(std::to_string(exitCode)));
-    return exitCode;
+    return RunSteps(state, packageFileName, seams);
 }
 
 void ShutDownUpdateFlow() {

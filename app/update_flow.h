@@ -3,14 +3,10 @@
 
 #include <functional>
 
-namespace kavrel {
+#include "app/update_rules.h"
+#include "base/byte_progress.h"
 
-// Process exit codes, so that a script running the quiet mode can tell.
-enum ExitCode : int {
-    kExitDone = 0,          // the run reached its end, or the user declined
-    kExitCheckFailed = 1,   // a check before writing ended the run
-    kExitWriteFailed = 2,   // a writing step failed
-};
+namespace kavrel {
 
 // The named mutex that lets one installer run at a time, in a private
 // namespace that only administrators can create or open (alias
@@ -22,11 +18,20 @@ constexpr const char* kUpdateNamespaceAlias = "KavrelUpdate";
 constexpr const char* kUpdateRunningMutexBaseName = "KavrelUpdateRunning";
 constexpr const char* kUpdateRunningMutexName = "Global\\KavrelUpdateRunning";
 
-// Runs the update and returns the process exit code; while another copy
-// holds the mutex it says so and returns kExitCheckFailed, having written
-// nothing. `afterDiscovery` lets a test build select a language file once the
-// application's folder is known; the shipped installer passes nothing.
-int RunUpdateFlow(const std::function<void()>& afterDiscovery = {});
+// Two points where another build of the program may add to a run; the
+// shipped installer leaves both empty.
+struct UpdateFlowSeams {
+    // Called once the application's folder is known, before the rights check.
+    std::function<void()> afterDiscovery;
+    // Given what a long step's read or write reports its slices to (empty
+    // when the run shows no progress), returns what it reports to instead.
+    std::function<ByteProgress(ByteProgress)> longStepProgress;
+};
+
+// Runs the update and returns how it ended; while another copy holds the
+// mutex it says so and returns RunOutcome::AnotherCopyRunning, having
+// written nothing.
+RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams = {});
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

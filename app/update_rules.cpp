@@ -1,6 +1,6 @@
 #include "app/update_rules.h"
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text.h"
 
 namespace kavrel {
@@ -9,6 +9,18 @@ bool InstanceProbeFindsCopy(bool created, std::uint32_t error) {
     constexpr std::uint32_t kAccessDenied = 5;
     constexpr std::uint32_t kAlreadyExists = 183;
     return created ? error == kAlreadyExists : error == kAccessDenied;
+}
+
+int ExitCodeOf(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Completed:
+    case RunOutcome::Declined: return kExitDone;
+    case RunOutcome::AnotherCopyRunning: return kExitAnotherInstallRunning;
+    case RunOutcome::WriteFailed: return kExitWriteFailed;
+    case RunOutcome::CheckFailed: break;
+    }
+    // Anything unforeseen must never read as success.
+    return kExitCheckFailed;
 }
 
 bool IsQuietSwitch(std::string_view commandSwitch) { return commandSwitch == "modest"; }

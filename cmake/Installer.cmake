@@ -22,16 +22,21 @@ set(KAVREL_SYNTHETIC_PACKAGE_VERSION 6660)
 
 # kavrel_add_installer(<target> [PACKAGE_FILE f] [PACKAGE_SIZE n] [SPLIT n]
 #                      [SEED n] [BASE_NAME b] [VERSION v] [TITLE t] [SINGLE]
-#                      [DEFINITIONS d...])
+#                      [ENTRY f])
 # An empty PACKAGE_FILE makes a synthetic package of PACKAGE_SIZE bytes. A
 # package file is checked before it is embedded (make_package stops the build
 # with one message naming the file and what it found), and its header gives
 # the version unless VERSION is given, which the header must then record.
 # VERSION of a synthetic package: 6660 unless given.
 # SINGLE carries the package as one resource named after its base name.
-# DEFINITIONS are compile definitions of the build's program entry.
+# ENTRY is the source of the build's program entry (WinMain), the shipped
+# installer's app/program_entry.cpp unless given; a test build gives its own,
+# which may include the generated package_identity_values.h as well.
 function(kavrel_add_installer name)
-  cmake_parse_arguments(A "SINGLE" "PACKAGE_FILE;PACKAGE_SIZE;SPLIT;SEED;BASE_NAME;VERSION;TITLE" "DEFINITIONS" ${ARGN})
+  cmake_parse_arguments(A "SINGLE" "PACKAGE_FILE;PACKAGE_SIZE;SPLIT;SEED;BASE_NAME;VERSION;TITLE;ENTRY" "" ${ARGN})
+  if(NOT A_ENTRY)
+    set(A_ENTRY "${CMAKE_SOURCE_DIR}/app/program_entry.cpp")
+  endif()
   foreach(var PACKAGE_SIZE SPLIT SEED BASE_NAME TITLE)
     if(NOT DEFINED A_${var} OR "${A_${var}}" STREQUAL "")
       set(A_${var} "${KAVREL_PACKAGE_${var}}")
@@ -95,9 +100,8 @@ function(kavrel_add_installer name)
   set_source_files_properties("${dir}/installer.rc" PROPERTIES
     OBJECT_DEPENDS "${part1};${part2};${version_header};${MANIFEST_FILE}")
 
-  add_executable(${name} WIN32 "${CMAKE_SOURCE_DIR}/app/program_entry.cpp" "${dir}/installer.rc" "${version_header}")
+  add_executable(${name} WIN32 "${A_ENTRY}" "${dir}/installer.rc" "${version_header}")
   target_include_directories(${name} PRIVATE "${dir}")
-  target_compile_definitions(${name} PRIVATE ${A_DEFINITIONS})
   target_link_libraries(${name} PRIVATE kavrel_shell)
   # Sections at page-aligned file offsets: Wine then maps the package
   # resources from the file instead of reading all of them into private

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text.h"
 #include "env/discovery_rules.h"
 #include "env/startup_settings.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text.h"
 #include "env/console_output.h"
 #include "platform/registry.h"

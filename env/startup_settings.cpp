@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "base/random.h"
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "env/os_description.h"
 #include "env/startup_rules.h"
 #include "platform/run_log.h"

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "fuzz_support.h"
 #include "lang/language_support.h"
 #include "support/memory_files.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "lang/language_rules.h"
 
 namespace kavrel {

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text_decoding.h"
 #include "platform/run_log.h"
 #include "ui/progress_window.h"

@@ -115,10 +115,12 @@ set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
 set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
 set(SMALL_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-small")
 # A build that plays a user without administrator rights, which Wine never reports.
-kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000 DEFINITIONS KAVREL_TEST_NOT_ADMIN)
-# A build whose progress bar moves slowly enough for the dialog tool to watch it.
+kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000
+  ENTRY "${CMAKE_CURRENT_SOURCE_DIR}/entries/not_admin_entry.cpp")
+# A build whose progress bar moves slowly enough for the dialog tool to watch
+# it, pausing between the slices of an interactive run's write.
 kavrel_add_installer(lexova-update-slow-steps PACKAGE_SIZE 6291456 SPLIT 2097152
-  DEFINITIONS KAVREL_TEST_SLICE_PAUSE_MS=60)
+  ENTRY "${CMAKE_CURRENT_SOURCE_DIR}/entries/slow_steps_entry.cpp")
 kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
           "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
@@ -140,7 +142,7 @@ set_tests_properties(win.update_flow win.integrity win.dialog_tool win.message_b
 # build that takes its question texts from a language file.
 kavrel_add_installer(lexova-update-voc SINGLE BASE_NAME voc VERSION 5 PACKAGE_SIZE 200000)
 kavrel_add_installer(lexova-update-voc-language SINGLE BASE_NAME voc VERSION 5 PACKAGE_SIZE 200000
-  DEFINITIONS "KAVREL_TEST_LANGUAGE_FILE=\"test.lng\"")
+  ENTRY "${CMAKE_CURRENT_SOURCE_DIR}/entries/language_file_entry.cpp")
 kavrel_wine_test(win.resource_install_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/resource_install_flow_test.sh" $<TARGET_FILE:lexova-update-voc>
           $<TARGET_FILE:lexova-update-voc-language> "${CMAKE_BINARY_DIR}/installers/lexova-update-voc/VOC1.bin"

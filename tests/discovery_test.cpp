@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text.h"
 #include "env/startup_settings.h"
 #include "lang/messages.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text_decoding.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"

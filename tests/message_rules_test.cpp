@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 
 namespace kavrel {
 namespace {

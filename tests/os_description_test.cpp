@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/random.h"
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "env/console_output.h"
 #include "env/startup_settings.h"
 #include "support/win_test_support.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "support/win_test_support.h"
 #include "support/wine_paths.h"
 #include "ui/progress_rules.h"

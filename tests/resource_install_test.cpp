@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "install/version_probe.h"
 #include "lang/language_files.h"
 #include "lang/messages.h"

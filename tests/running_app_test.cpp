@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text.h"
 #include "platform/com_runtime.h"
 #include "platform/system_library.h"

@@ -398,17 +398,17 @@ check "exit code" "$(exit_code)" 0
 check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 rm -rf "$beside"
 
-echo "== Another installer running: this one says so, writes nothing and ends with 1"
+echo "== Another installer running: this one says so, writes nothing and ends with 1618"
 install_app
 mutex_name='Global\KavrelUpdateRunning'
 "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-mutex "$mutex_name" --run-ms 60000 >/dev/null 2>&1 &
 holder=$!
 wait_for_standin "mutex held $mutex_name"
 run_installer "$installer" "" modest
-check "exit code" "$(exit_code)" 1
+check "exit code" "$(exit_code)" 1618
 check_box 1 "Lexova update" "The update is already running." error ok
 E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" yes,yes
-check "exit code" "$(exit_code)" 1
+check "exit code" "$(exit_code)" 1618
 check "one box" "$(boxes)" 1
 check_box 1 "Обновление Lexova" "Обновление уже запущено." error ok
 check "nothing written" "$(package_untouched)" yes
@@ -421,7 +421,7 @@ run_installer "$installer" "" modest
 check "after the holder was killed: exit code" "$(exit_code)" 0
 check "after the holder was killed: package written" "$(package_installed)" yes
 
-echo "== Two installers at once: the first writes, the second says so and ends with 1"
+echo "== Two installers at once: the first writes, the second says so and ends with 1618"
 # The first is held where it waits for the package to be free (it retries
 # for about 10 s), with its temporary file written: the second starts there.
 install_app
@@ -433,7 +433,7 @@ temporary_complete() { cmp -s "$APP_DIR/~zyq.pak" "$WORK/package.expected" && ec
 for _ in $(seq 200); do [[ $(temporary_complete) == yes ]] && break; sleep 0.05; done
 check "the first has written its temporary file" "$(temporary_complete)" yes
 run_installer "$installer" "" modest
-check "the second: exit code" "$(exit_code)" 1
+check "the second: exit code" "$(exit_code)" 1618
 check_box 1 "Lexova update" "The update is already running." error ok
 check "the first one's temporary file untouched" "$(temporary_complete)" yes
 end_standins

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 
 namespace kavrel {
 namespace {
@@ -15,6 +15,24 @@ struct IdentifiedState : SetupState {
         useRussian = russian;
     }
 };
+
+TEST(ExitCodes, EachOutcomeHasTheCodeScriptsAndDeploymentToolsExpect) {
+    const struct {
+        RunOutcome outcome;
+        int code;
+    } cases[] = {
+        {RunOutcome::Completed, 0},
+        {RunOutcome::Declined, 0},
+        // Windows Installer's "another installation is in progress", which
+        // deployment tools retry; never the plain failure of a check.
+        {RunOutcome::AnotherCopyRunning, 1618},
+        {RunOutcome::CheckFailed, 1},
+        {RunOutcome::WriteFailed, 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExitCodeOf(c.outcome), c.code) << static_cast<int>(c.outcome);
+    // A value outside the enumeration (memory gone wrong) is never success.
+    EXPECT_EQ(ExitCodeOf(static_cast<RunOutcome>(99)), 1);
+}
 
 TEST(Switches, QuietOnlyForTheWholeLoweredWord) {
     EXPECT_TRUE(IsQuietSwitch("modest"));

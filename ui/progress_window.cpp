@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "base/text_decoding.h"
 #include "platform/system_library.h"
 #include "ui/progress_rules.h"
@@ -42,7 +42,6 @@ struct ProgressModule {
     std::atomic<int> y{0};
     std::atomic<int> width{0};
     std::atomic<int> height{0};
-    std::atomic<unsigned> slicePauseMs{0};
 };
 
 // Never destroyed: the window thread still runs while the program's static
@@ -384,11 +383,8 @@ ByteProgress ProgressStep::Reporter() {
     if (!active_) return {};
     return [this](std::uint64_t done, std::uint64_t total) {
         if (std::optional<int> percent = meter_.Advance(done, total, ::GetTickCount())) SetProgressPosition(*percent);
-        if (const unsigned pause = Module().slicePauseMs.load(std::memory_order_relaxed)) ::Sleep(pause);
     };
 }
-
-void SetProgressSlicePause(unsigned milliseconds) { Module().slicePauseMs.store(milliseconds, std::memory_order_relaxed); }
 
 ShownText ProgressCaption() {
     ProgressModule& module = Module();

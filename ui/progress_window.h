@@ -86,10 +86,6 @@ private:
     ProgressMeter meter_;
 };
 
-// Test builds only: a pause after each slice a step hears of, so that a test
-// watching the window sees the bar move through a small package.
-void SetProgressSlicePause(unsigned milliseconds);
-
 // The caption stored for the window's creation (ProgressCaption).
 ShownText ProgressCaption();
 // The status text stored for the window's creation (ProgressStatus).

@@ -2,7 +2,7 @@
 // "key=value" line each, for the tests that play several Windows versions.
 #include <cstdio>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "env/os_description.h"
 
 int main() {

@@ -2,7 +2,9 @@
 // The one process-wide record of the installer: the package identity, the
 // application's names and titles, folders and keys found at start, the
 // language choice and switches. The shared registry accessor belongs to the
-// start-up settings module, which creates and destroys it.
+// start-up settings module, which creates and destroys it. Every part of the
+// installer reads or writes this record, so it lives with the helpers that
+// every part may include.
 #include <cstdint>
 #include <string>
 

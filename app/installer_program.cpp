@@ -1,0 +1,36 @@
+#include "app/installer_program.h"
+
+#include <string>
+
+#include "env/startup_settings.h"
+#include "lang/language_files.h"
+#include "platform/run_log.h"
+#include "platform/system_library.h"
+#include "ui/progress_window.h"
+
+namespace kavrel {
+
+int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& seams) {
+    // Before any DLL is loaded on demand.
+    HardenDllSearch();
+    RefuseUsersJunctions();
+    int exitCode = kExitCheckFailed;
+    try {
+        StartUpSettings();
+        SetPackageIdentity(CurrentSetup(), identity);
+        exitCode = ExitCodeOf(RunUpdateFlow(seams));
+    } catch (...) {
+        exitCode = kExitCheckFailed;
+    }
+    LogLine("exit code " + ProgramText(std::to_string(exitCode)));
+    try {
+        ShutDownUpdateFlow();
+        ShutDownLanguageFiles();
+        ShutDownProgressWindow();
+        ShutDownSettings();
+    } catch (...) {
+    }
+    return exitCode;
+}
+
+}  // namespace kavrel
