@@ -19,6 +19,7 @@
 #include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
 #include "platform/unique_handle.h"
+#include "platform/window_station.h"
 
 namespace kavrel {
 
@@ -214,7 +215,8 @@ void LaunchApp() noexcept {
         // the foreground only when allowed. Its process id is not known
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
-        if (!StartsItselfAfter(StartThroughDesktopShellBounded(executable, setup.installDir))) return;
+        if (!StartsItselfAfter(StartThroughDesktopShellBounded(executable, setup.installDir), WindowStationIsVisible()))
+            return;
         // Empty parameters and folder, not null ones: the new process starts in
         // the current folder, which is now the installation folder.
         ::ShellExecuteA(nullptr, "open", executable.c_str(), "", "", SW_SHOWNORMAL);

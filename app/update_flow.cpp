@@ -103,7 +103,11 @@ int RunUpdateFlow(const std::function<void()>& afterDiscovery) {
             "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
         return kExitCheckFailed;
     }
-    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return kExitDone;
+    if (!state.quietMode) {
+        const int answer = ShowMessageBox(ConfirmationQuestion(state));
+        // Where nobody could answer, nothing was declined: the run could not be confirmed.
+        if (!IsYesAnswer(answer)) return NoOneAnswered(answer) ? kExitCheckFailed : kExitDone;
+    }
 
     int exitCode = kExitDone;
     const std::string target = state.installDir + packageFileName;

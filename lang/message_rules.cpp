@@ -21,4 +21,25 @@ MessageBoxCall QuestionCall(QuestionLanguage language, const ShownText& text, co
     return {text, caption, kQuestionFlags, false, 0};
 }
 
+BoxHandling HandlingOfBox(bool stationVisible, std::uint32_t flags) {
+    if (stationVisible) return {};
+    constexpr std::uint32_t kButtonsMask = 0x0000000F;  // MB_TYPEMASK
+    constexpr std::uint32_t kIconMask = 0x000000F0;     // MB_ICONMASK
+    constexpr std::uint32_t kOkOnly = 0x00000000;       // MB_OK
+    constexpr std::uint32_t kRetryCancel = 0x00000005;  // MB_RETRYCANCEL
+    constexpr int kIdOk = 1;
+    constexpr int kIdCancel = 2;
+    const std::uint32_t sessionStyle = (flags & kIconMask) | kOkOnly;
+    switch (flags & kButtonsMask) {
+        case kOkOnly:
+            return {BoxRoute::SentToUserSession, kIdOk, sessionStyle};
+        case kRetryCancel:
+            // Nobody can close the other program that holds the file: the
+            // user learns of the failure, the run goes on without retrying.
+            return {BoxRoute::SentToUserSession, kIdCancel, sessionStyle};
+        default:
+            return {BoxRoute::Withheld, kNoOneAnswered, 0};
+    }
+}
+
 }  // namespace kavrel

@@ -6,6 +6,7 @@
 
 #include "app/setup_state.h"
 #include "base/text_decoding.h"
+#include "platform/window_station.h"
 #include "ui/progress_window.h"
 
 namespace kavrel {
@@ -17,6 +18,26 @@ bool HasLanguageFilePiece(const ShownText& text) {
     for (const TextPiece& piece : text.Pieces())
         if (piece.origin == TextOrigin::LanguageFile) return true;
     return false;
+}
+
+// Every box of the installer ends here, decoded: shown, sent to the
+// signed-in user's session, or withheld as a question that nobody could
+// answer. Returns the answer the run goes on with.
+int DeliverBox(const MessageBoxCall& call, const std::wstring& text, const std::wstring& caption) {
+    const BoxHandling handling = HandlingOfBox(WindowStationIsVisible(), call.flags);
+    switch (handling.route) {
+        case BoxRoute::Shown:
+            break;
+        case BoxRoute::SentToUserSession:
+            // Whether it arrived or not (nobody signed in), the run goes on
+            // as after OK.
+            SendToConsoleSession(caption, text, handling.sessionStyle);
+            return handling.answer;
+        case BoxRoute::Withheld:
+            return handling.answer;
+    }
+    if (call.extended) return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);
+    return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
 }
 }  // namespace
 
@@ -33,8 +54,7 @@ int ShowMessageBox(const MessageBoxCall& call) {
                                               : kSystemCodePage;
     const std::wstring text = DecodeShownText(call.text, languageFileCodePage);
     const std::wstring caption = DecodeShownText(call.caption, languageFileCodePage);
-    if (call.extended) return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);
-    return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
+    return DeliverBox(call, text, caption);
 }
 
 int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText, std::uint32_t flags) {
