@@ -619,15 +619,23 @@ echo "== Where nobody sees the installer, as under a deployment tool: no box wai
 # 30 s ("exit=timeout"). It lists every top-level window made on the
 # installer's desktop; the progress window is a "PlainWindow", a box "#32770".
 installer_win="Z:${installer//\//\\}"
+# Wine 8's WTSSendMessageW only traces its arguments (session, caption,
+# text, their byte lengths, style, time limit, bWait): the trace shows what
+# the signed-in user's session would be sent.
 # run_unseen ARGS...: one such run; the runner's lines are in $UNSEEN.
 run_unseen() {
   E2E_RUNS=$((E2E_RUNS + 1))
   UNSEEN=$WORK/unseen$E2E_RUNS.log
-  LC_ALL=en_US.UTF-8 "$run" "$KAVREL_HIDDEN_STATION_RUNNER" --timeout-ms 30000 -- "$installer_win" "$@" \
-    2>/dev/null | tr -d '\r' >"$UNSEEN"
+  WINEDEBUG=+wtsapi LC_ALL=en_US.UTF-8 "$run" "$KAVREL_HIDDEN_STATION_RUNNER" --timeout-ms 30000 -- \
+    "$installer_win" "$@" 2>"$UNSEEN.trace" | tr -d '\r' >"$UNSEEN"
 }
 unseen_exit() { sed -n 's/^exit=//p' "$UNSEEN"; }
 unseen_windows() { grep -E '^window=(PlainWindow|#32770)\|' "$UNSEEN" | tr '\n' ' '; }
+# sent_to_session CAPTION TEXT: the messages sent with this caption and text,
+# to a session, not waited for (bWait 0).
+sent_to_session() {
+  grep -F "WTSSendMessageW" "$UNSEEN.trace" | grep -F "(L\"$1\")" | grep -F "(L\"$2" | grep -c ' 0$'
+}
 install_app
 run_unseen
 check "the station is one that nobody sees" "$(($(sed -n 's/^station-flags=/0x/p' "$UNSEEN") & 1))" 0
@@ -635,6 +643,11 @@ check "without modest: a failed check, not a wait for the confirmation" "$(unsee
 check "nothing written" "$(package_untouched)" yes
 check "no EstimatedSize" "$(estimated_size)" ""
 check "no progress window, no box" "$(unseen_windows)" ""
+check "the confirmation not sent anywhere" "$(grep -c WTSSendMessageW "$UNSEEN.trace")" 0
+install_app --no-exe
+run_unseen modest
+check "no application: exit code" "$(unseen_exit)" 1
+check "no application: sent to the user's session" "$(sent_to_session "Lexova update" "$no_subject_en")" 1
 install_app
 hold_package
 run_unseen modest
@@ -642,6 +655,8 @@ check "a failed quiet write: exit code 2 within 30 s" "$(unseen_exit)" 2
 check "installed package unchanged" "$(package_untouched)" yes
 check "no temporary file" "$(temporary_left)" no
 check "no box" "$(unseen_windows)" ""
+check "the failure sent to the user's session, once" \
+  "$(sent_to_session "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en")" 1
 end_standins
 wait "$holder"
 install_app

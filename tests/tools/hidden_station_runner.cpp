@@ -8,8 +8,8 @@
 // Everything after " -- " is the program's command line, passed on as
 // written (the program as a Windows path). Standard output, one line each:
 //   station-flags=<hex>      UOI_FLAGS of the station made for the program
-//   window=<class>|<title>   each top-level window seen on its desktop while
-//                            the program runs (any process), once
+//   window=<class>|<title>   each top-level window of the program seen while
+//                            it runs, once (on its desktop or on this tool's)
 //   exit=<the program's exit code, unsigned decimal>   or   exit=timeout
 // On the time limit (default 60000 ms) the program is ended through its
 // process handle. The tool's own exit code: 0 when the program ended by
@@ -106,12 +106,16 @@ std::wstring ObjectName(HANDLE object) {
     return name;
 }
 
-// The top-level windows of the program's desktop, each logged when first seen.
+// The program's top-level windows, each logged when first seen.
 struct WindowLog {
+    DWORD processId = 0;
     std::set<std::wstring> seen;
 
     static BOOL CALLBACK Collect(HWND window, LPARAM parameter) {
         auto* self = reinterpret_cast<WindowLog*>(parameter);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != self->processId) return TRUE;
         wchar_t className[256] = {};
         wchar_t title[256] = {};
         ::GetClassNameW(window, className, 256);
@@ -121,7 +125,14 @@ struct WindowLog {
         return TRUE;
     }
 
-    void Poll(HDESK desktop) { ::EnumDesktopWindows(desktop, &WindowLog::Collect, reinterpret_cast<LPARAM>(this)); }
+    // On the program's desktop, and on this tool's own: Wine 8 puts the
+    // windows of a thread that the program starts later on the default
+    // desktop of the visible station, not on the program's.
+    void Poll(HDESK programDesktop) {
+        ::EnumDesktopWindows(programDesktop, &WindowLog::Collect, reinterpret_cast<LPARAM>(this));
+        ::EnumDesktopWindows(::GetThreadDesktop(::GetCurrentThreadId()), &WindowLog::Collect,
+                             reinterpret_cast<LPARAM>(this));
+    }
 };
 
 int Run() {
@@ -176,6 +187,7 @@ int Run() {
     UniqueHandle threadHandle(process.hThread);
 
     WindowLog windows;
+    windows.processId = process.dwProcessId;
     const ULONGLONG started = ::GetTickCount64();
     for (;;) {
         windows.Poll(desktop.get());
