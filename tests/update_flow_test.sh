@@ -617,27 +617,10 @@ echo "== Where nobody sees the installer, as under a deployment tool: no box wai
 # WSF_VISIBLE, as session 0 is for a deployment tool running it as SYSTEM. A
 # box shown there is never answered: the runner ends the run at its limit of
 # 30 s ("exit=timeout"). It lists every top-level window made on the
-# installer's desktop; the progress window is a "PlainWindow", a box "#32770".
-installer_win="Z:${installer//\//\\}"
-# Wine 8's WTSSendMessageW only traces its arguments (session, caption,
-# text, their byte lengths, style, time limit, bWait): the trace shows what
-# the signed-in user's session would be sent.
-# run_unseen ARGS...: one such run; the runner's lines are in $UNSEEN.
-run_unseen() {
-  E2E_RUNS=$((E2E_RUNS + 1))
-  UNSEEN=$WORK/unseen$E2E_RUNS.log
-  WINEDEBUG=+wtsapi LC_ALL=en_US.UTF-8 "$run" "$KAVREL_HIDDEN_STATION_RUNNER" --timeout-ms 30000 -- \
-    "$installer_win" "$@" 2>"$UNSEEN.trace" | tr -d '\r' >"$UNSEEN"
-}
-unseen_exit() { sed -n 's/^exit=//p' "$UNSEEN"; }
-unseen_windows() { grep -E '^window=(PlainWindow|#32770)\|' "$UNSEEN" | tr '\n' ' '; }
-# sent_to_session CAPTION TEXT: the messages sent with this caption and text,
-# to a session, not waited for (bWait 0).
-sent_to_session() {
-  grep -F "WTSSendMessageW" "$UNSEEN.trace" | grep -F "(L\"$1\")" | grep -F "(L\"$2" | grep -c ' 0$'
-}
+# installer's desktop; the progress window is a "PlainWindow", a box "#32770"
+# (run_unseen, tests/harness/e2e.sh).
 install_app
-run_unseen
+run_unseen "$installer"
 check "the station is one that nobody sees" "$(($(sed -n 's/^station-flags=/0x/p' "$UNSEEN") & 1))" 0
 check "without modest: a failed check, not a wait for the confirmation" "$(unseen_exit)" 1
 check "nothing written" "$(package_untouched)" yes
@@ -645,12 +628,12 @@ check "no EstimatedSize" "$(estimated_size)" ""
 check "no progress window, no box" "$(unseen_windows)" ""
 check "the confirmation not sent anywhere" "$(grep -c WTSSendMessageW "$UNSEEN.trace")" 0
 install_app --no-exe
-run_unseen modest
+run_unseen "$installer" modest
 check "no application: exit code" "$(unseen_exit)" 1
 check "no application: sent to the user's session" "$(sent_to_session "Lexova update" "$no_subject_en")" 1
 install_app
 hold_package
-run_unseen modest
+run_unseen "$installer" modest
 check "a failed quiet write: exit code 2 within 30 s" "$(unseen_exit)" 2
 check "installed package unchanged" "$(package_untouched)" yes
 check "no temporary file" "$(temporary_left)" no
@@ -660,7 +643,7 @@ check "the failure sent to the user's session, once" \
 end_standins
 wait "$holder"
 install_app
-run_unseen modest runapp
+run_unseen "$installer" modest runapp
 check "modest runapp: exit code" "$(unseen_exit)" 0
 check "package written" "$(package_installed)" yes
 wait_for_standin activated
@@ -671,7 +654,7 @@ end_standins
 # the installer must not start the application itself there.
 "$run" reg add "$dll_overrides" /v oleaut32 /d "" /f >/dev/null 2>&1
 install_app
-run_unseen modest runapp
+run_unseen "$installer" modest runapp
 "$run" reg delete "$dll_overrides" /f >/dev/null 2>&1
 check "no shell: exit code" "$(unseen_exit)" 0
 check "no shell: package written" "$(package_installed)" yes
