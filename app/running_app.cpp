@@ -20,6 +20,7 @@
 #include "platform/com_runtime.h"
 #include "platform/run_log.h"
 #include "platform/unique_handle.h"
+#include "platform/window_station.h"
 
 namespace kavrel {
 
@@ -216,10 +217,11 @@ void LaunchApp() noexcept {
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
         const ShellStartOutcome outcome = StartThroughDesktopShellBounded(executable, setup.installDir);
-        if (!StartsItselfAfter(outcome)) {
-            LogLine(outcome == ShellStartOutcome::Started
-                        ? "application: started through the desktop shell"
-                        : "application: the desktop shell did not answer in time; not started by the installer");
+        if (!StartsItselfAfter(outcome, WindowStationIsVisible())) {
+            LogLine(outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
+                    : outcome == ShellStartOutcome::NoAnswer
+                        ? "application: the desktop shell did not answer in time; not started by the installer"
+                        : "application: no desktop shell to start it where nobody sees the installer; not started");
             return;
         }
         // Empty parameters and folder, not null ones: the new process starts in

@@ -138,7 +138,11 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
             "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
         return RunOutcome::CheckFailed;
     }
-    if (!state.quietMode && !IsYesAnswer(ShowMessageBox(ConfirmationQuestion(state)))) return RunOutcome::Declined;
+    if (!state.quietMode) {
+        const int answer = ShowMessageBox(ConfirmationQuestion(state));
+        // Where nobody could answer, nothing was declined: the run could not be confirmed.
+        if (!IsYesAnswer(answer)) return NoOneAnswered(answer) ? RunOutcome::CheckFailed : RunOutcome::Declined;
+    }
 
     RunOutcome outcome = RunOutcome::Completed;
     const std::string target = state.installDir + packageFileName;

@@ -11,7 +11,9 @@ ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer) {
     return answer == 0 ? ShellStartOutcome::Started : ShellStartOutcome::Refused;
 }
 
-bool StartsItselfAfter(ShellStartOutcome outcome) { return outcome == ShellStartOutcome::Refused; }
+bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible) {
+    return stationVisible && outcome == ShellStartOutcome::Refused;
+}
 
 bool CountsAsSeen(const WaitBound& bound, int probeNumber) {
     return probeNumber >= 1 && probeNumber < bound.maxProbes;

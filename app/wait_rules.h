@@ -37,8 +37,10 @@ ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer);
 
 // Whether the installer then starts the application itself: only after a
 // refusal. After no answer the shell may still start it, and a second start
-// would run two copies.
-bool StartsItselfAfter(ShellStartOutcome outcome);
+// would run two copies. Never where nobody sees the installer's window
+// station (a deployment tool's, as SYSTEM in session 0): started from there,
+// the application would run as SYSTEM where nobody sees it.
+bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible);
 
 // Whether a success at probe `probeNumber` (counted from 1) counts as seen.
 // A success at the last allowed probe arrives too late and counts as unseen.

@@ -54,4 +54,35 @@ ShownText BoxLogLine(const MessageBoxCall& call, int answer);
 // Only IDYES is yes: IDNO, and 0 for a box that did not appear, are no.
 constexpr bool IsYesAnswer(int answer) { return answer == kIdYes; }
 
+// The answer of a question that nobody could answer, because nobody could
+// see it; no button has this id, so it is no answer of any kind.
+constexpr int kNoOneAnswered = -1;
+constexpr bool NoOneAnswered(int answer) { return answer == kNoOneAnswered; }
+
+// Where a box goes. In a window station that nobody sees (a service's, or
+// session 0 under a deployment tool running as SYSTEM), MessageBox would
+// wait for ever for a button nobody can press.
+enum class BoxRoute {
+    Shown,              // MessageBox, where a user sees it
+    SentToUserSession,  // to the signed-in user's session, nothing waited for
+    Withheld,           // a question: nobody could answer it, so it is not asked
+};
+
+struct BoxHandling {
+    BoxRoute route = BoxRoute::Shown;
+    // What the run goes on with when the box is not shown: as if this
+    // button had been pressed.
+    int answer = 0;
+    // MessageBox's flags for the box sent to the user's session: its icon
+    // and OK alone, since no answer comes back.
+    std::uint32_t sessionStyle = 0;
+};
+
+// What becomes of a box with these MessageBox flags. Where the station is
+// visible every box is shown. Elsewhere a message (OK) goes to the user's
+// session and counts as closed with OK; a failed write offered again
+// (Retry/Cancel) goes there too and counts as Cancel; a question (Yes/No,
+// or any other buttons) is withheld and answered kNoOneAnswered.
+BoxHandling HandlingOfBox(bool stationVisible, std::uint32_t flags);
+
 }  // namespace kavrel

@@ -7,6 +7,7 @@
 #include "base/setup_state.h"
 #include "base/text_decoding.h"
 #include "platform/run_log.h"
+#include "platform/window_station.h"
 #include "ui/progress_window.h"
 
 namespace kavrel {
@@ -20,6 +21,26 @@ bool HasLanguageFilePiece(const ShownText& text) {
     return false;
 }
 
+// Every box of the installer ends here, decoded: shown, sent to the
+// signed-in user's session, or withheld as a question that nobody could
+// answer. Returns the answer the run goes on with.
+int DeliverBox(const MessageBoxCall& call, const std::wstring& text, const std::wstring& caption) {
+    const BoxHandling handling = HandlingOfBox(WindowStationIsVisible(), call.flags);
+    switch (handling.route) {
+        case BoxRoute::Shown:
+            break;
+        case BoxRoute::SentToUserSession:
+            // Whether it arrived or not (nobody signed in), the run goes on
+            // as after OK.
+            SendToConsoleSession(caption, text, handling.sessionStyle);
+            return handling.answer;
+        case BoxRoute::Withheld:
+            return handling.answer;
+    }
+    if (call.extended) return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);
+    return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
+}
+
 int AskWindows(const MessageBoxCall& call) {
     if (messageBoxHandler) return messageBoxHandler(call);
     // Only texts of a language file need the code page of its language.
@@ -28,8 +49,7 @@ int AskWindows(const MessageBoxCall& call) {
                                               : kSystemCodePage;
     const std::wstring text = DecodeShownText(call.text, languageFileCodePage);
     const std::wstring caption = DecodeShownText(call.caption, languageFileCodePage);
-    if (call.extended) return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);
-    return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), call.flags);
+    return DeliverBox(call, text, caption);
 }
 }  // namespace
 

@@ -10,7 +10,9 @@
 namespace kavrel {
 
 // Shows one box and returns the system's answer (0 when it did not appear).
-// The progress window is hidden first.
+// The progress window is hidden first. Where nobody sees the process's
+// window station, a message goes to the signed-in user's session instead
+// and a question is not asked (HandlingOfBox says which, and the answer).
 int ShowMessageBox(const MessageBoxCall& call);
 
 // Replaces the system's message box, for tests of the code that shows boxes;

@@ -76,6 +76,20 @@ struct FontTraits {
     static void Close(Raw h) noexcept { ::DeleteObject(h); }
 };
 
+struct WindowStationTraits {
+    using Raw = HWINSTA;
+    static Raw Empty() noexcept { return nullptr; }
+    static bool IsValid(Raw h) noexcept { return h != nullptr; }
+    static void Close(Raw h) noexcept { ::CloseWindowStation(h); }
+};
+
+struct DesktopTraits {
+    using Raw = HDESK;
+    static Raw Empty() noexcept { return nullptr; }
+    static bool IsValid(Raw h) noexcept { return h != nullptr; }
+    static void Close(Raw h) noexcept { ::CloseDesktop(h); }
+};
+
 // A kernel object: file, process, thread, mapping, event.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // An opened registry key (never one of the predefined roots).
@@ -86,5 +100,10 @@ using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 // A font made with CreateFontIndirect; no window may still use it when it goes.
 using UniqueFont = UniqueResource<FontTraits>;
+// A window station made or opened by this process (never the process's own
+// from GetProcessWindowStation, which must not be closed).
+using UniqueWindowStation = UniqueResource<WindowStationTraits>;
+// A desktop made or opened by this process (never one from GetThreadDesktop).
+using UniqueDesktop = UniqueResource<DesktopTraits>;
 
 }  // namespace kavrel

@@ -40,6 +40,14 @@ kavrel_project_target(dialog_tool_selftest_target WINDOWS_VERSION 0x0601)
 kavrel_wine_test(win.dialog_tool COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dialog_tool_test.sh"
   $<TARGET_FILE:dialog_tool> $<TARGET_FILE:dialog_tool_selftest_target>)
 
+# Runs a program in a window station of its own that nobody sees, as a
+# deployment tool's run as SYSTEM in session 0.
+add_executable(hidden_station_runner tools/hidden_station_runner.cpp)
+target_include_directories(hidden_station_runner PRIVATE "${CMAKE_SOURCE_DIR}")
+target_link_libraries(hidden_station_runner PRIVATE shell32)
+target_link_options(hidden_station_runner PRIVATE -mconsole)
+kavrel_project_target(hidden_station_runner WINDOWS_VERSION 0x0601)
+
 # DLL planting: a DLL with a name of its own that leaves a marker when it is
 # loaded, and a probe that asks for it by name with and without the
 # installer's own hardening.
@@ -112,7 +120,7 @@ set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
 
 # The update end to end. The scenarios share the application's registration,
 # its instance mapping and its window class, so they run one at a time.
-set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>;KAVREL_HIDDEN_STATION_RUNNER=$<TARGET_FILE:hidden_station_runner>")
 set(SMALL_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-small")
 # A build that plays a user without administrator rights, which Wine never reports.
 kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000

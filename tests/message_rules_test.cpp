@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "base/setup_state.h"
+#include "platform/window_station_rules.h"
 
 namespace kavrel {
 namespace {
@@ -40,6 +43,62 @@ TEST(Question, UsesTheQuestionFlagsAndTheBranchsLanguageId) {
 TEST(Question, CountsOnlyIdYesAsYes) {
     EXPECT_TRUE(IsYesAnswer(6));
     for (int answer : {0, 1, 2, 7, -1}) EXPECT_FALSE(IsYesAnswer(answer));
+}
+
+TEST(UnseenBox, OnlyAStationWithTheVisibleFlagHidesBoxesFromNobody) {
+    EXPECT_TRUE(IsVisibleStation(true, 0x0001));  // WinSta0 of a signed-in user
+    EXPECT_TRUE(IsVisibleStation(true, 0x0003));  // other bits beside WSF_VISIBLE
+    EXPECT_FALSE(IsVisibleStation(true, 0x0000));  // a service's station, session 0
+    EXPECT_FALSE(IsVisibleStation(true, 0x0002));
+    // Not known: the run does what it always did.
+    EXPECT_TRUE(IsVisibleStation(false, 0x0000));
+}
+
+TEST(UnseenBox, EveryBoxOfTheInstallerGoesWhereItCanBeReadOrIsNotAsked) {
+    struct Case {
+        const char* box;
+        bool visible;
+        std::uint32_t flags;
+        BoxRoute route;
+        int answer;
+        std::uint32_t sessionStyle;
+    };
+    const Case cases[] = {
+        // Where a user sees the station, every box is shown and answered by the user.
+        {"error", true, kErrorBoxFlags, BoxRoute::Shown, 0, 0},
+        {"failed write, retry offered", true, kRetryErrorBoxFlags, BoxRoute::Shown, 0, 0},
+        {"question", true, kQuestionFlags, BoxRoute::Shown, 0, 0},
+        // Nobody sees it: a message reaches the user's session and counts as
+        // OK; the icon goes with it, without MB_SERVICE_NOTIFICATION.
+        {"error", false, kErrorBoxFlags, BoxRoute::SentToUserSession, 1, 0x10},
+        // A failed write: the user learns of it; nobody retries, so Cancel.
+        {"failed write, retry offered", false, kRetryErrorBoxFlags, BoxRoute::SentToUserSession, 2, 0x10},
+        // A question nobody can answer is not asked.
+        {"question", false, kQuestionFlags, BoxRoute::Withheld, kNoOneAnswered, 0},
+        // Buttons the installer never uses: not asked either.
+        {"OK/Cancel", false, 0x00000031, BoxRoute::Withheld, kNoOneAnswered, 0},
+        {"Yes/No/Cancel", false, 0x00000023, BoxRoute::Withheld, kNoOneAnswered, 0},
+        {"plain message", false, 0x00000000, BoxRoute::SentToUserSession, 1, 0},
+        {"warning", false, 0x00000030, BoxRoute::SentToUserSession, 1, 0x30},
+    };
+    for (const Case& c : cases) {
+        const BoxHandling handling = HandlingOfBox(c.visible, c.flags);
+        SCOPED_TRACE(std::string(c.box) + (c.visible ? ", visible" : ", unseen"));
+        EXPECT_EQ(handling.route, c.route);
+        if (c.route == BoxRoute::Shown) continue;
+        EXPECT_EQ(handling.answer, c.answer);
+        EXPECT_EQ(handling.sessionStyle, c.sessionStyle);
+    }
+}
+
+TEST(UnseenBox, AQuestionNobodyAnsweredIsNeitherYesNorAnyButton) {
+    EXPECT_FALSE(IsYesAnswer(kNoOneAnswered));
+    EXPECT_TRUE(NoOneAnswered(kNoOneAnswered));
+    // IDOK, IDCANCEL, IDRETRY, IDYES, IDNO, and 0 for a box that did not appear.
+    for (int answer : {0, 1, 2, 4, 6, 7}) EXPECT_FALSE(NoOneAnswered(answer)) << answer;
+    // The answers of an unseen box: a retry is never made, yes never given.
+    EXPECT_NE(HandlingOfBox(false, kRetryErrorBoxFlags).answer, kIdRetry);
+    EXPECT_FALSE(IsYesAnswer(HandlingOfBox(false, kQuestionFlags).answer));
 }
 
 TEST(IdentityStep, DerivesNamesTitlesAndTheCaption) {

@@ -89,6 +89,17 @@ run_installer "$installer" yes modest
 check "package written" "$(package_installed)" yes
 check "no temporary file" "$(temporary_left)" no
 
+echo "== An older package where nobody sees the installer: the question is not asked, the answer is no"
+# As under a deployment tool (run_unseen, tests/harness/e2e.sh): a question
+# shown there would wait for ever.
+install_app
+installed_version 9
+run_unseen "$installer" modest
+check "exit code within 30 s" "$(unseen_exit)" 0
+check "no box, no progress window" "$(unseen_windows)" ""
+check "installed file kept" "$(installed_kept)" yes
+check "no temporary file" "$(temporary_left)" no
+
 echo "== The question in Russian, also on an English Windows"
 for setup in ru_RU.UTF-8 mixed; do
   install_app

@@ -669,4 +669,54 @@ check "no log folder: no box" "$(boxes)" 0
 check "no log folder: package written" "$(package_installed)" yes
 check "no log folder: nothing made" "$([[ -e "$PREFIX/drive_c/No such folder" ]] && echo yes || echo no)" no
 
+echo "== Where nobody sees the installer, as under a deployment tool: no box waits, no window is made"
+# The runner starts the installer in a window station of its own, without
+# WSF_VISIBLE, as session 0 is for a deployment tool running it as SYSTEM. A
+# box shown there is never answered: the runner ends the run at its limit of
+# 30 s ("exit=timeout"). It lists every top-level window made on the
+# installer's desktop; the progress window is a "PlainWindow", a box "#32770"
+# (run_unseen, tests/harness/e2e.sh).
+install_app
+run_unseen "$installer"
+check "the station is one that nobody sees" "$(($(sed -n 's/^station-flags=/0x/p' "$UNSEEN") & 1))" 0
+check "without modest: a failed check, not a wait for the confirmation" "$(unseen_exit)" 1
+check "nothing written" "$(package_untouched)" yes
+check "no EstimatedSize" "$(estimated_size)" ""
+check "no progress window, no box" "$(unseen_windows)" ""
+check "the confirmation not sent anywhere" "$(grep -c WTSSendMessageW "$UNSEEN.trace")" 0
+install_app --no-exe
+run_unseen "$installer" modest
+check "no application: exit code" "$(unseen_exit)" 1
+check "no application: sent to the user's session" "$(sent_to_session "Lexova update" "$no_subject_en")" 1
+install_app
+hold_package
+run_unseen "$installer" modest
+check "a failed quiet write: exit code 2 within 30 s" "$(unseen_exit)" 2
+check "installed package unchanged" "$(package_untouched)" yes
+check "no temporary file" "$(temporary_left)" no
+check "no box" "$(unseen_windows)" ""
+check "the failure sent to the user's session, once" \
+  "$(sent_to_session "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en")" 1
+end_standins
+wait "$holder"
+install_app
+run_unseen "$installer" modest runapp
+check "modest runapp: exit code" "$(unseen_exit)" 0
+check "package written" "$(package_installed)" yes
+wait_for_standin activated
+check "started by the desktop shell or not at all" \
+  "$([[ $(started_by) == explorer.exe || $(standin_saw started) == no ]] && echo yes || echo no)" yes
+end_standins
+# Without the desktop shell's route (oleaut32.dll disabled for the installer)
+# the installer must not start the application itself there.
+"$run" reg add "$dll_overrides" /v oleaut32 /d "" /f >/dev/null 2>&1
+install_app
+run_unseen "$installer" modest runapp
+"$run" reg delete "$dll_overrides" /f >/dev/null 2>&1
+check "no shell: exit code" "$(unseen_exit)" 0
+check "no shell: package written" "$(package_installed)" yes
+wait_for_standin started
+check "no shell: the application not started by the installer" "$(standin_saw started)" no
+end_standins
+
 e2e_end

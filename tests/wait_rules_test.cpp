@@ -63,10 +63,17 @@ TEST(DesktopShellStart, OnlySOkIsAStart) {
 }
 
 TEST(DesktopShellStart, TheInstallerStartsTheApplicationItselfOnlyAfterARefusal) {
-    EXPECT_TRUE(StartsItselfAfter(ShellStartOutcome::Refused));
-    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::Started));
+    EXPECT_TRUE(StartsItselfAfter(ShellStartOutcome::Refused, true));
+    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::Started, true));
     // The shell may still be starting it: a second start would run two copies.
-    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::NoAnswer));
+    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::NoAnswer, true));
+}
+
+TEST(DesktopShellStart, WhereNobodySeesTheInstallerOnlyTheShellMayStartTheApplication) {
+    // Started by the installer there, it would run as SYSTEM where nobody sees it.
+    for (ShellStartOutcome outcome :
+         {ShellStartOutcome::Refused, ShellStartOutcome::Started, ShellStartOutcome::NoAnswer})
+        EXPECT_FALSE(StartsItselfAfter(outcome, false));
 }
 
 TEST(CountsAsSeen, EveryProbeButTheLast) {

@@ -8,6 +8,7 @@
 #include "base/setup_state.h"
 #include "base/text_decoding.h"
 #include "platform/system_library.h"
+#include "platform/window_station.h"
 #include "ui/progress_rules.h"
 
 namespace kavrel {
@@ -180,11 +181,15 @@ void Perform(const ProgressAction& action) {
     if (action.startThread) {
         bool started = false;
         try {
-            if (!module.form) {
-                module.form = new TSetupForm;
-                CurrentSetup().progressForm = module.form;
+            // Where nobody sees the window station, no window is made at
+            // all: the start counts as failed.
+            if (WindowStationIsVisible()) {
+                if (!module.form) {
+                    module.form = new TSetupForm;
+                    CurrentSetup().progressForm = module.form;
+                }
+                started = module.form->Start();
             }
-            started = module.form->Start();
         } catch (...) {
         }
         if (!started) {

@@ -1,7 +1,8 @@
 # End-to-end test helpers, sourced by the scenario scripts: an application
 # folder in the test prefix with the stand-in as Kavrel.exe, its uninstall
-# registration, runs of an installer through the dialog tool, and checks.
-# Needs KAVREL_WINE_RUN, KAVREL_BUILD_DIR, KAVREL_DIALOG_TOOL, KAVREL_STANDIN.
+# registration, runs of an installer through the dialog tool or where nobody
+# sees it, and checks. Needs KAVREL_WINE_RUN, KAVREL_BUILD_DIR,
+# KAVREL_DIALOG_TOOL, KAVREL_STANDIN (and KAVREL_HIDDEN_STATION_RUNNER for run_unseen).
 set -uo pipefail
 
 run=$KAVREL_WINE_RUN
@@ -74,6 +75,30 @@ run_installer() {
   LOG=$WORK/run$E2E_RUNS.log
   in_locale "${E2E_LOCALE:-en_US.UTF-8}" "$run" "$KAVREL_DIALOG_TOOL" --log "$LOG" --answers "$answers" \
     --timeout-ms 120000 -- "$exe" "$@" >/dev/null 2>&1
+}
+
+# run_unseen EXE [ARGS...]: runs EXE where nobody sees it, in a window
+# station of its own (KAVREL_HIDDEN_STATION_RUNNER), for at most 30 s; the
+# runner's lines are in $UNSEEN, the run's Wine trace of wtsapi32 in
+# $UNSEEN.trace. Wine 8's WTSSendMessageW only traces its arguments
+# (session, caption, text, their byte lengths, style, time limit, bWait): the
+# trace shows what the signed-in user's session would be sent.
+run_unseen() {
+  local exe=$1
+  shift
+  E2E_RUNS=$((E2E_RUNS + 1))
+  UNSEEN=$WORK/unseen$E2E_RUNS.log
+  WINEDEBUG=+wtsapi in_locale "${E2E_LOCALE:-en_US.UTF-8}" "$run" "$KAVREL_HIDDEN_STATION_RUNNER" --timeout-ms 30000 \
+    -- "Z:${exe//\//\\}" "$@" 2>"$UNSEEN.trace" | tr -d '\r' >"$UNSEEN"
+}
+# "timeout" when the runner had to end it.
+unseen_exit() { sed -n 's/^exit=//p' "$UNSEEN"; }
+# The progress windows ("PlainWindow") and boxes ("#32770") the run made, one line.
+unseen_windows() { grep -E '^window=(PlainWindow|#32770)\|' "$UNSEEN" | tr '\n' ' '; }
+# sent_to_session CAPTION TEXT: how many messages went to a session with this
+# caption and text (as the dialog tool logs them), not waited for (bWait 0).
+sent_to_session() {
+  grep -F "WTSSendMessageW" "$UNSEEN.trace" | grep -F "(L\"$1\")" | grep -F "(L\"$2\")" | grep -c ' 0$'
 }
 
 # A text as the dialog tool logs it: backslashes doubled.

@@ -1,0 +1,20 @@
+#pragma once
+// Where this process's windows would appear: a window station that a user
+// sees, or one that nobody sees (a service's, session 0 under a deployment
+// tool), where a message box waits for ever for a button nobody can press.
+#include <cstdint>
+#include <string>
+
+namespace kavrel {
+
+// True when the process's window station is visible to a user. Asked once,
+// on the first call, and kept: the station of a process never changes.
+bool WindowStationIsVisible() noexcept;
+
+// Sends a message box to the session of the user signed in at the console
+// (WTSSendMessageW to WTSGetActiveConsoleSessionId) without waiting for it
+// to be closed. `style` takes MessageBox's flags. False when no session is
+// attached to the console or the system refuses; nothing else happens then.
+bool SendToConsoleSession(const std::wstring& caption, const std::wstring& text, std::uint32_t style) noexcept;
+
+}  // namespace kavrel
