@@ -70,18 +70,13 @@ if mount -t tmpfs -o size=4m tmpfs "$disk"; then
   check "Russian: installed package unchanged" "$(cat "$disk/Kavrel/zyq.pak")" "$OLD_PACKAGE"
   check "Russian: no temporary file" "$([[ -e $disk/Kavrel/~zyq.pak ]] && echo yes || echo no)" no
   # Interactive: the user makes room while the box is up, then tries again.
-  pose=$WORK/pose-full
-  rm -rf "$pose" && mkdir -p "$pose"
-  LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/full.log" --answers yes,retry,no --pose "$pose" \
-    --timeout-ms 120000 -- "$large" >/dev/null 2>&1 &
-  installing=$!
-  release_box() { for _ in $(seq 300); do [[ -s $pose/box$1 ]] && break; sleep 0.1; done; touch "$pose/box$1.done"; }
+  pose_installer "$WORK/full.log" yes,retry,no "$large"
   release_box 1
-  for _ in $(seq 300); do [[ -s $pose/box2 ]] && break; sleep 0.1; done
+  wait_for_box 2
   mount -o remount,size=128m "$disk"
   release_box 2
   release_box 3
-  wait "$installing"
+  wait "$posed"
   LOG=$WORK/full.log
   check "made room, Retry: exit code" "$(exit_code)" 0
   check_box 2 "Lexova update" "$(logged 'Can'"'"'t install file K:\Kavrel\zyq.pak')\\r\\n\\r\\nThere is not enough free space on the disk: $needed_mb MB are needed, $free_mb MB are free." error cancel,retry

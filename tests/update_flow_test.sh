@@ -526,20 +526,14 @@ wait "$holder"
 echo "== The package held until the user closes the other program, then Retry: installed"
 install_app
 hold_package
-pose=$WORK/pose-retry
-rm -rf "$pose" && mkdir -p "$pose"
-LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/retry.log" --answers yes,retry,no --pose "$pose" \
-  --timeout-ms 120000 -- "$installer" >/dev/null 2>&1 &
-installing=$!
-# release_box N: lets the dialog tool answer box N once it is up.
-release_box() { for _ in $(seq 300); do [[ -s $pose/box$1 ]] && break; sleep 0.1; done; touch "$pose/box$1.done"; }
+pose_installer "$WORK/retry.log" yes,retry,no "$installer"
 release_box 1
-for _ in $(seq 300); do [[ -s $pose/box2 ]] && break; sleep 0.1; done
+wait_for_box 2
 end_standins
 wait "$holder"
 release_box 2
 release_box 3
-wait "$installing"
+wait "$posed"
 LOG=$WORK/retry.log
 check "exit code" "$(exit_code)" 0
 check_box 2 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en" error cancel,retry

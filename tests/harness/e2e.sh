@@ -117,6 +117,23 @@ estimated_size() {
 # The expected "EstimatedSize": whole KiB of all files below the folder.
 folder_kib() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s / 1024 }'; }
 
+# pose_installer LOG ANSWERS EXE [ARGS...]: runs EXE through the dialog tool
+# in the background as an English user, each box held until release_box lets
+# it be answered; the dialog tool's process is $posed.
+pose_installer() {
+  local log=$1 answers=$2
+  shift 2
+  POSE=$WORK/pose-$((++E2E_RUNS))
+  rm -rf "$POSE" && mkdir -p "$POSE"
+  LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$log" --answers "$answers" --pose "$POSE" \
+    --timeout-ms 120000 -- "$@" >/dev/null 2>&1 &
+  posed=$!
+}
+# wait_for_box N: until box N of the posed run is up (bounded).
+wait_for_box() { for _ in $(seq 300); do [[ -s $POSE/box$1 ]] && break; sleep 0.1; done; }
+# release_box N: box N of the posed run answered, once it is up.
+release_box() { wait_for_box "$1"; touch "$POSE/box$1.done"; }
+
 # check DESCRIPTION ACTUAL EXPECTED
 check() {
   if [[ $2 == "$3" ]]; then
