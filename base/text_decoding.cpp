@@ -45,4 +45,15 @@ unsigned LanguageCodePage(std::uint16_t languageId) {
     return LanguageCodePageFromLocaleInfo(std::string_view(answer, static_cast<std::size_t>(got - 1)));
 }
 
+std::string EncodeText(std::wstring_view text, unsigned codePage) {
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
+    const int wideLength = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(codePage, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return {};
+    std::string encoded(static_cast<std::size_t>(length), '\0');
+    const int written =
+        ::WideCharToMultiByte(codePage, 0, text.data(), wideLength, encoded.data(), length, nullptr, nullptr);
+    return written == length ? encoded : std::string();
+}
+
 }  // namespace kavrel

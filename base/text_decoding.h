@@ -1,6 +1,6 @@
 #pragma once
 // Decoding of the installer's 8-bit texts into the wide characters that the
-// wide ("W") functions of Windows show. Windows only.
+// wide ("W") functions of Windows show, and back. Windows only.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +14,10 @@ namespace kavrel {
 // byte that has no character in the code page becomes the system's default
 // character, never ends the text.
 std::wstring DecodeBytes(std::string_view bytes, unsigned codePage);
+
+// Wide characters in the code page (kUtf8CodePage for UTF-8); a character
+// the code page lacks becomes the system's default character.
+std::string EncodeText(std::wstring_view text, unsigned codePage);
 
 // Every piece decoded from the code page of its origin (CodePageOf) and
 // joined.

@@ -6,20 +6,13 @@
 
 #include <vector>
 
+#include "base/text_decoding.h"
 #include "platform/folder_handle.h"
 #include "platform/system_library.h"
 
 namespace kavrel {
 
 namespace {
-
-std::string Utf8FromWide(std::wstring_view text) {
-    const int wideLength = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, utf8.data(), length, nullptr, nullptr);
-    return utf8;
-}
 
 // A Restart Manager session, ended on every way out.
 class RestartSession {
@@ -48,7 +41,7 @@ std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId) {
     std::wstring text(buffer, length);
     ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-    return Utf8FromWide(text);
+    return EncodeText(text, kUtf8CodePage);
 }
 
 std::string ProgramsHoldingFile(const std::string& path) {
@@ -88,7 +81,7 @@ std::string ProgramsHoldingFile(const std::string& path) {
         if (!names.empty()) names += L", ";
         names += std::wstring(process.strAppName, ::wcsnlen(process.strAppName, CCH_RM_MAX_APP_NAME));
     }
-    return Utf8FromWide(names);
+    return EncodeText(names, kUtf8CodePage);
 }
 
 bool FreeSpaceOf(const std::string& folder, std::uint64_t& freeBytes) {

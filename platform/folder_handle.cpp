@@ -2,6 +2,8 @@
 
 #include <winternl.h>
 
+#include "base/text_decoding.h"
+
 #include <vector>
 
 namespace kavrel {
@@ -113,24 +115,14 @@ std::uint64_t FileIndex(const BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 std::string Joined(const std::string& folder, std::wstring_view name) {
-    const int wideLength = static_cast<int>(name.size());
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, name.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) ::WideCharToMultiByte(CP_ACP, 0, name.data(), wideLength, narrow.data(), length, nullptr, nullptr);
     std::string path = folder;
     if (!path.empty() && path.back() != '\\') path += '\\';
-    return path + narrow;
+    return path + EncodeText(name, kSystemCodePage);
 }
 
 }  // namespace
 
-std::wstring WideFromAnsi(std::string_view text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
+std::wstring WideFromAnsi(std::string_view text) { return DecodeBytes(text, kSystemCodePage); }
 
 HeldFolder HeldFolder::Open(const std::string& path, Purpose purpose) {
     DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;

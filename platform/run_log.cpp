@@ -15,14 +15,6 @@ UniqueHandle& LogFile() {
     return file;
 }
 
-std::string Utf8(const std::wstring& text) {
-    const int wideLength = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, utf8.data(), length, nullptr, nullptr);
-    return utf8;
-}
-
 }  // namespace
 
 bool StartRunLog(const std::string& path) {
@@ -42,7 +34,7 @@ void LogLine(const ShownText& text) {
         ::GetLocalTime(&now);
         const std::string line =
             FormatLogLine({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds},
-                          Utf8(DecodeShownText(text, kSystemCodePage)));
+                          EncodeText(DecodeShownText(text, kSystemCodePage), kUtf8CodePage));
         DWORD written = 0;
         // A log that cannot be written is given up, never the run.
         if (!::WriteFile(LogFile().get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
