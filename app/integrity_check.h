@@ -1,5 +1,6 @@
 #pragma once
 // The installer's check of its own file before anything is written.
+#include <cstdint>
 #include <string>
 
 #include "app/integrity_rules.h"
@@ -13,14 +14,16 @@ enum class IntegrityResult { Intact, Distorted, Unreadable };
 // `slot`, the slot as stamped into that file. Shows nothing; throws only
 // what allocation throws. The self-check passes its own file and its
 // compiled-in slot; a benchmark can time the same work on an installer file
-// of its choice. `progress` hears of every slice read.
+// of its choice. `progress` hears of every 1 MiB block read and hashed, from
+// either of the two threads that share the work, one call at a time.
 IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot, const ByteProgress& progress = {});
 
 // Reads the installer's own executable and compares it with the digest
-// stored at build time. Shows "Failed to check up the package file!" when the
-// file cannot be read, "The package file has been distorted!\r\nVirus?" when
-// it differs; true when it is intact. It only reads. `progress` hears of
-// every slice read.
-bool IntegritySelfCheck(const ByteProgress& progress = {});
+// stored at build time. It only reads and shows nothing. `progress` hears of
+// every block, as for CheckFileIntegrity.
+IntegrityResult IntegritySelfCheck(const ByteProgress& progress = {});
+
+// The size of the installer's own file in bytes, for the log; 0 when unknown.
+std::uint64_t OwnFileBytes();
 
 }  // namespace kavrel

@@ -97,7 +97,8 @@ std::vector<MaskedRange> DigestMasks(const ImageLayout& layout, std::uint64_t sl
     return masks;
 }
 
-DigestBuilder::DigestBuilder(std::vector<MaskedRange> masks) : masks_(std::move(masks)), state_(XXH3_createState()) {
+DigestBuilder::DigestBuilder(std::vector<MaskedRange> masks, std::uint64_t startOffset)
+    : masks_(std::move(masks)), fed_(startOffset), state_(XXH3_createState()) {
     // Feed walks the masks once, in order of their starts: a mask starting
     // before one already passed would be skipped.
     std::sort(masks_.begin(), masks_.end(), [](const MaskedRange& a, const MaskedRange& b) { return a.offset < b.offset; });
@@ -140,6 +141,29 @@ std::array<std::uint8_t, 16> DigestBuilder::Finish() {
         bytes[static_cast<std::size_t>(8 + i)] = static_cast<std::uint8_t>(hash.high64 >> (8 * i));
     }
     return bytes;
+}
+
+BlockDigestValue BlockDigest(const std::uint8_t* data, std::size_t size, std::uint64_t offset,
+                             const std::vector<MaskedRange>& masks) {
+    DigestBuilder block(masks, offset);
+    block.Feed(data, size);
+    return block.Finish();
+}
+
+std::array<std::uint8_t, 16> CombineBlockDigests(const std::vector<BlockDigestValue>& blocks) {
+    DigestBuilder whole({});
+    for (const BlockDigestValue& block : blocks) whole.Feed(block.data(), block.size());
+    return whole.Finish();
+}
+
+std::array<std::uint8_t, 16> ContentDigest(const std::uint8_t* content, std::size_t size,
+                                           const std::vector<MaskedRange>& masks) {
+    std::vector<BlockDigestValue> blocks;
+    for (std::size_t at = 0; at < size; at += kDigestBlockSize) {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kDigestBlockSize, size - at));
+        blocks.push_back(BlockDigest(content + at, length, at, masks));
+    }
+    return CombineBlockDigests(blocks);
 }
 
 std::optional<std::uint64_t> PaddingAfterCoveredContent(std::uint64_t fileSize, std::uint64_t coveredLength,

@@ -21,7 +21,7 @@ struct DigestSlot {
     std::uint32_t slotFileOffset;  // where this slot lies in the file
     std::uint32_t reserved;
     std::uint64_t coveredLength;   // the file's length when it was stamped
-    std::uint8_t digest[16];       // XXH3-128, low half first, little-endian
+    std::uint8_t digest[16];       // see ContentDigest; low half first, little-endian
 };
 static_assert(sizeof(DigestSlot) == 48, "the slot layout is fixed");
 // The stamped fields, which the digest leaves out: all but the marker.
@@ -47,11 +47,12 @@ struct MaskedRange {
 // The ranges left out of the digest for an image and its slot.
 std::vector<MaskedRange> DigestMasks(const ImageLayout& layout, std::uint64_t slotFileOffset);
 
-// XXH3-128 of a file's covered content fed in order from offset 0, masked
-// ranges read as zeros. The masks may come in any order and may overlap.
+// XXH3-128 of a part of a file's covered content fed in order from the
+// part's start (`startOffset`), masked ranges read as zeros. The masks, in
+// offsets of the file, may come in any order and may overlap.
 class DigestBuilder {
 public:
-    explicit DigestBuilder(std::vector<MaskedRange> masks);
+    explicit DigestBuilder(std::vector<MaskedRange> masks, std::uint64_t startOffset = 0);
     ~DigestBuilder();
     DigestBuilder(const DigestBuilder&) = delete;
     DigestBuilder& operator=(const DigestBuilder&) = delete;
@@ -59,7 +60,7 @@ public:
     void Feed(const std::uint8_t* data, std::size_t size);
     // The digest of everything fed, in the slot's byte order.
     std::array<std::uint8_t, 16> Finish();
-    // How many bytes were fed.
+    // The file offset up to which bytes were fed.
     std::uint64_t Fed() const { return fed_; }
 
 private:
@@ -67,6 +68,26 @@ private:
     std::uint64_t fed_ = 0;
     void* state_;
 };
+
+// The covered content is digested in blocks of kDigestBlockSize bytes (the
+// last one shorter), each on its own, so that two threads can read and hash
+// blocks side by side; the stored digest is XXH3-128 of the blocks'
+// digests in order. 1 MiB: a block stays in the processor's cache between
+// the read that fills it and the hash that consumes it.
+constexpr std::uint64_t kDigestBlockSize = std::uint64_t{1} << 20;
+using BlockDigestValue = std::array<std::uint8_t, 16>;
+
+// The digest of one block: `size` bytes at `offset` of the file, masked
+// ranges (in offsets of the file) read as zeros.
+BlockDigestValue BlockDigest(const std::uint8_t* data, std::size_t size, std::uint64_t offset,
+                             const std::vector<MaskedRange>& masks);
+
+// The stored digest from the blocks' digests.
+std::array<std::uint8_t, 16> CombineBlockDigests(const std::vector<BlockDigestValue>& blocks);
+
+// The stored digest of covered content held whole in memory.
+std::array<std::uint8_t, 16> ContentDigest(const std::uint8_t* content, std::size_t size,
+                                           const std::vector<MaskedRange>& masks);
 
 // What may follow the covered content: nothing, or (after at most 7 zero
 // bytes of alignment) exactly the certificate table, ending the file.

@@ -9,6 +9,7 @@
 
 #include "app/integrity_check.h"
 #include "app/running_app.h"
+#include "app/step_reports.h"
 #include "app/update_rules.h"
 #include "base/setup_state.h"
 #include "env/discovery.h"
@@ -71,7 +72,7 @@ bool RecordInstalledSize(const SetupState& state) {
         }
     } catch (const RegistryError& error) {
         recorded = false;
-        LogLine("EstimatedSize not recorded: " + SystemText(error.what()));
+        LogFailure("EstimatedSize", error.what(), error.key(), error.error());
     }
     registry.CloseKey();
     return recorded;
@@ -98,15 +99,20 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     // Two copies (a double click on a slow machine) would write the same
     // temporary file and both replace the package.
     if (!ClaimUpdateRun()) {
-        ShowBilingualMessage("The update is already running.", "Обновление уже запущено.");
+        TellUser("The update is already running.", "Обновление уже запущено.");
         return RunOutcome::AnotherCopyRunning;
     }
 
-    if (!DiscoverInstallation()) return RunOutcome::CheckFailed;
+    const DiscoveryResult discovery = DiscoverInstallation();
+    if (!discovery.registryReadable) {
+        LogFailure("discovery", discovery.problem, discovery.key, discovery.error);
+        TellUser("No access to system registry", "Нет доступа к системному реестру");
+        return RunOutcome::CheckFailed;
+    }
     if (seams.afterDiscovery) seams.afterDiscovery();
     LogLine("administrator: " + YesNo(state.isAdmin));
     if (!state.isAdmin) {
-        ShowBilingualMessage("You have no right to install applications!", "У Вас нет права устанавливать программы!");
+        TellUser("You have no right to install applications!", "У Вас нет права устанавливать программы!");
         return RunOutcome::CheckFailed;
     }
     LogLine("uninstall registration: HKEY_LOCAL_MACHINE\\" + SystemText(state.uninstallKey + state.appName) +
@@ -124,22 +130,27 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
         const DWORD began = ::GetTickCount();
-        const bool intact = IntegritySelfCheck(LongStepReporter(seams, checking));
-        LogLine("self-check: " + ShownText(intact ? "passed" : "failed") + ", " +
-                ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
-        if (!intact) return RunOutcome::CheckFailed;
+        const IntegrityResult integrity = IntegritySelfCheck(LongStepReporter(seams, checking));
+        const DWORD elapsed = ::GetTickCount() - began;
+        LogLine("self-check: " + ShownText(IntegrityLogText(integrity)) + ", " +
+                ProgramText(std::to_string(OwnFileBytes())) + " bytes, " + ProgramText(std::to_string(elapsed)) +
+                " ms");
+        if (integrity != IntegrityResult::Intact) {
+            ReportIntegrity(integrity);
+            return RunOutcome::CheckFailed;
+        }
     }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
     LogLine(state.quietMode ? "mode: quiet" : "mode: interactive");
     if (!FileExists(state.installDir + "Kavrel.exe")) {
-        ShowBilingualMessage(
+        TellUser(
             "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
             "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
         return RunOutcome::CheckFailed;
     }
     if (!state.quietMode) {
-        const int answer = ShowMessageBox(ConfirmationQuestion(state));
+        const int answer = AskUser(ConfirmationQuestion(state));
         // Where nobody could answer, nothing was declined: the run could not be confirmed.
         if (!IsYesAnswer(answer)) return NoOneAnswered(answer) ? RunOutcome::CheckFailed : RunOutcome::Declined;
     }
@@ -150,12 +161,12 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
         ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
         const ByteProgress installProgress = LongStepReporter(seams, installing);
         const DWORD began = ::GetTickCount();
-        const bool installed =
-            state.packageBaseName == "zyq"
-                ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress,
-                                       !state.quietMode)
-                : InstallResourceFile(state.packageBaseName, state.resourceType, target, true, installProgress,
-                                      !state.quietMode);
+        const bool installed = InstallWithRetry(target, !state.quietMode, [&] {
+            return state.packageBaseName == "zyq"
+                       ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress)
+                       : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
+                                             AskAboutOlderFile, installProgress);
+        });
         LogLine("write: " + SystemText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
         if (!installed) outcome = RunOutcome::WriteFailed;
@@ -165,7 +176,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     if (state.quietMode) {
         if (AsksToRunApp(CommandLineArgumentBesidesLog(::GetCommandLineA(), 2))) LaunchAndActivate();
         else LogLine("application: not started");
-    } else if (IsYesAnswer(ShowMessageBox(FinalQuestion(state)))) {
+    } else if (IsYesAnswer(AskUser(FinalQuestion(state)))) {
         LaunchAndActivate();
     } else {
         LogLine("application: not started");
@@ -174,6 +185,17 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
 }
 
 }  // namespace
+
+bool InstallWithRetry(const std::string& target, bool offerRetry, const std::function<WriteOutcome()>& attempt) {
+    for (;;) {
+        const WriteOutcome outcome = attempt();
+        ShowLanguageFileErrors();
+        if (outcome.installed) return true;
+        if (!ReportWriteFailure(target, outcome, offerRetry)) return false;
+        // The box hid the progress window; the write shows in it again.
+        ShowProgressWindowAgain();
+    }
+}
 
 RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams) {
     SetupState& state = CurrentSetup();

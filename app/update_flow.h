@@ -2,9 +2,11 @@
 // The installer's whole job, run once by the program entry.
 
 #include <functional>
+#include <string>
 
 #include "app/update_rules.h"
 #include "base/byte_progress.h"
+#include "install/extraction.h"
 
 namespace kavrel {
 
@@ -32,6 +34,13 @@ struct UpdateFlowSeams {
 // mutex it says so and returns RunOutcome::AnotherCopyRunning, having
 // written nothing.
 RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams = {});
+
+// Runs `attempt`, one write of `target`, until it succeeds. Each failure is
+// logged and shown as "Can't install file <target>" and its reason; in an
+// interactive run (`offerRetry`) the box has Retry and Cancel, and Retry
+// writes again with the progress window back. False once the user cancels,
+// or after the first failure of a quiet run.
+bool InstallWithRetry(const std::string& target, bool offerRetry, const std::function<WriteOutcome()>& attempt);
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

@@ -7,7 +7,6 @@
 #include "base/text.h"
 #include "env/discovery_rules.h"
 #include "env/startup_settings.h"
-#include "lang/messages.h"
 #include "platform/registry.h"
 
 namespace kavrel {
@@ -139,16 +138,15 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
 
 }  // namespace
 
-bool DiscoverInstallation() {
+DiscoveryResult DiscoverInstallation() {
     extras = DiscoveryExtras{};
     try {
         Discover(CurrentSetup(), Registry());
-        return true;
-    } catch (const RegistryError&) {
+        return {};
+    } catch (const RegistryError& error) {
         // Any value of the wrong kind, wherever it stands, means the registry
         // cannot be trusted for this run: nothing has been written yet.
-        ShowBilingualMessage("No access to system registry", "Нет доступа к системному реестру");
-        return false;
+        return {false, error.what(), error.key(), error.error()};
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Finds, once per run, the system and shell folders, whether the user is an
 // administrator, the application's keys and its installation folder.
+#include <cstdint>
 #include <string>
 
 namespace kavrel {
@@ -15,9 +16,16 @@ struct DiscoveryExtras {
     std::string wow64UninstallKey;  // where the uninstall command was found below WOW6432Node
 };
 
-// Fills the folders and keys of the setup state. False, after the message
-// "No access to system registry", when the registry cannot be read.
-bool DiscoverInstallation();
+// Whether discovery could read the registry, and if not, what it met.
+struct DiscoveryResult {
+    bool registryReadable = true;
+    std::string problem;
+    std::string key;
+    std::uint32_t error = 0;  // the Windows error; 0 for a value of the wrong type
+};
+
+// Fills the folders and keys of the setup state. Shows nothing.
+DiscoveryResult DiscoverInstallation();
 
 // What the last discovery found beside the setup state.
 const DiscoveryExtras& DiscoveredExtras();

@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "install/install_rules.h"
-#include "lang/messages.h"
 #include "platform/failure_details.h"
-#include "platform/run_log.h"
-#include "ui/progress_window.h"
 
 namespace kavrel {
 
@@ -150,10 +148,6 @@ void StagedFile::Discard() noexcept {
 
 namespace {
 
-// The languages asked for the system's error texts.
-constexpr std::uint16_t kRussianRussia = 0x0419;
-constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
-
 // True when another program holds the file at `path` open without sharing
 // it: the replace of such a file is refused as "access denied".
 bool IsHeldByAnotherProgram(const std::string& path) {
@@ -162,78 +156,54 @@ bool IsHeldByAnotherProgram(const std::string& path) {
     return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-// What the user is told of a failed write, from the Windows error it met.
-WriteFailure DescribeFailure(std::uint32_t error, const std::string& target, std::uint64_t packageBytes) {
-    WriteFailure failure;
-    failure.error = error;
-    failure.reason = ReasonOfWriteError(error, error == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
-    if (failure.reason == WriteFailureReason::NotEnoughSpace) {
-        failure.neededBytes = packageBytes;
-        FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);
+// What the user is told of a failed write rests on these facts of the
+// system, gathered while they still hold.
+WriteOutcome DescribeFailure(std::string step, std::string path, std::uint32_t error, const std::string& target,
+                             std::uint64_t packageBytes) {
+    WriteOutcome outcome;
+    outcome.step = std::move(step);
+    outcome.path = std::move(path);
+    outcome.failure.error = error;
+    outcome.failure.reason =
+        ReasonOfWriteError(error, error == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
+    if (outcome.failure.reason == WriteFailureReason::NotEnoughSpace) {
+        outcome.failure.neededBytes = packageBytes;
+        FreeSpaceOf(SplitFilePath(target).folder, outcome.failure.freeBytes);
     }
-    return failure;
-}
-
-// Shows the failure in the message language; true when the user asks to
-// try again.
-bool ShowInstallFailure(const std::string& target, const WriteFailure& failure, bool offerRetry) {
-    const ShownText path = SystemText(target);
-    const ShownText holders =
-        failure.reason == WriteFailureReason::FileInUse ? UnicodeText(ProgramsHoldingFile(target)) : ShownText();
-    auto reason = [&](bool russian) {
-        const ShownText errorText =
-            failure.reason == WriteFailureReason::Other
-                ? UnicodeText(SystemErrorText(failure.error, russian ? kRussianRussia : kEnglishUnitedStates))
-                : ShownText();
-        return WriteFailureReasonText(russian, failure, holders, errorText);
-    };
-    const int answer = ShowBilingualMessage(InstallFailureText(false, path, reason(false)),
-                                            InstallFailureText(true, path, reason(true)),
-                                            offerRetry ? kRetryErrorBoxFlags : kErrorBoxFlags);
-    return offerRetry && answer == kIdRetry;
+    if (outcome.failure.reason == WriteFailureReason::FileInUse) outcome.holders = ProgramsHoldingFile(target);
+    return outcome;
 }
 
 }  // namespace
 
-bool InstallWithRetry(const std::string& target, std::uint64_t packageBytes, bool offerRetry,
-                      const std::function<void()>& install) {
-    for (;;) {
-        std::uint32_t error = ERROR_SUCCESS;
-        try {
-            install();
-            return true;
-        } catch (const FileError& failure) {
-            error = failure.error();
-            LogLine("write failed: " + ProgramText(failure.what()) + ", path " + SystemText(failure.path()) +
-                    ", Windows error " + ProgramText(std::to_string(error)) + ": " +
-                    UnicodeText(SystemErrorText(error, kEnglishUnitedStates)));
-        } catch (const std::bad_alloc&) {
-            error = ERROR_NOT_ENOUGH_MEMORY;
-            LogLine("write failed: no memory");
-        }
-        if (!ShowInstallFailure(target, DescribeFailure(error, target, packageBytes), offerRetry)) return false;
-        // The box hid the progress window; the write shows in it again.
-        ShowProgressWindowAgain();
+WriteOutcome DescribeWriteFailure(const FileError& failure, const std::string& target, std::uint64_t packageBytes) {
+    return DescribeFailure(failure.what(), failure.path(), failure.error(), target, packageBytes);
+}
+
+WriteOutcome AttemptWrite(const std::string& target, std::uint64_t packageBytes, const std::function<void()>& install) {
+    try {
+        install();
+        WriteOutcome outcome;
+        outcome.installed = true;
+        return outcome;
+    } catch (const FileError& failure) {
+        return DescribeWriteFailure(failure, target, packageBytes);
+    } catch (const std::bad_alloc&) {
+        return DescribeFailure("no memory", target, ERROR_NOT_ENOUGH_MEMORY, target, packageBytes);
     }
 }
 
-bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
-                          const ByteProgress& progress, bool offerRetry) {
+WriteOutcome InstallSplitResource(const std::string& baseName, const std::string& resourceType,
+                                  const std::string& target, const ByteProgress& progress) {
     ResourceBytes first;
     ResourceBytes second;
-    std::uint64_t packageBytes = 0;
     try {
         first = FindPayloadResource(baseName + "1", resourceType);
         second = FindPayloadResource(baseName + "2", resourceType);
-        packageBytes = static_cast<std::uint64_t>(first.size) + second.size;
-    } catch (const FileError&) {
-        // Reported below as the write's failure, as a write that cannot begin.
+    } catch (const FileError& failure) {
+        return DescribeWriteFailure(failure, target, 0);
     }
-    return InstallWithRetry(target, packageBytes, offerRetry, [&] {
-        if (!first.data || !second.data) {
-            first = FindPayloadResource(baseName + "1", resourceType);
-            second = FindPayloadResource(baseName + "2", resourceType);
-        }
+    return AttemptWrite(target, static_cast<std::uint64_t>(first.size) + second.size, [&] {
         StagedFile staged(target, {first, second}, progress);
         staged.Replace();
     });

@@ -7,29 +7,39 @@
 #include <string>
 
 #include "base/byte_progress.h"
+#include "install/install_rules.h"
 #include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
 
-// Joins the resources <base>1 and <base>2 of the type into the target file.
-// The package goes to "~" + name beside the target, is flushed, and then
-// replaces the target in one step. On failure: "Can't install file <target>"
-// with the reason, the target as it was, no temporary file left; in an
-// interactive run (`offerRetry`) with Retry, which writes again. Returns
-// whether the package was installed. `progress` hears of every slice
-// written, the last one once it is on disk.
-bool InstallSplitResource(const std::string& baseName, const std::string& resourceType, const std::string& target,
-                          const ByteProgress& progress = {}, bool offerRetry = false);
+// How one write of a file ended: installed (or left as it was at the
+// user's word), or what it met, for the update flow to report: the step
+// that failed, the path it concerned and what the failure means to the user.
+struct WriteOutcome {
+    bool installed = false;
+    std::string step;
+    std::string path;
+    WriteFailure failure;
+    // The programs that hold the target open, for a file in use; UTF-8.
+    std::string holders;
+};
 
-// Runs `install` (which raises on failure) until it succeeds. Each failure
-// is shown as "Can't install file <target>" and its reason; in an
-// interactive run (`offerRetry`) the box has Retry and Cancel, and Retry
-// runs `install` again with the progress window back. `packageBytes` is what
-// a write needs on the volume. Returns false once the user cancels, or after
-// the first failure of a quiet run.
-bool InstallWithRetry(const std::string& target, std::uint64_t packageBytes, bool offerRetry,
-                      const std::function<void()>& install);
+// Joins the resources <base>1 and <base>2 of the type into the target file,
+// once. The package goes to "~" + name beside the target, is flushed, and
+// then replaces the target in one step; on failure the target is as it was
+// and no temporary file is left. Shows nothing. `progress` hears of every
+// slice written, the last one once it is on disk.
+WriteOutcome InstallSplitResource(const std::string& baseName, const std::string& resourceType,
+                                  const std::string& target, const ByteProgress& progress = {});
+
+// Runs `install` (which raises FileError or std::bad_alloc on failure) once
+// and describes how it ended; `packageBytes` is what a write needs on the
+// target's volume.
+WriteOutcome AttemptWrite(const std::string& target, std::uint64_t packageBytes, const std::function<void()>& install);
+
+// The outcome of a write of `target` that failed with `failure`.
+WriteOutcome DescribeWriteFailure(const FileError& failure, const std::string& target, std::uint64_t packageBytes);
 
 // A resource of the installer's own module, read in place where the system
 // has mapped it: no copy of the package is made.

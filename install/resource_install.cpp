@@ -2,13 +2,10 @@
 
 #include <windows.h>
 
-#include "base/setup_state.h"
-#include "install/extraction.h"
 #include "install/install_rules.h"
 #include "install/version_probe.h"
 #include "install/version_rules.h"
 #include "lang/language_files.h"
-#include "lang/messages.h"
 #include "ui/progress_window.h"
 
 namespace kavrel {
@@ -18,18 +15,6 @@ namespace {
 bool IsFile(const std::string& path) {
     DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool AskAboutOlderFile(const std::string& target, const VersionComparison& versions) {
-    const SetupState& state = CurrentSetup();
-    if (state.languageFileIndex >= 0) {
-        // The caption is looked up first, as the language file module expects.
-        ShownText caption = LanguageModule().GetLanguageText("soundquest");
-        ShownText text = LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false);
-        return IsYesAnswer(ShowMessageBox(QuestionCall(QuestionLanguage::LanguageFile, text, caption, state.messageLangId)));
-    }
-    return IsYesAnswer(ShowMessageBox(
-        OlderVersionQuestion(state.useRussian, target, versions.installedVersion, versions.newVersion)));
 }
 
 }  // namespace
@@ -70,16 +55,15 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
     return result;
 }
 
-bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
-                         const ByteProgress& progress, bool offerRetry) {
+WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::string& target,
+                                 bool compare, const OlderFileQuestion& allowOlder, const ByteProgress& progress) {
     ResourceBytes content;
     try {
         content = FindPayloadResource(name, type);
-    } catch (const FileError&) {
-        // Reported as the write's failure, as a write that cannot begin.
+    } catch (const FileError& failure) {
+        return DescribeWriteFailure(failure, target, 0);
     }
-    return InstallWithRetry(target, content.size, offerRetry, [&] {
-        if (!content.data) content = FindPayloadResource(name, type);
+    return AttemptWrite(target, content.size, [&] {
         const bool targetExists = IsFile(target);
         // A new target goes through the temporary file too: a dangling link
         // planted at its name is replaced, never written through.
@@ -91,7 +75,7 @@ bool InstallResourceFile(const std::string& name, const std::string& type, const
         const VersionComparison versions = CompareFileVersions(type, staged.TemporaryPath(), target);
         if (versions.older) {
             HideProgressWindow();
-            if (!AskAboutOlderFile(target, versions)) {
+            if (!allowOlder || !allowOlder(target, versions)) {
                 staged.Discard();
                 ShowProgressWindowAgain();
                 return;

@@ -3,9 +3,11 @@
 // and an existing file of a versioned kind is replaced only after its
 // version has been compared with the new one.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/byte_progress.h"
+#include "install/extraction.h"
 
 namespace kavrel {
 
@@ -21,17 +23,20 @@ struct VersionComparison {
 VersionComparison CompareFileVersions(const std::string& kind, const std::string& newFile,
                                       const std::string& installedFile);
 
-// Installs the resource `name` of type `type` as `target`. With `compare`,
-// an existing file of a versioned kind is replaced only when the new file is
-// not older or the user agrees. The content always goes to a flushed "~"
-// file beside the target first, which then takes the target's place in one
-// step: an existing target is never left half written, and no link planted
-// at either name is written through.
-// On failure "Can't install file <target>" with the reason and false (in an
-// interactive run, `offerRetry`, with Retry, which writes again); a refusal
-// is no failure. `progress` hears of every slice written. The progress
-// window is hidden during the question and shown again after it.
-bool InstallResourceFile(const std::string& name, const std::string& type, const std::string& target, bool compare,
-                         const ByteProgress& progress = {}, bool offerRetry = false);
+// Asked when the new file is older than the installed one; true when it may
+// replace it all the same.
+using OlderFileQuestion = std::function<bool(const std::string& target, const VersionComparison& versions)>;
+
+// Installs the resource `name` of type `type` as `target`, once. With
+// `compare`, an existing file of a versioned kind is replaced only when the
+// new file is not older or `allowOlder` agrees (no question: kept). The
+// content always goes to a flushed "~" file beside the target first, which
+// then takes the target's place in one step: an existing target is never
+// left half written, and no link planted at either name is written
+// through. Shows nothing; a refusal is no failure. `progress` hears of every
+// slice written. The progress window is hidden during the question and
+// shown again after it.
+WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::string& target,
+                                 bool compare, const OlderFileQuestion& allowOlder, const ByteProgress& progress = {});
 
 }  // namespace kavrel

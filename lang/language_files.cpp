@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "base/setup_state.h"
-#include "lang/messages.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -50,16 +49,24 @@ public:
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 
-    void ShowMessage(const MessagePair& message) override { ShowBilingualMessage(message.english, message.russian); }
+    void ReportError(const MessagePair& message) override { errors.push_back(message); }
+
+    std::vector<MessagePair> errors;
 };
+
+SystemLanguagePlatform& Platform() {
+    static SystemLanguagePlatform platform;
+    return platform;
+}
 
 }  // namespace
 
 LanguageSupport& LanguageModule() {
-    static SystemLanguagePlatform platform;
-    static LanguageSupport module(CurrentSetup(), platform);
+    static LanguageSupport module(CurrentSetup(), Platform());
     return module;
 }
+
+std::vector<MessagePair> TakeLanguageFileErrors() { return std::exchange(Platform().errors, {}); }
 
 void ShutDownLanguageFiles() { LanguageModule().ShutDown(); }
 

@@ -2,14 +2,20 @@
 // The installer's language support module over the files of the system:
 // message texts from language support files in the installation's
 // "language\" folder, and the version probe of a language file. Every
-// failure shows the bilingual message naming the file.
+// failure leaves the bilingual message naming the file, for the update flow
+// to show before its next box.
+#include <vector>
+
 #include "lang/language_support.h"
 
 namespace kavrel {
 
-// The module of this process, over the system's files and message box: its
+// The module of this process, over the system's files: its
 // lookups, the version probe and the selection of a file (LanguageSupport).
 LanguageSupport& LanguageModule();
+
+// The messages of the files that failed since the last call, oldest first.
+std::vector<MessagePair> TakeLanguageFileErrors();
 
 // Module shut-down: closes the selected file and releases the table.
 void ShutDownLanguageFiles();

@@ -67,7 +67,7 @@ TextOrigin LanguageSupport::BaseLanguageOrigin() const {
 std::string LanguageSupport::LanguageFolder() const { return setup_.installDir + "language\\"; }
 
 void LanguageSupport::ReportLanguageFileError(const std::string& name) {
-    platform_.ShowMessage(LanguageFileErrorMessage(name));
+    platform_.ReportError(LanguageFileErrorMessage(name));
 }
 
 // A reader that failed is closed: its position means nothing any more, and
@@ -195,7 +195,7 @@ std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::string& path) {
         file.Close();
     }
     if (!version) {
-        platform_.ShowMessage(LanguageFileErrorMessage(path));
+        platform_.ReportError(LanguageFileErrorMessage(path));
         return 0;
     }
     return *version;

@@ -1,8 +1,8 @@
 #pragma once
 // The language support module: message texts looked up by key in the
 // selected language file, with the base file of the message language behind
-// it, and the version probe of a language file. Portable: the files and the
-// message box come from a LanguagePlatform.
+// it, and the version probe of a language file. Portable: the files, and where its
+// failures go, come from a LanguagePlatform.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,8 +22,8 @@ public:
     virtual std::unique_ptr<ByteSource> FileAt(const std::string& path) = 0;
     // True when a file, not a folder, exists at path.
     virtual bool FileExists(const std::string& path) = 0;
-    // Shows the text of the pair in the message language.
-    virtual void ShowMessage(const MessagePair& message) = 0;
+    // Takes the message of a file that could not be read, for the user.
+    virtual void ReportError(const MessagePair& message) = 0;
 };
 
 // The module's state and operations. Lookups share the two readers and the

@@ -72,8 +72,4 @@ int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianT
     return ShowMessageBox(call);
 }
 
-bool AskQuestion(QuestionLanguage language, const ShownText& text, const ShownText& caption) {
-    return IsYesAnswer(ShowMessageBox(QuestionCall(language, text, caption, CurrentSetup().messageLangId)));
-}
-
 }  // namespace kavrel

@@ -26,7 +26,4 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText,
                          std::uint32_t flags = kErrorBoxFlags);
 
-// Asks a yes/no question; true only for the Yes button.
-bool AskQuestion(QuestionLanguage language, const ShownText& text, const ShownText& caption);
-
 }  // namespace kavrel

@@ -19,6 +19,7 @@ bool RegistryAccessor::OpenKey(const std::string& path, bool create) {
         : ::RegOpenKeyExA(root_, path.c_str(), 0, access_, &opened);
     if (status != ERROR_SUCCESS) return false;
     key_.reset(opened);
+    keyPath_ = path;
     return true;
 }
 
@@ -29,29 +30,41 @@ bool RegistryAccessor::ValueExists(const std::string& name) const {
 
 std::string RegistryAccessor::ReadText(const std::string& name) const {
     const std::string failed = "Failed to get data for '" + name + "'";
-    if (!key_) throw RegistryError(failed);
+    if (!key_) Fail(failed, ERROR_INVALID_HANDLE);
     DWORD type = 0;
     DWORD size = 0;
-    if (::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        throw RegistryError(failed);
-    if (type != REG_SZ && type != REG_EXPAND_SZ) throw RegistryError("Invalid data type for '" + name + "'");
+    LONG status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
+    if (type != REG_SZ && type != REG_EXPAND_SZ) Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS);
     // One spare byte: a value stored without its terminating NUL still ends.
     std::vector<char> data(size + 1u, '\0');
     DWORD read = size;
-    if (::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read) !=
-            ERROR_SUCCESS || read > size)
-        throw RegistryError(failed);
-    if (type != REG_SZ && type != REG_EXPAND_SZ) throw RegistryError("Invalid data type for '" + name + "'");
+    status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read);
+    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
+    if (read > size) Fail(failed, ERROR_MORE_DATA);
+    if (type != REG_SZ && type != REG_EXPAND_SZ) Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS);
     return std::string(data.data());
 }
 
 void RegistryAccessor::WriteInteger(const std::string& name, std::int32_t value) {
+    const std::string failed = "Failed to set data for '" + name + "'";
+    if (!key_) Fail(failed, ERROR_INVALID_HANDLE);
     DWORD data = static_cast<DWORD>(value);
-    if (!key_ || ::RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                                  sizeof data) != ERROR_SUCCESS)
-        throw RegistryError("Failed to set data for '" + name + "'");
+    const LONG status =
+        ::RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
 }
 
-void RegistryAccessor::CloseKey() { key_.reset(); }
+void RegistryAccessor::CloseKey() {
+    key_.reset();
+    keyPath_.clear();
+}
+
+void RegistryAccessor::Fail(const std::string& what, std::uint32_t error) const {
+    const char* rootName = root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\"
+                           : root_ == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER\\"
+                                                        : "";
+    throw RegistryError(what, error, rootName + keyPath_);
+}
 
 }  // namespace kavrel

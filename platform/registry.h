@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/unique_handle.h"
 
@@ -15,7 +16,16 @@ namespace kavrel {
 // Raised by a read or write that fails; the text names the value.
 class RegistryError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    RegistryError(const std::string& what, std::uint32_t error, std::string key)
+        : std::runtime_error(what), error_(error), key_(std::move(key)) {}
+    // The Windows error number (ERROR_SUCCESS for a value of the wrong type).
+    std::uint32_t error() const noexcept { return error_; }
+    // The key the value is in, with the name of its root.
+    const std::string& key() const noexcept { return key_; }
+
+private:
+    std::uint32_t error_;
+    std::string key_;
 };
 
 class RegistryAccessor {
@@ -43,9 +53,13 @@ public:
     bool HasOpenKey() const { return static_cast<bool>(key_); }
 
 private:
+    // Raises the failure of a read or write of the open key.
+    [[noreturn]] void Fail(const std::string& what, std::uint32_t error) const;
+
     HKEY root_ = HKEY_CURRENT_USER;
     REGSAM access_;
     UniqueHKey key_;
+    std::string keyPath_;
 };
 
 }  // namespace kavrel

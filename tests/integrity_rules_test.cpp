@@ -106,6 +106,46 @@ TEST(Digest, TakesMasksInAnyOrderAndRangesRunningPastTheLastOffset) {
     }
 }
 
+// The stored digest combines the digests of 1 MiB blocks, which two threads
+// compute side by side in any order; each block reads the masks by their
+// offsets in the file, also where a mask crosses from one block into the next.
+TEST(Digest, OfBlocksDoesNotDependOnWhoHashesWhichBlock) {
+    std::vector<std::uint8_t> content(5 * kDigestBlockSize + 12345);
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+    const std::uint64_t edge = 2 * kDigestBlockSize;
+    const std::vector<MaskedRange> masks = {{100, 4}, {edge - 2, 4}, {edge + 4000, 32}};
+    const auto reference = ContentDigest(content.data(), content.size(), masks);
+
+    // Blocks computed out of order, as two threads would, each in slices.
+    std::vector<BlockDigestValue> blocks(6);
+    for (std::size_t i : {5u, 0u, 3u, 1u, 4u, 2u}) {
+        const std::uint64_t at = i * kDigestBlockSize;
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kDigestBlockSize, content.size() - at));
+        DigestBuilder builder(masks, at);
+        for (std::size_t done = 0; done < size; done += 65536)
+            builder.Feed(content.data() + at + done, std::min<std::size_t>(65536, size - done));
+        blocks[i] = builder.Finish();
+        EXPECT_EQ(blocks[i], BlockDigest(content.data() + at, size, at, masks)) << i;
+    }
+    EXPECT_EQ(CombineBlockDigests(blocks), reference);
+
+    auto masked = content;
+    masked[edge - 1] ^= 0xFF;
+    masked[edge + 1] ^= 0xFF;
+    masked[edge + 4031] ^= 0xFF;
+    EXPECT_EQ(ContentDigest(masked.data(), masked.size(), masks), reference);
+    for (std::size_t offset : {std::size_t{0}, static_cast<std::size_t>(edge) - 3, static_cast<std::size_t>(edge) + 2,
+                               content.size() - 1}) {
+        auto flipped = content;
+        flipped[offset] ^= 0x01;
+        EXPECT_NE(ContentDigest(flipped.data(), flipped.size(), masks), reference) << "offset " << offset;
+    }
+    // Two blocks swapped, or the last one cut: another digest.
+    std::swap(blocks[1], blocks[2]);
+    EXPECT_NE(CombineBlockDigests(blocks), reference);
+    EXPECT_NE(ContentDigest(content.data(), content.size() - 1, masks), reference);
+}
+
 TEST(CoveredContent, AllowsOnlyAnAlignedCertificateTableAfterIt) {
     ImageLayout unsigned_{};
     EXPECT_EQ(PaddingAfterCoveredContent(1000, 1000, unsigned_), 0u);

@@ -21,7 +21,7 @@ public:
         return std::make_unique<MemorySource>(files, path);
     }
     bool FileExists(const std::string& path) override { return files.count(path) > 0; }
-    void ShowMessage(const MessagePair& message) override { shown.push_back(message.english.Bytes()); }
+    void ReportError(const MessagePair& message) override { shown.push_back(message.english.Bytes()); }
 
     FileTable files;
     std::vector<std::string> shown;

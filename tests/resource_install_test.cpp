@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "app/step_reports.h"
+#include "app/update_flow.h"
 #include "base/setup_state.h"
 #include "install/version_probe.h"
 #include "lang/language_files.h"
@@ -27,6 +29,13 @@ std::string PackageOfVersion(int version) {
     bytes += static_cast<char>(version & 0xFF);
     bytes += static_cast<char>(version >> 8);
     return bytes + "installed data";
+}
+
+// The install as the update flow runs it: the question and the failures
+// are the flow's boxes.
+bool Install(const char* name, const char* type, const std::string& target, bool compare, bool offerRetry = false) {
+    return InstallWithRetry(target, offerRetry,
+                            [&] { return InstallResourceFile(name, type, target, compare, AskAboutOlderFile); });
 }
 
 std::string ResourceContent(const char* name, const char* type) {
@@ -65,7 +74,7 @@ protected:
 };
 
 TEST_F(ResourceInstall, WritesAMissingTargetWithoutATemporaryFile) {
-    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true));
     EXPECT_EQ(Content(Target()), package_);
     EXPECT_FALSE(TemporaryLeft());
     EXPECT_TRUE(shown.empty());
@@ -74,7 +83,7 @@ TEST_F(ResourceInstall, WritesAMissingTargetWithoutATemporaryFile) {
 TEST_F(ResourceInstall, ReplacesEqualNewerAndUnreadableVersionsWithoutAQuestion) {
     for (const std::string& installed : {PackageOfVersion(5), PackageOfVersion(4), std::string("voc\0\x22", 4)}) {
         ASSERT_TRUE(WriteWholeFile(Target(), installed));
-        EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+        EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true));
         EXPECT_EQ(Content(Target()), package_);
         EXPECT_FALSE(TemporaryLeft());
     }
@@ -86,7 +95,7 @@ TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
     ASSERT_TRUE(WriteWholeFile(Target(), installed));
     ASSERT_TRUE(WriteWholeFile(folder_ + "~voc.pak", "left over by an interrupted run"));
     answer = IDNO;
-    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true));
     EXPECT_EQ(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
@@ -99,7 +108,7 @@ TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
 
     CurrentSetup().useRussian = true;
     answer = IDYES;
-    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true));
     EXPECT_EQ(Content(Target()), package_);
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 2u);
@@ -111,12 +120,12 @@ TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
 TEST_F(ResourceInstall, ComparesEachVersionedKindByItsOwnField) {
     // The same bytes: as "rdw" the field at offset 5 reads 0x0502, as "mzv" offset 6 reads 5.
     ASSERT_TRUE(WriteWholeFile(Target("a.rdw"), std::string("voc\0\x22\x03\x05", 7)));
-    EXPECT_TRUE(InstallResourceFile("TESTRDW", "rdw", Target("a.rdw"), true));
+    EXPECT_TRUE(Install("TESTRDW", "rdw", Target("a.rdw"), true));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.Bytes().find("new file version 1283 with an older file version 1282"), std::string::npos)
         << shown[0].text.Bytes();
     ASSERT_TRUE(WriteWholeFile(Target("a.mzv"), PackageOfVersion(6)));
-    EXPECT_TRUE(InstallResourceFile("TESTMZV", "mzv", Target("a.mzv"), true));
+    EXPECT_TRUE(Install("TESTMZV", "mzv", Target("a.mzv"), true));
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_NE(shown[1].text.Bytes().find("new file version 6 with an older file version 5"), std::string::npos);
 }
@@ -130,7 +139,7 @@ TEST_F(ResourceInstall, OtherKindsAndNoComparisonWriteStraightOver) {
     } cases[] = {{"TESTPAK", "PAK", true}, {"TESTEXE", "exe", true}, {"TESTPAK", "pak", false}};
     for (const Case& c : cases) {
         ASSERT_TRUE(WriteWholeFile(Target(), newer));
-        EXPECT_TRUE(InstallResourceFile(c.name, c.type, Target(), c.compare)) << c.type;
+        EXPECT_TRUE(Install(c.name, c.type, Target(), c.compare)) << c.type;
         EXPECT_EQ(Content(Target()), package_) << c.type;
         EXPECT_FALSE(TemporaryLeft());
     }
@@ -141,15 +150,36 @@ TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
     ASSERT_TRUE(::CreateDirectoryA((folder_ + "old!").c_str(), nullptr));
     const std::string newer = "[langver]\r\n9\r\n";
     ASSERT_TRUE(WriteWholeFile(Target("old!\\base.lng"), newer));
-    EXPECT_TRUE(InstallResourceFile("TESTLNG", "lng", Target("old!\\base.lng"), true));
+    EXPECT_TRUE(Install("TESTLNG", "lng", Target("old!\\base.lng"), true));
     EXPECT_EQ(Content(Target("old!\\base.lng")), ResourceContent("TESTLNG", "LNG"));
     EXPECT_TRUE(shown.empty());
 
     ASSERT_TRUE(WriteWholeFile(Target("base.lng"), newer));
-    EXPECT_TRUE(InstallResourceFile("TESTLNG", "lng", Target("base.lng"), true));
+    EXPECT_TRUE(Install("TESTLNG", "lng", Target("base.lng"), true));
     EXPECT_EQ(Content(Target("base.lng")), newer);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(shown[0].text.Bytes().find("new file version 9 with an older file version 5"), std::string::npos);
+
+    // An installed file whose version cannot be read is older than any: it
+    // is replaced, and the flow tells of the file that failed, once.
+    shown.clear();
+    ASSERT_TRUE(WriteWholeFile(Target("broken.lng"), "[langver]\r\n9 \r\n"));
+    EXPECT_TRUE(Install("TESTLNG", "lng", Target("broken.lng"), true));
+    EXPECT_EQ(Content(Target("broken.lng")), ResourceContent("TESTLNG", "LNG"));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Can't handle the language support file " + SystemText(Target("broken.lng")));
+    EXPECT_EQ(shown[0].flags, 0x00200010u);
+    // With a question after it, the failure comes first, as it happened.
+    shown.clear();
+    ASSERT_TRUE(WriteWholeFile(Target("broken.lng"), "[langver]\r\n9 \r\n"));
+    ASSERT_TRUE(WriteWholeFile(Target("newer.lng"), newer));
+    EXPECT_TRUE(InstallWithRetry(Target("newer.lng"), false, [&] {
+        LanguageModule().ReadLanguageFileVersion(Target("broken.lng"));
+        return InstallResourceFile("TESTLNG", "lng", Target("newer.lng"), true, AskAboutOlderFile);
+    }));
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Can't handle the language support file " + SystemText(Target("broken.lng")));
+    EXPECT_NE(shown[1].text.Bytes().find("new file version 9 with an older file version 5"), std::string::npos);
 }
 
 TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) {
@@ -157,7 +187,7 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     ASSERT_TRUE(WriteWholeFile(Target(), installed));
     UniqueHandle held(::CreateFileA(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
-    EXPECT_FALSE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_FALSE(Install("TESTPAK", "pak", Target(), true));
     held.reset();
     EXPECT_EQ(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
@@ -174,7 +204,7 @@ TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
     ASSERT_TRUE(held);
     // Cancel: the failure stands, once.
     answer = IDCANCEL;
-    EXPECT_FALSE(InstallResourceFile("TESTPAK", "pak", Target(), true, {}, true));
+    EXPECT_FALSE(Install("TESTPAK", "pak", Target(), true, true));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].flags, 0x00200015u);
     EXPECT_FALSE(TemporaryLeft());
@@ -185,7 +215,7 @@ TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
         held.reset();
         return IDRETRY;
     });
-    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true, {}, true));
+    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true, true));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
@@ -230,7 +260,7 @@ TEST_F(ResourceInstall, AHardLinkPlantedAtEitherNameIsNeverWrittenThrough) {
             ASSERT_TRUE(::CreateHardLinkA((folder_ + planted).c_str(), elsewhere.c_str(), nullptr)) << name;
             ASSERT_EQ(LinkCount(elsewhere), 2u);
 
-            EXPECT_TRUE(InstallResourceFile(c.resource, c.type, Target(), c.compare)) << name;
+            EXPECT_TRUE(Install(c.resource, c.type, Target(), c.compare)) << name;
             EXPECT_EQ(Content(elsewhere), theirs) << name;
             EXPECT_EQ(LinkCount(elsewhere), 1u) << name;
             EXPECT_EQ(Content(Target()), package_) << name;
@@ -251,7 +281,7 @@ TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
             ASSERT_TRUE(WriteWholeFile(Target(), installed));
         }
         shown.clear();
-        EXPECT_FALSE(InstallResourceFile(c.resource, c.type, Target(), c.compare)) << c.type;
+        EXPECT_FALSE(Install(c.resource, c.type, Target(), c.compare)) << c.type;
         EXPECT_EQ(Content(Target()), c.targetExists ? installed : "(missing)") << c.type;
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()) + "\r\n\r\nAccess to the folder is denied.");
@@ -261,7 +291,7 @@ TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
 }
 
 TEST_F(ResourceInstall, AMissingResourceIsAnInstallFailure) {
-    EXPECT_FALSE(InstallResourceFile("NOSUCH", "pak", Target(), true));
+    EXPECT_FALSE(Install("NOSUCH", "pak", Target(), true));
     ASSERT_EQ(shown.size(), 1u);
     // The lookup's own error, as the system names it.
     EXPECT_EQ(shown[0].text.Bytes().rfind("Can't install file " + Target() + "\r\n\r\nWindows error 181", 0), 0u)
@@ -279,7 +309,7 @@ TEST_F(ResourceInstall, TheQuestionComesFromTheSelectedLanguageFile) {
     ASSERT_TRUE(LanguageModule().SelectLanguageFile({"english.lng", "russian.lng", "own.lng"}, 1, 0, 2, 0x0422));
     CurrentSetup().useRussian = true;
     ASSERT_TRUE(WriteWholeFile(Target(), PackageOfVersion(9)));
-    EXPECT_TRUE(InstallResourceFile("TESTPAK", "pak", Target(), true));
+    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true));
     ShutDownLanguageFiles();
     CurrentSetup().languageFileIndex = -1;
     ASSERT_EQ(shown.size(), 1u);
@@ -303,7 +333,7 @@ TEST_F(ResourceInstallOwnProcess, ProgressWindow) {
     const std::string target = folder + "voc.pak";
     ASSERT_TRUE(WriteWholeFile(target, PackageOfVersion(4)));
     // No question: the window is not touched.
-    ASSERT_TRUE(InstallResourceFile("TESTPAK", "pak", target, true));
+    ASSERT_TRUE(Install("TESTPAK", "pak", target, true));
     EXPECT_FALSE(ProgressWindowCreated());
 
     bool visibleDuringQuestion = true;
@@ -313,14 +343,14 @@ TEST_F(ResourceInstallOwnProcess, ProgressWindow) {
         return IDNO;
     });
     ASSERT_TRUE(WriteWholeFile(target, PackageOfVersion(9)));
-    ASSERT_TRUE(InstallResourceFile("TESTPAK", "pak", target, true));
+    ASSERT_TRUE(Install("TESTPAK", "pak", target, true));
     // Never shown before: the show after the question starts it.
     EXPECT_FALSE(visibleDuringQuestion);
     ASSERT_TRUE(testing::WaitUntil([] { return ProgressWindowCreated(); }));
     EXPECT_TRUE(testing::WaitUntil([] { return ::IsWindowVisible(ProgressWindowHandle()) != FALSE; }));
 
     // Started: hidden while the next question is open, shown again after it.
-    ASSERT_TRUE(InstallResourceFile("TESTPAK", "pak", target, true));
+    ASSERT_TRUE(Install("TESTPAK", "pak", target, true));
     EXPECT_FALSE(visibleDuringQuestion);
     EXPECT_TRUE(::IsWindowVisible(ProgressWindowHandle()));
     char caption[64] = "x";

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The product's folders keep their order and stay free of test code: no file
-# below app/ includes anything from app/, and no product source or product
-# build file carries a KAVREL_TEST_ switch (test builds have their own entries
-# under tests/). Before it looks at the tree, it shows on a planted tree that
+# below app/ includes anything from app/, no product source or product build
+# file carries a KAVREL_TEST_ switch (test builds have their own entries under
+# tests/), and only the update flow's reports show boxes (the steps hand
+# the flow what happened). Before it looks at the tree, it shows on a planted tree that
 # it finds each kind of fault, so that a broken pattern cannot pass silently.
 #   source_layout_test.sh SOURCE_DIR
 set -u
@@ -20,6 +21,11 @@ faults() {
   for part in "${product[@]}"; do
     [[ -e $tree/$part ]] || continue
     grep -rnH 'KAVREL_TEST_' "$tree/$part"
+  done
+  for part in app "${below_app[@]}"; do
+    [[ -e $tree/$part ]] || continue
+    grep -rnHE '\b(ShowMessageBox|ShowBilingualMessage|MessageBox(Ex)?[AW]?)[[:space:]]*\(' "$tree/$part" |
+      grep -vE "^$tree/(app/step_reports\.cpp|lang/messages\.(h|cpp)):"
   done
 }
 
@@ -46,6 +52,14 @@ install/extraction.cpp|#ifdef KAVREL_TEST_SLICE_PAUSE_MS|yes
 app/program_entry.cpp|#if defined(KAVREL_TEST_NOT_ADMIN)|yes
 cmake/Installer.cmake|target_compile_definitions(x PRIVATE KAVREL_TEST_X)|yes
 CMakeLists.txt|add_compile_definitions(KAVREL_TEST_LANGUAGE_FILE)|yes
+env/discovery.cpp|        ShowBilingualMessage("No access to system registry", "…");|yes
+install/extraction.cpp|    const int answer = ShowMessageBox(call);|yes
+ui/progress_window.cpp|  ::MessageBoxW(window, text, caption, MB_OK);|yes
+app/update_flow.cpp|        TellUser("The update is already running.", "Обновление уже запущено.");|no
+app/step_reports.cpp|    return ShowMessageBox(call);|no
+app/update_flow.cpp|    const int answer = ShowMessageBox(ConfirmationQuestion(state));|yes
+lang/messages.cpp|    return ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), call.flags, call.languageId);|no
+install/resource_install.h|// Shows nothing; the update flow shows the message box.|no
 app/update_flow.cpp|#include "app/update_rules.h"|no
 base/text.cpp|#include "base/text.h"|no
 install/folder_size.cpp|#include "install/app_folder.h"|no
@@ -54,7 +68,7 @@ PLANTED
 
 found=$(faults "$root")
 if [[ -n $found ]]; then
-  echo "FAIL: an include of app/ below it, or test code in the product:"
+  echo "FAIL: an include of app/ below it, test code in the product, or a box outside the update flow:"
   echo "$found"
   failed=1
 fi

@@ -625,6 +625,8 @@ for placement in after before; do
   check "$placement: the package version" "$(grep -c ' start: Lexova update 6660, command line: ' <<<"$log_text")" 1
   check "$placement: InstallDir" "$(grep -cF "InstallDir $APP_WIN\\" <<<"$log_text")" 1
   check "$placement: quiet" "$(grep -c ' mode: quiet$' <<<"$log_text")" 1
+  check "$placement: the self-check" \
+    "$(grep -cE " self-check: passed, $(stat -c %s "$installer") bytes, [0-9]+ ms$" <<<"$log_text")" 1
   check "$placement: the write" "$(grep -cF "write: $APP_WIN\\zyq.pak, installed" <<<"$log_text")" 1
   check "$placement: the size" "$(grep -c " EstimatedSize recorded: $(folder_kib "$APP_DIR") KiB$" <<<"$log_text")" 1
   check "$placement: the start" "$(grep -c ' application: started through the desktop shell$' <<<"$log_text")" 1

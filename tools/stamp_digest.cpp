@@ -51,9 +51,7 @@ int main(int argc, char** argv) {
         stamped.slotFileOffset = static_cast<std::uint32_t>(slot);
         stamped.reserved = 0;
         stamped.coveredLength = file.size();
-        kavrel::DigestBuilder digest(kavrel::DigestMasks(*layout, slot));
-        digest.Feed(file.data(), file.size());
-        auto bytes = digest.Finish();
+        const auto bytes = kavrel::ContentDigest(file.data(), file.size(), kavrel::DigestMasks(*layout, slot));
         std::memcpy(stamped.digest, bytes.data(), bytes.size());
 
         std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
