@@ -4,8 +4,12 @@
 // following it, not the window's start.
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "base/byte_progress.h"
+#include "ui/progress_rules.h"
 #include "ui/progress_window.h"
 
 namespace kavrel::bench {
@@ -29,6 +33,19 @@ inline std::unique_ptr<ProgressStep> ShownProgressStep(bool shown, const char* s
         ::Sleep(200);
     }
     return step;
+}
+
+// What the step's reporter does, with its bar's interval counted from now:
+// in the installer the step begins right before its read or write, while a
+// probe's step began before it waited for the window to be drawn. Empty
+// when the window is not shown.
+inline ByteProgress BarFollowingFromNow(bool shown) {
+    if (!shown) return {};
+    auto meter = std::make_shared<ProgressMeter>(::GetTickCount());
+    return [meter](std::uint64_t done, std::uint64_t total) {
+        if (!meter->PercentageChanges(done, total)) return;
+        if (std::optional<int> percent = meter->Advance(done, total, ::GetTickCount())) SetProgressPosition(*percent);
+    };
 }
 
 }  // namespace kavrel::bench

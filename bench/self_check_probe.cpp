@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto step = kavrel::bench::ShownProgressStep(window, "Checking the installation package...");
+    const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
     kavrel::bench::Stopwatch clock;
-    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(installer, *slot, step->Reporter());
+    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(installer, *slot, bar);
     const double ms = clock.ElapsedMs();
     kavrel::ShutDownProgressWindow();
     const char* name = result == kavrel::IntegrityResult::Intact      ? "intact"

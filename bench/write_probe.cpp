@@ -35,8 +35,9 @@ int main(int argc, char** argv) {
     auto step = kavrel::bench::ShownProgressStep(window, "Installing the update...");
     double ms = 0;
     try {
+        const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
         kavrel::bench::Stopwatch clock;
-        kavrel::StagedFile staged(target, {package}, step->Reporter());
+        kavrel::StagedFile staged(target, {package}, bar);
         ms = clock.ElapsedMs();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_write: %s\n", error.what());

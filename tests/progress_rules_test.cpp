@@ -116,8 +116,12 @@ TEST(ProgressPercent, IsFullOnlyWhenEverythingIsDone) {
 }
 
 TEST(ProgressMeter, MovesTheBarOnlyWhenThePercentageChangesAndNotTooOften) {
-    ProgressMeter meter;
-    EXPECT_EQ(meter.Advance(0, 400, 1000), 0);
+    ProgressMeter meter(1000);
+    // Shown empty at the start: nothing to move, and no move within the interval.
+    EXPECT_FALSE(meter.PercentageChanges(3, 400));
+    EXPECT_TRUE(meter.PercentageChanges(4, 400));
+    EXPECT_EQ(meter.Advance(0, 400, 1000), std::nullopt);
+    EXPECT_EQ(meter.Advance(20, 400, 1000 + kProgressMoveIntervalMs - 1), std::nullopt);
     EXPECT_EQ(meter.Advance(3, 400, 2000), std::nullopt);
     EXPECT_EQ(meter.Advance(4, 400, 2000), 1);
     EXPECT_EQ(meter.Advance(5, 400, 3000), std::nullopt);
@@ -127,6 +131,12 @@ TEST(ProgressMeter, MovesTheBarOnlyWhenThePercentageChangesAndNotTooOften) {
     // ...but the full bar never does.
     EXPECT_EQ(meter.Advance(400, 400, 2000 + kProgressMoveIntervalMs), 100);
     EXPECT_EQ(meter.Advance(400, 400, 9000), std::nullopt);
+    EXPECT_FALSE(meter.PercentageChanges(400, 400));
+
+    // A step done within the interval: one move, to the full bar.
+    ProgressMeter quick(0xFFFFFFF0u);
+    EXPECT_EQ(quick.Advance(200, 400, 0xFFFFFFF8u), std::nullopt);
+    EXPECT_EQ(quick.Advance(400, 400, 0xFFFFFFFAu), 100);
 }
 
 TEST(ProgressCenteredPosition, CentresOnCommonScreens) {

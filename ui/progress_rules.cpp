@@ -55,10 +55,14 @@ int ProgressPercent(std::uint64_t done, std::uint64_t total) {
     return std::min(99, static_cast<int>(done * 100 / total));
 }
 
+bool ProgressMeter::PercentageChanges(std::uint64_t done, std::uint64_t total) const {
+    return ProgressPercent(done, total) != shown_;
+}
+
 std::optional<int> ProgressMeter::Advance(std::uint64_t done, std::uint64_t total, std::uint64_t nowMs) {
     const int percent = ProgressPercent(done, total);
     if (percent == shown_) return std::nullopt;
-    if (shown_ >= 0 && percent != 100 && nowMs - shownAtMs_ < kProgressMoveIntervalMs) return std::nullopt;
+    if (percent != 100 && nowMs - shownAtMs_ < kProgressMoveIntervalMs) return std::nullopt;
     shown_ = percent;
     shownAtMs_ = nowMs;
     return percent;

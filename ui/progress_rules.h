@@ -99,17 +99,27 @@ int ProgressPercent(std::uint64_t done, std::uint64_t total);
 constexpr std::uint64_t kProgressMoveIntervalMs = 50;
 
 // What the bar shows of one long step: a new position only when it changes,
-// and not sooner than kProgressMoveIntervalMs after the last one, but for the
-// first and the full bar.
+// and not sooner than kProgressMoveIntervalMs after the last one (or after
+// the step began with its bar empty), but for the full bar. A step that ends
+// within the interval moves the bar once: a move while the step reads costs
+// it more than a move once it is done.
 class ProgressMeter {
 public:
+    // A step whose bar was shown empty at `startMs`.
+    explicit ProgressMeter(std::uint64_t startMs) : shownAtMs_(startMs) {}
+
+    // Whether `done` of `total` bytes is another percentage than the bar
+    // shows: only then is the time worth asking for (a system call each
+    // time, under Wine a few microseconds).
+    bool PercentageChanges(std::uint64_t done, std::uint64_t total) const;
+
     // The position to show after `done` of `total` bytes at the time `nowMs`
-    // (any millisecond clock); nothing when the bar is to stay as it is.
+    // (the clock of `startMs`); nothing when the bar is to stay as it is.
     std::optional<int> Advance(std::uint64_t done, std::uint64_t total, std::uint64_t nowMs);
 
 private:
-    int shown_ = -1;
-    std::uint64_t shownAtMs_ = 0;
+    int shown_ = 0;
+    std::uint64_t shownAtMs_;
 };
 
 // The top-left corner of a window.

@@ -380,13 +380,14 @@ void SetProgressPosition(int percent) {
     RunOperation([percent](ProgressWindowModel& model) { return model.SetPosition(percent); });
 }
 
-ProgressStep::ProgressStep(bool active, const ProgressTexts& texts) : active_(active) {
+ProgressStep::ProgressStep(bool active, const ProgressTexts& texts) : active_(active), meter_(::GetTickCount()) {
     if (active_) ShowProgressWindow(texts.caption, texts.status);
 }
 
 ByteProgress ProgressStep::Reporter() {
     if (!active_) return {};
     return [this](std::uint64_t done, std::uint64_t total) {
+        if (!meter_.PercentageChanges(done, total)) return;
         if (std::optional<int> percent = meter_.Advance(done, total, ::GetTickCount())) SetProgressPosition(*percent);
     };
 }
