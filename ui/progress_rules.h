@@ -95,8 +95,10 @@ int ProgressPercent(std::uint64_t done, std::uint64_t total);
 // move is a message to the window's thread and a repaint, which under Wine
 // go through the wineserver and the X server: from the page cache a step runs
 // through its hundred percent in some 40 ms, and a move per percent made it
-// measurably slower (scripts/bench); twenty moves a second still look smooth.
-constexpr std::uint64_t kProgressMoveIntervalMs = 50;
+// measurably slower (scripts/bench). At twenty moves a second the write of
+// the package with the window up still ran up to a tenth slower than
+// without it on two cores; ten a second still look smooth.
+constexpr std::uint64_t kProgressMoveIntervalMs = 100;
 
 // What the bar shows of one long step: a new position only when it changes,
 // and not sooner than kProgressMoveIntervalMs after the last one (or after
