@@ -148,14 +148,16 @@ private:
 
 // A second handle to the file open as `file`, for the helper's reads: the
 // reads through one handle are done one after the other on Windows. Empty
-// when it cannot be had; nullopt when the path leads to another file by now.
-std::optional<UniqueHandle> SecondHandle(const std::string& path, HANDLE file) {
+// when it cannot be had or cannot be shown to be the same file (a file
+// system without file indices, a path that leads elsewhere by now): the
+// caller's handle then does all the reads.
+UniqueHandle SecondHandle(const std::string& path, HANDLE file) {
     UniqueHandle second(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!second) return UniqueHandle();
+    if (!second) return second;
     const std::optional<FileFacts> first = QueryFileFacts(file);
     const std::optional<FileFacts> again = QueryFileFacts(second.get());
-    if (!first || !again || first->fileIndex != again->fileIndex) return std::nullopt;
+    if (!first || !again || first->fileIndex == 0 || first->fileIndex != again->fileIndex) return UniqueHandle();
     return second;
 }
 
@@ -183,8 +185,7 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
 
     const std::uint64_t readEnd = slot.coveredLength + *padding;
     BlockCheck check(slot, DigestMasks(*layout, slot.slotFileOffset), readEnd);
-    const std::optional<UniqueHandle> secondFile = SecondHandle(path, file.get());
-    if (!secondFile) return IntegrityResult::Unreadable;
+    const UniqueHandle secondFile = SecondHandle(path, file.get());
     // Both threads report the blocks they finish, one at a time.
     std::mutex reportLock;
     const std::function<void()> report = [&] {
@@ -192,9 +193,9 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
         const std::lock_guard<std::mutex> guard(reportLock);
         progress(check.Done(), readEnd);
     };
-    HelperWork helperWork{&check, secondFile->get(), &report};
+    HelperWork helperWork{&check, secondFile.get(), &report};
     UniqueHandle helper;
-    if (*secondFile) helper.reset(::CreateThread(nullptr, 0, &RunHelper, &helperWork, 0, nullptr));
+    if (secondFile) helper.reset(::CreateThread(nullptr, 0, &RunHelper, &helperWork, 0, nullptr));
     {
         ThreadJoiner joiner(helper);
         check.Work(file.get(), report);
