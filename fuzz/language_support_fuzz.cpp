@@ -42,7 +42,7 @@ public:
         return std::make_unique<MemorySource>(files, path);
     }
     bool FileExists(const std::string& path) override { return files.count(path) > 0; }
-    void ShowMessage(const kavrel::MessagePair&) override { ++messages; }
+    void ReportError(const kavrel::MessagePair&) override { ++messages; }
 
     FileTable files;
     int messages = 0;
