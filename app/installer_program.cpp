@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/integrity_check.h"
 #include "env/startup_settings.h"
 #include "lang/language_files.h"
 #include "platform/run_log.h"
@@ -13,6 +14,7 @@ namespace kavrel {
 int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& seams) {
     // Before any DLL is loaded on demand.
     HardenDllSearch();
+    HoldOwnFileForCheck();
     RefuseUsersJunctions();
     int exitCode = kExitCheckFailed;
     try {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/integrity_rules.h"
+#include "platform/environment.h"
 #include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
 
@@ -146,30 +147,45 @@ private:
     const UniqueHandle& thread_;
 };
 
-// A second handle to the file open as `file`, for the helper's reads: the
-// reads through one handle are done one after the other on Windows. Empty
-// when it cannot be had or cannot be shown to be the same file (a file
-// system without file indices, a path that leads elsewhere by now): the
-// caller's handle then does all the reads.
-UniqueHandle SecondHandle(const std::string& path, HANDLE file) {
-    UniqueHandle second(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+// The file to check, open for reading, and a second handle to it for the
+// helper's reads: the reads through one handle are done one after the other
+// on Windows. The second is empty when it cannot be had or cannot be shown
+// to be the same file (a file system without file indices, a path that
+// leads elsewhere by now): the first handle then does all the reads.
+struct FileToCheck {
+    UniqueHandle file;
+    UniqueHandle second;
+};
+
+UniqueHandle OpenToRead(const std::wstring& path) {
+    return UniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!second) return second;
-    const std::optional<FileFacts> first = QueryFileFacts(file);
-    const std::optional<FileFacts> again = QueryFileFacts(second.get());
-    if (!first || !again || first->fileIndex == 0 || first->fileIndex != again->fileIndex) return UniqueHandle();
-    return second;
 }
 
-}  // namespace
+FileToCheck OpenFileToCheck(const std::wstring& path) {
+    FileToCheck opened{OpenToRead(path), {}};
+    if (!opened.file) return opened;
+    UniqueHandle second = OpenToRead(path);
+    if (!second) return opened;
+    const std::optional<FileFacts> first = QueryFileFacts(opened.file.get());
+    const std::optional<FileFacts> again = QueryFileFacts(second.get());
+    if (first && again && first->fileIndex != 0 && first->fileIndex == again->fileIndex)
+        opened.second = std::move(second);
+    return opened;
+}
+
+// The installer's own file, opened at start-up (HoldOwnFileForCheck).
+FileToCheck& HeldOwnFile() {
+    static FileToCheck held;
+    return held;
+}
 
 // The blocks are read and hashed by two threads side by side, so that the
 // check costs about what reading the file costs (reading and hashing in
 // turn cost a third more). Where no second thread or handle can be had, the
-// caller's thread does them all.
-IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot, const ByteProgress& progress) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+// first handle's thread does them all.
+IntegrityResult CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot, const ByteProgress& progress) {
+    const UniqueHandle& file = opened.file;
     if (!file) return IntegrityResult::Unreadable;
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) return IntegrityResult::Unreadable;
@@ -177,7 +193,10 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
 
     std::uint8_t head[kHeadSize];
     const DWORD headSize = static_cast<DWORD>(std::min<std::uint64_t>(kHeadSize, fileSize));
-    if (!ReadExactly(file.get(), head, headSize)) return IntegrityResult::Unreadable;
+    // From the first byte, wherever an earlier check left the held handle.
+    if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
+        !ReadExactly(file.get(), head, headSize))
+        return IntegrityResult::Unreadable;
     std::optional<ImageLayout> layout = ParseImageLayout(head, headSize);
     if (!layout) return IntegrityResult::Distorted;
     std::optional<std::uint64_t> padding = PaddingAfterCoveredContent(fileSize, slot.coveredLength, *layout);
@@ -185,7 +204,7 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
 
     const std::uint64_t readEnd = slot.coveredLength + *padding;
     BlockCheck check(slot, DigestMasks(*layout, slot.slotFileOffset), readEnd);
-    const UniqueHandle secondFile = SecondHandle(path, file.get());
+    const UniqueHandle& secondFile = opened.second;
     // Both threads report the blocks they finish, one at a time.
     std::mutex reportLock;
     const std::function<void()> report = [&] {
@@ -207,36 +226,33 @@ IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& sl
                                                                           : IntegrityResult::Distorted;
 }
 
-namespace {
-
-std::optional<std::string> OwnPath() {
-    char path[MAX_PATH + 1] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::nullopt;
-    return std::string(path, length);
-}
-
-IntegrityResult CheckOwnFile(const ByteProgress& progress) {
-    const std::optional<std::string> path = OwnPath();
-    if (!path) return IntegrityResult::Unreadable;
-    return CheckFileIntegrity(*path, StampedSlot(), progress);
-}
-
 }  // namespace
+
+IntegrityResult CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot, const ByteProgress& progress) {
+    return CheckOpenFile(OpenFileToCheck(path), slot, progress);
+}
+
+void HoldOwnFileForCheck() noexcept {
+    try {
+        if (const std::optional<std::wstring> path = OwnExecutablePath()) HeldOwnFile() = OpenFileToCheck(*path);
+    } catch (...) {
+        // No memory for the path: the check finds the file unreadable.
+    }
+}
 
 IntegrityResult IntegritySelfCheck(const ByteProgress& progress) {
     try {
-        return CheckOwnFile(progress);
+        return CheckOpenFile(HeldOwnFile(), StampedSlot(), progress);
     } catch (const std::exception&) {
         return IntegrityResult::Unreadable;
     }
 }
 
 std::uint64_t OwnFileBytes() {
-    const std::optional<std::string> path = OwnPath();
-    WIN32_FILE_ATTRIBUTE_DATA facts{};
-    if (!path || !::GetFileAttributesExA(path->c_str(), GetFileExInfoStandard, &facts)) return 0;
-    return (static_cast<std::uint64_t>(facts.nFileSizeHigh) << 32) | facts.nFileSizeLow;
+    LARGE_INTEGER size{};
+    const UniqueHandle& file = HeldOwnFile().file;
+    if (!file || !::GetFileSizeEx(file.get(), &size)) return 0;
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 }  // namespace kavrel

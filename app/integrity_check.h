@@ -16,10 +16,18 @@ enum class IntegrityResult { Intact, Distorted, Unreadable };
 // compiled-in slot; a benchmark can time the same work on an installer file
 // of its choice. `progress` hears of every 1 MiB block read and hashed, from
 // either of the two threads that share the work, one call at a time.
-IntegrityResult CheckFileIntegrity(const std::string& path, const DigestSlot& slot, const ByteProgress& progress = {});
+IntegrityResult CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot, const ByteProgress& progress = {});
 
-// Reads the installer's own executable and compares it with the digest
-// stored at build time. It only reads and shows nothing. `progress` hears of
+// Opens the installer's own executable for the self-check, by the UTF-16
+// path the system gives (a Downloads folder may be named in letters that no
+// ANSI code page has). Called at start-up, before the process refuses users'
+// junctions: a user may have moved the folder the installer runs from with
+// one, and the file is still the one the system started.
+void HoldOwnFileForCheck() noexcept;
+
+// Reads the installer's own executable, as opened by HoldOwnFileForCheck,
+// and compares it with the digest stored at build time; unreadable when it
+// could not be opened. It only reads and shows nothing. `progress` hears of
 // every block, as for CheckFileIntegrity.
 IntegrityResult IntegritySelfCheck(const ByteProgress& progress = {});
 

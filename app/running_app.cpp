@@ -16,6 +16,7 @@
 #include "app/update_rules.h"
 #include "app/wait_rules.h"
 #include "base/setup_state.h"
+#include "base/text.h"
 #include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
 #include "platform/run_log.h"
@@ -119,7 +120,7 @@ ComPtr<IShellDispatch2> DesktopShellApplication(const ComRuntime& com) {
 // account was typed at the elevation prompt. Refused when the shell cannot
 // be reached or refuses; nothing has been started then. Runs on the thread
 // that calls it, in an apartment of its own, for as long as the shell takes.
-ShellStartOutcome StartThroughDesktopShell(const std::string& file, const std::string& folder) {
+ShellStartOutcome StartThroughDesktopShell(const std::wstring& file, const std::wstring& folder) {
     std::optional<ComRuntime> com = LoadComRuntime();
     if (!com) return ShellStartOutcome::Refused;
     ComApartment apartment(*com);
@@ -128,9 +129,9 @@ ShellStartOutcome StartThroughDesktopShell(const std::string& file, const std::s
     ComPtr<IShellDispatch2> shell = DesktopShellApplication(*com);
     if (!shell) return ShellStartOutcome::Refused;
     UniqueBstr fileText(*com, file);
-    UniqueBstr parameters(*com, "");
+    UniqueBstr parameters(*com, L"");
     UniqueBstr folderText(*com, folder);
-    UniqueBstr operation(*com, "open");
+    UniqueBstr operation(*com, L"open");
     if (!fileText || !parameters || !folderText || !operation) return ShellStartOutcome::Refused;
     VARIANT show{};
     show.vt = VT_I4;
@@ -145,8 +146,8 @@ ShellStartOutcome StartThroughDesktopShell(const std::string& file, const std::s
 // so a thread still waiting for the shell after the caller gave up touches
 // nothing freed.
 struct ShellStartJob {
-    std::string file;
-    std::string folder;
+    std::wstring file;
+    std::wstring folder;
     // Written by the thread before it ends; read after its end only.
     ShellStartOutcome outcome = ShellStartOutcome::Refused;
 };
@@ -170,7 +171,7 @@ DWORD WINAPI ShellStartThread(void* parameter) noexcept {
 // After the wait the thread is left to itself; it holds its own reference to
 // the job, and the process's end ends it. Where no thread can be started,
 // the start is made on this thread.
-ShellStartOutcome StartThroughDesktopShellBounded(const std::string& file, const std::string& folder) {
+ShellStartOutcome StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder) {
     auto job = std::make_shared<ShellStartJob>();
     job->file = file;
     job->folder = folder;
@@ -209,8 +210,8 @@ void CloseRunningApp() noexcept {
 void LaunchApp() noexcept {
     try {
         const SetupState& setup = CurrentSetup();
-        ::SetCurrentDirectoryA(setup.installDir.c_str());
-        std::string executable = setup.installDir + setup.appName + ".exe";
+        ::SetCurrentDirectoryW(setup.installDir.c_str());
+        const std::wstring executable = setup.installDir + WideFromAscii(setup.appName) + L".exe";
         // Started by the shell's process, the application is no child of this
         // one, which holds the foreground after the user's answer: it may take
         // the foreground only when allowed. Its process id is not known
@@ -227,7 +228,7 @@ void LaunchApp() noexcept {
         // Empty parameters and folder, not null ones: the new process starts in
         // the current folder, which is now the installation folder.
         const auto result = reinterpret_cast<INT_PTR>(
-            ::ShellExecuteA(nullptr, "open", executable.c_str(), "", "", SW_SHOWNORMAL));
+            ::ShellExecuteW(nullptr, L"open", executable.c_str(), L"", L"", SW_SHOWNORMAL));
         LogLine(result > 32 ? "application: started by the installer (no desktop shell to ask)"
                             : "application: the start failed");
     } catch (...) {

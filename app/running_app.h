@@ -16,7 +16,7 @@ void CloseRunningApp() noexcept;
 // application's executable in it. The desktop shell's process is asked to
 // start it, so that it runs as the signed-in user and not with this elevated
 // process's token; where that shell cannot be reached, this process starts it
-// itself (ShellExecuteA), but only in a window station that a user sees. The shell is given kDesktopShellStartWaitMs to
+// itself (ShellExecuteW), but only in a window station that a user sees. The shell is given kDesktopShellStartWaitMs to
 // answer; a shell that does not answer in time may still start it, so the
 // application is then not started a second time. A failure is silent.
 void LaunchApp() noexcept;

@@ -49,18 +49,19 @@ const char* IntegrityLogText(IntegrityResult result) {
     return "failed, the file cannot be read";
 }
 
-void LogFailure(const std::string& step, const std::string& what, const std::string& path, std::uint32_t error) {
-    ShownText line = ProgramText(step) + " failed: " + SystemText(what) + ", path " + SystemText(path);
+void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error) {
+    ShownText line = ProgramText(step) + " failed: " + SystemText(what) + ", path " + where;
     if (error != 0)
         line += ", Windows error " + ProgramText(std::to_string(error)) + ": " +
                 UnicodeText(SystemErrorText(error, kEnglishUnitedStates));
     LogLine(line);
 }
 
-bool ReportWriteFailure(const std::string& target, const WriteOutcome& outcome, bool offerRetry) {
+bool ReportWriteFailure(const std::wstring& target, const WriteOutcome& outcome, bool offerRetry) {
     const std::uint32_t error = outcome.failure.error;
-    LogFailure("write", outcome.step, outcome.path, error);
-    const ShownText path = SystemText(target);
+    LogFailure("write", outcome.step, WideText(outcome.path), error);
+    // From the UTF-16 path: read whole on any code page.
+    const ShownText path = WideText(target);
     const ShownText holders = UnicodeText(outcome.holders);
     auto reason = [&](bool russian) {
         const ShownText errorText =
@@ -74,12 +75,12 @@ bool ReportWriteFailure(const std::string& target, const WriteOutcome& outcome, 
     return offerRetry && answer == kIdRetry;
 }
 
-bool AskAboutOlderFile(const std::string& target, const VersionComparison& versions) {
+bool AskAboutOlderFile(const std::wstring& target, const VersionComparison& versions) {
     const SetupState& state = CurrentSetup();
     if (state.languageFileIndex >= 0) {
         // The caption is looked up first, as the language file module expects.
         ShownText caption = LanguageModule().GetLanguageText("soundquest");
-        ShownText text = LanguageModule().FormatLanguageMessage("olderfilever", {SystemText(target)}, false);
+        ShownText text = LanguageModule().FormatLanguageMessage("olderfilever", {WideText(target)}, false);
         return IsYesAnswer(AskUser(QuestionCall(QuestionLanguage::LanguageFile, text, caption, state.messageLangId)));
     }
     return IsYesAnswer(

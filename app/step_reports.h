@@ -25,7 +25,7 @@ void ShowLanguageFileErrors();
 
 // The log line of a failed step: what failed, the path or key it concerned,
 // and the Windows error with the system's text (none for error 0).
-void LogFailure(const std::string& step, const std::string& what, const std::string& path, std::uint32_t error);
+void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error);
 
 // The box of a self-check that did not find the file intact.
 void ReportIntegrity(IntegrityResult result);
@@ -36,10 +36,10 @@ const char* IntegrityLogText(IntegrityResult result);
 // Logs a failed write (step, path, Windows error and its text) and shows
 // "Can't install file <target>" with the reason; in an interactive run
 // (`offerRetry`) with Retry and Cancel. True when the user asks to try again.
-bool ReportWriteFailure(const std::string& target, const WriteOutcome& outcome, bool offerRetry);
+bool ReportWriteFailure(const std::wstring& target, const WriteOutcome& outcome, bool offerRetry);
 
 // Asks whether an older file may replace the installed one at `target`, in
 // the selected language file's words where there is one.
-bool AskAboutOlderFile(const std::string& target, const VersionComparison& versions);
+bool AskAboutOlderFile(const std::wstring& target, const VersionComparison& versions);
 
 }  // namespace kavrel

@@ -12,6 +12,7 @@
 #include "app/step_reports.h"
 #include "app/update_rules.h"
 #include "base/setup_state.h"
+#include "base/text.h"
 #include "env/discovery.h"
 #include "env/startup_rules.h"
 #include "env/startup_settings.h"
@@ -19,6 +20,8 @@
 #include "install/folder_size.h"
 #include "install/resource_install.h"
 #include "lang/messages.h"
+#include "platform/environment.h"
+#include "platform/folder_handle.h"
 #include "platform/private_namespace.h"
 #include "platform/registry.h"
 #include "platform/run_log.h"
@@ -48,11 +51,6 @@ bool ClaimUpdateRun() {
     return true;
 }
 
-bool FileExists(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // Records the installed size as "EstimatedSize"; false when it could not be written.
 bool RecordInstalledSize(const SetupState& state) {
     RegistryAccessor& registry = Registry();
@@ -72,7 +70,7 @@ bool RecordInstalledSize(const SetupState& state) {
         }
     } catch (const RegistryError& error) {
         recorded = false;
-        LogFailure("EstimatedSize", error.what(), error.key(), error.error());
+        LogFailure("EstimatedSize", error.what(), SystemText(error.key()), error.error());
     }
     registry.CloseKey();
     return recorded;
@@ -83,7 +81,7 @@ ShownText YesNo(bool value) { return value ? "yes" : "no"; }
 // The facts of the run that an administrator needs first.
 void LogStart(const SetupState& state) {
     LogLine("start: " + ProgramText(state.titleEn) + " " + ProgramText(std::to_string(state.packageVersion)) +
-            ", command line: " + SystemText(::GetCommandLineA()));
+            ", command line: " + WideText(CommandLineText()));
     LogLine("Windows: " + SystemText(OperatingSystemText()) + (state.is64BitWindows ? ", 64-bit" : ", 32-bit"));
     LogLine("user locale " + ProgramText(std::to_string(::GetUserDefaultLCID())) + ", messages in " +
             (state.useRussian ? "Russian" : "English"));
@@ -105,7 +103,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
 
     const DiscoveryResult discovery = DiscoverInstallation();
     if (!discovery.registryReadable) {
-        LogFailure("discovery", discovery.problem, discovery.key, discovery.error);
+        LogFailure("discovery", discovery.problem, SystemText(discovery.key), discovery.error);
         TellUser("No access to system registry", "Нет доступа к системному реестру");
         return RunOutcome::CheckFailed;
     }
@@ -117,7 +115,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     }
     LogLine("uninstall registration: HKEY_LOCAL_MACHINE\\" + SystemText(state.uninstallKey + state.appName) +
             (DiscoveredExtras().wow64UninstallKey.empty() ? ", native view" : ", found below WOW6432Node") +
-            ", InstallDir " + SystemText(state.installDir));
+            ", InstallDir " + WideText(state.installDir));
     if (!AppNotRunning()) {
         CloseRunningApp();
         LogLine("running copy: found, asked to quit");
@@ -143,7 +141,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
     LogLine(state.quietMode ? "mode: quiet" : "mode: interactive");
-    if (!FileExists(state.installDir + "Kavrel.exe")) {
+    if (!IsExistingFile(state.installDir + L"Kavrel.exe")) {
         TellUser(
             "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
             "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
@@ -156,7 +154,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     }
 
     RunOutcome outcome = RunOutcome::Completed;
-    const std::string target = state.installDir + packageFileName;
+    const std::wstring target = state.installDir + WideFromAscii(packageFileName);
     {
         ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
         const ByteProgress installProgress = LongStepReporter(seams, installing);
@@ -167,14 +165,14 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
                        : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
                                              AskAboutOlderFile, installProgress);
         });
-        LogLine("write: " + SystemText(target) + (installed ? ", installed, " : ", not installed, ") +
+        LogLine("write: " + WideText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
         if (!installed) outcome = RunOutcome::WriteFailed;
     }
     if (!RecordInstalledSize(state)) outcome = RunOutcome::WriteFailed;
 
     if (state.quietMode) {
-        if (AsksToRunApp(CommandLineArgumentBesidesLog(::GetCommandLineA(), 2))) LaunchAndActivate();
+        if (AsksToRunApp(NarrowAscii(CommandLineArgumentBesidesLog(CommandLineText(), 2)))) LaunchAndActivate();
         else LogLine("application: not started");
     } else if (IsYesAnswer(AskUser(FinalQuestion(state)))) {
         LaunchAndActivate();
@@ -186,7 +184,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
 
 }  // namespace
 
-bool InstallWithRetry(const std::string& target, bool offerRetry, const std::function<WriteOutcome()>& attempt) {
+bool InstallWithRetry(const std::wstring& target, bool offerRetry, const std::function<WriteOutcome()>& attempt) {
     for (;;) {
         const WriteOutcome outcome = attempt();
         ShowLanguageFileErrors();

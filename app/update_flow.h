@@ -40,7 +40,7 @@ RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams = {});
 // interactive run (`offerRetry`) the box has Retry and Cancel, and Retry
 // writes again with the progress window back. False once the user cancels,
 // or after the first failure of a quiet run.
-bool InstallWithRetry(const std::string& target, bool offerRetry, const std::function<WriteOutcome()>& attempt);
+bool InstallWithRetry(const std::wstring& target, bool offerRetry, const std::function<WriteOutcome()>& attempt);
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

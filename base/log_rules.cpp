@@ -6,10 +6,10 @@
 
 namespace kavrel {
 
-std::optional<LogRequest> ParseLogSwitch(std::string_view argument) {
-    const std::string lowered = LowerAscii(argument.substr(0, 5));
+std::optional<LogRequest> ParseLogSwitch(std::wstring_view argument) {
+    const std::string lowered = LowerAscii(NarrowAscii(argument.substr(0, 5)));
     if (lowered == "/log" && argument.size() == 4) return LogRequest{};
-    if (lowered == "/log=") return LogRequest{std::string(argument.substr(5))};
+    if (lowered == "/log=") return LogRequest{std::wstring(argument.substr(5))};
     return std::nullopt;
 }
 
@@ -30,10 +30,10 @@ std::string FormatLogLine(const LogTime& time, std::string_view text) {
     return line + "\r\n";
 }
 
-std::string DefaultLogPath(std::string_view tempFolder) {
-    std::string path(tempFolder);
-    if (!path.empty() && path.back() != '\\') path += '\\';
-    return path + "lexova-update.log";
+std::wstring DefaultLogPath(std::wstring_view tempFolder) {
+    std::wstring path(tempFolder);
+    AddTrailingBackslash(path);
+    return path + L"lexova-update.log";
 }
 
 }  // namespace kavrel

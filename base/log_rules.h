@@ -11,12 +11,13 @@ namespace kavrel {
 // What a log switch asks for: the file, or empty for the default one
 // ("lexova-update.log" in the Temp folder).
 struct LogRequest {
-    std::string path;
+    std::wstring path;
 };
 
 // The log switch: "/log" alone, or "/log=" and a path, in any letter case.
-// nullopt for any other argument ("/logfoo" included).
-std::optional<LogRequest> ParseLogSwitch(std::string_view argument);
+// nullopt for any other argument ("/logfoo" included). UTF-16, as the wide
+// command line gives it: the path may hold any letter.
+std::optional<LogRequest> ParseLogSwitch(std::wstring_view argument);
 
 // The local time of a line.
 struct LogTime {
@@ -28,6 +29,6 @@ struct LogTime {
 std::string FormatLogLine(const LogTime& time, std::string_view text);
 
 // The file of a bare "/log": "lexova-update.log" in `tempFolder`.
-std::string DefaultLogPath(std::string_view tempFolder);
+std::wstring DefaultLogPath(std::wstring_view tempFolder);
 
 }  // namespace kavrel

@@ -44,14 +44,16 @@ struct SetupState {
 
     // Discovery.
     bool isAdmin = true;
-    std::string installDir;
+    // Paths that a user's own letters may name stay in UTF-16, as Windows
+    // keeps them: no ANSI code page holds every letter of every user.
+    std::wstring installDir;
     std::string currentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion\\";
     std::string vendorKey = "Software\\Orvyn\\";
     std::string uninstallKey;
     std::string productSettingsKey;
     std::string systemDir;
     std::string windowsDir;
-    std::string tempDir;
+    std::wstring tempDir;
     std::string commonDesktopDir;
     std::string commonProgramsDir;
     std::string userProgramsDir;

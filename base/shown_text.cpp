@@ -31,6 +31,7 @@ ShownText ProgramText(std::string_view bytes) { return {bytes, TextOrigin::Progr
 ShownText SystemText(std::string_view bytes) { return {bytes, TextOrigin::System}; }
 ShownText LanguageFileText(std::string_view bytes) { return {bytes, TextOrigin::LanguageFile}; }
 ShownText UnicodeText(std::string_view utf8) { return {utf8, TextOrigin::Unicode}; }
+ShownText WideText(std::wstring_view text) { return UnicodeText(Utf8FromWide(text)); }
 
 unsigned CodePageOf(TextOrigin origin, unsigned languageFileCodePage) {
     switch (origin) {

@@ -69,6 +69,9 @@ ShownText SystemText(std::string_view bytes);
 ShownText LanguageFileText(std::string_view bytes);
 // A text that Windows returned through a "W" call, converted to UTF-8.
 ShownText UnicodeText(std::string_view utf8);
+// A text that Windows gave in UTF-16 (a path, the command line), shown or
+// logged whole on any code page.
+ShownText WideText(std::wstring_view text);
 
 // The code page of the program's literals.
 constexpr unsigned kProgramCodePage = 1251;

@@ -47,6 +47,64 @@ void AddTrailingBackslash(std::string& text) {
     if (!text.empty() && text.back() != '\\') text += '\\';
 }
 
+void AddTrailingBackslash(std::wstring& text) {
+    if (!text.empty() && text.back() != L'\\') text += L'\\';
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string Utf8FromWide(std::wstring_view text) {
+    constexpr std::uint32_t kReplacement = 0xFFFD;
+    std::string utf8;
+    utf8.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto unit = static_cast<std::uint32_t>(text[i]);
+        const bool high = unit >= 0xD800 && unit < 0xDC00;
+        const bool low = unit >= 0xDC00 && unit < 0xE000;
+        if (high && i + 1 < text.size() && static_cast<std::uint32_t>(text[i + 1]) >= 0xDC00 &&
+            static_cast<std::uint32_t>(text[i + 1]) < 0xE000) {
+            AppendUtf8(utf8, 0x10000 + ((unit - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00));
+        } else {
+            AppendUtf8(utf8, high || low || unit > 0x10FFFF ? kReplacement : unit);
+        }
+    }
+    return utf8;
+}
+
+std::wstring WideFromAscii(std::string_view text) {
+    std::wstring wide;
+    wide.reserve(text.size());
+    for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
+std::string NarrowAscii(std::wstring_view text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (wchar_t c : text) narrow += static_cast<std::uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
 std::string LowerAscii(std::string_view text) {
     std::string lowered(text);
     for (char& c : lowered)

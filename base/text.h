@@ -15,6 +15,19 @@ std::optional<std::int32_t> TextToInt(std::string_view text);
 
 // Appends a backslash to a non-empty text that does not end with one.
 void AddTrailingBackslash(std::string& text);
+void AddTrailingBackslash(std::wstring& text);
+
+// A UTF-16 text's ASCII characters, every other one as "?": for switches
+// and keywords, which are ASCII, taken from a wide command line.
+std::string NarrowAscii(std::wstring_view text);
+
+// A UTF-16 text (as Windows gives paths) in UTF-8; a surrogate without its
+// pair becomes U+FFFD. Where wchar_t is wider (a native build), a character
+// beyond U+FFFF may also stand as one unit.
+std::string Utf8FromWide(std::wstring_view text);
+
+// An ASCII text (a name of the program's own) in UTF-16.
+std::wstring WideFromAscii(std::string_view text);
 
 // A copy with A-Z lowered to a-z; no other character changes.
 std::string LowerAscii(std::string_view text);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "bench_clock.h"
+#include "base/text_decoding.h"
 #include "install/folder_size.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     kavrel::bench::Stopwatch clock;
-    const std::int32_t kib = kavrel::MeasureFolderSize(argv[1]);
+    const std::int32_t kib = kavrel::MeasureFolderSize(kavrel::DecodeBytes(argv[1], kavrel::kSystemCodePage));
     const double ms = clock.ElapsedMs();
     std::printf("ms=%.3f kib=%ld\n", ms, static_cast<long>(kib));
     return kib < 0 ? 1 : 0;

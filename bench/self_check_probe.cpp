@@ -15,6 +15,7 @@
 
 #include "app/integrity_check.h"
 #include "bench_clock.h"
+#include "base/text_decoding.h"
 #include "progress_window_shown.h"
 
 namespace {
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     auto step = kavrel::bench::ShownProgressStep(window, "Checking the installation package...");
     const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
     kavrel::bench::Stopwatch clock;
-    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(installer, *slot, bar);
+    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(kavrel::DecodeBytes(installer, kavrel::kSystemCodePage), *slot, bar);
     const double ms = clock.ElapsedMs();
     kavrel::ShutDownProgressWindow();
     const char* name = result == kavrel::IntegrityResult::Intact      ? "intact"

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "bench_clock.h"
+#include "base/text_decoding.h"
 #include "install/extraction.h"
 #include "platform/unique_handle.h"
 #include "progress_window_shown.h"
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
     try {
         const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
         kavrel::bench::Stopwatch clock;
-        kavrel::StagedFile staged(target, {package}, bar);
+        kavrel::StagedFile staged(kavrel::DecodeBytes(target, kavrel::kSystemCodePage), {package}, bar);
         ms = clock.ElapsedMs();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_write: %s\n", error.what());

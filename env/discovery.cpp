@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "env/discovery_rules.h"
 #include "env/startup_settings.h"
+#include "platform/environment.h"
 #include "platform/registry.h"
 
 namespace kavrel {
@@ -29,10 +30,8 @@ std::string SystemFolder(Query query) {
     return folder;
 }
 
-std::string EnvironmentFolder(const char* name) {
-    char buffer[MAX_PATH] = {};
-    DWORD length = ::GetEnvironmentVariableA(name, buffer, MAX_PATH);
-    std::string folder = length > 0 && length < MAX_PATH ? std::string(buffer, length) : std::string();
+std::wstring EnvironmentFolder(const wchar_t* name) {
+    std::wstring folder = EnvironmentText(name);
     AddTrailingBackslash(folder);
     return folder;
 }
@@ -49,6 +48,11 @@ void ReadFolderValue(RegistryAccessor& registry, const char* name, std::string& 
     target = registry.ReadText(name);
     AddTrailingBackslash(target);
 }
+void ReadFolderValue(RegistryAccessor& registry, const char* name, std::wstring& target) {
+    if (!registry.ValueExists(name)) return;
+    target = registry.ReadPathText(name);
+    AddTrailingBackslash(target);
+}
 
 // Closes the accessor's key on every way out of a step.
 class KeyScope {
@@ -63,11 +67,11 @@ private:
 };
 
 // The folder of the uninstall command stored under `keyPath`, if any.
-std::optional<std::string> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath) {
+std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath) {
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     KeyScope scope(registry);
     if (!registry.OpenKey(keyPath, false) || !registry.ValueExists("UninstallString")) return std::nullopt;
-    return CutUninstallCommand(registry.ReadText("UninstallString"));
+    return CutUninstallCommand(registry.ReadPathText("UninstallString"));
 }
 
 void Discover(SetupState& state, RegistryAccessor& registry) {
@@ -75,7 +79,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     state.systemDir = SystemFolder(::GetSystemDirectoryA);
     state.windowsDir = SystemFolder(::GetWindowsDirectoryA);
 
-    std::string programFilesDir;
+    std::wstring programFilesDir;
     {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         KeyScope scope(registry);
@@ -83,7 +87,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     }
 
     state.isAdmin = ::IsUserAnAdmin() != FALSE;
-    state.tempDir = EnvironmentFolder("Temp");
+    state.tempDir = EnvironmentFolder(L"Temp");
 
     const std::string shellFoldersKey = state.currentVersionKey + kShellFoldersKey;
     {
@@ -113,13 +117,13 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     MenuFolders menus = ComposeMenuFolders(state.commonProgramsDir, state.userProgramsDir, state.titleRu,
                                            state.titleEn, state.useRussian);
 
-    std::string installDir = programFilesDir + state.appName;
+    std::wstring installDir = programFilesDir + WideFromAscii(state.appName);
     std::string wow64UninstallKey;
-    if (std::optional<std::string> folder = UninstallFolder(registry, uninstallKey + state.appName)) {
+    if (std::optional<std::wstring> folder = UninstallFolder(registry, uninstallKey + state.appName)) {
         installDir = *folder;
     } else {
         std::string wow64Key = Wow64KeyPath(uninstallKey) + state.appName;
-        if (std::optional<std::string> wow64Folder = UninstallFolder(registry, wow64Key)) {
+        if (std::optional<std::wstring> wow64Folder = UninstallFolder(registry, wow64Key)) {
             installDir = *wow64Folder;
             wow64UninstallKey = wow64Key;
         }

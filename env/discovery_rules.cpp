@@ -5,18 +5,18 @@
 
 namespace kavrel {
 
-std::optional<std::string> CutUninstallCommand(std::string_view command) {
-    std::string_view path = command;
+std::optional<std::wstring> CutUninstallCommand(std::wstring_view command) {
+    std::wstring_view path = command;
     // Blanks before the opening quote would leave the quote in the folder.
-    path.remove_prefix(std::min(path.find_first_not_of(" \t"), path.size()));
-    if (!path.empty() && path.front() == '"') {
+    path.remove_prefix(std::min(path.find_first_not_of(L" \t"), path.size()));
+    if (!path.empty() && path.front() == L'"') {
         // A folder name never begins with a quote: the quoted part is the program's path.
         path.remove_prefix(1);
-        path = path.substr(0, path.find('"'));
+        path = path.substr(0, path.find(L'"'));
     }
     if (path.size() < 2) return std::nullopt;
     for (std::size_t i = path.size() - 1; i-- > 0;)
-        if (path[i] == '\\') return std::string(path.substr(0, i + 1));
+        if (path[i] == L'\\') return std::wstring(path.substr(0, i + 1));
     return std::nullopt;
 }
 

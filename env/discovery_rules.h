@@ -12,7 +12,9 @@ namespace kavrel {
 // ending in a backslash gives its parent folder. Leading blanks (spaces,
 // tabs) are skipped; a command in double quotes is then cut within its quoted
 // path, without the quote, whatever arguments follow.
-std::optional<std::string> CutUninstallCommand(std::string_view command);
+// The command is UTF-16, as the registry's wide call gives it: a folder may
+// hold letters that no ANSI code page has.
+std::optional<std::wstring> CutUninstallCommand(std::wstring_view command);
 
 // The same key path below WOW6432Node: "WOW6432Node\" inserted after the
 // first backslash ("Software\" + "WOW6432Node\" + "Microsoft\...").

@@ -25,46 +25,46 @@ std::uint32_t RegistryAccessMask(bool is64BitWindows) {
     return is64BitWindows ? kKeyAllAccess | kWow64_64Key : kKeyAllAccess;
 }
 
-CommandSwitchFlags ParseCommandSwitch(std::string_view firstArgument) {
+CommandSwitchFlags ParseCommandSwitch(std::wstring_view firstArgument) {
     CommandSwitchFlags flags;
-    flags.commandSwitch = LowerAscii(firstArgument);
+    flags.commandSwitch = LowerAscii(NarrowAscii(firstArgument));
     flags.isRStartSwitch = flags.commandSwitch == "rstart";
     flags.isStartSwitch =
         flags.isRStartSwitch || flags.commandSwitch == "gstart" || flags.commandSwitch == "ystart";
     return flags;
 }
 
-std::string CommandLineArgument(std::string_view commandLine, int index) {
+std::wstring CommandLineArgument(std::wstring_view commandLine, int index) {
     std::size_t i = 0;
-    auto isSeparator = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    auto isSeparator = [](wchar_t c) { return static_cast<std::uint32_t>(c) <= L' '; };
     for (int current = 0;; ++current) {
         while (i < commandLine.size() && isSeparator(commandLine[i])) ++i;
         if (i == commandLine.size()) return {};
-        std::string argument;
+        std::wstring argument;
         bool quoted = false;
         for (; i < commandLine.size() && (quoted || !isSeparator(commandLine[i])); ++i) {
-            if (commandLine[i] == '"') quoted = !quoted;
+            if (commandLine[i] == L'"') quoted = !quoted;
             else argument += commandLine[i];
         }
         if (current == index) return argument;
     }
 }
 
-std::string CommandLineArgumentBesidesLog(std::string_view commandLine, int index) {
+std::wstring CommandLineArgumentBesidesLog(std::wstring_view commandLine, int index) {
     if (index == 0) return CommandLineArgument(commandLine, 0);
     int counted = 0;
     for (int i = 1;; ++i) {
-        std::string argument = CommandLineArgument(commandLine, i);
+        std::wstring argument = CommandLineArgument(commandLine, i);
         if (argument.empty()) return {};
         if (ParseLogSwitch(argument)) continue;
         if (++counted == index) return argument;
     }
 }
 
-std::optional<LogRequest> LogRequestOf(std::string_view commandLine) {
+std::optional<LogRequest> LogRequestOf(std::wstring_view commandLine) {
     std::optional<LogRequest> request;
     for (int i = 1;; ++i) {
-        const std::string argument = CommandLineArgument(commandLine, i);
+        const std::wstring argument = CommandLineArgument(commandLine, i);
         if (argument.empty()) return request;
         if (auto found = ParseLogSwitch(argument)) request = found;
     }

@@ -22,17 +22,20 @@ struct CommandSwitchFlags {
     bool isStartSwitch = false;   // "rstart", "gstart" or "ystart"
     bool isRStartSwitch = false;  // "rstart"
 };
-CommandSwitchFlags ParseCommandSwitch(std::string_view firstArgument);
+// A letter outside ASCII matches no switch.
+CommandSwitchFlags ParseCommandSwitch(std::wstring_view firstArgument);
 
 // Argument `index` of a command line (0 is the program), split at blanks and
 // control characters with double quotes removed; empty when there is none.
-std::string CommandLineArgument(std::string_view commandLine, int index);
+// The command line is UTF-16, as Windows keeps it: a path in it (the log's)
+// may hold letters that no ANSI code page has.
+std::wstring CommandLineArgument(std::wstring_view commandLine, int index);
 
 // Argument `index` as CommandLineArgument counts it, with every log switch
 // ("/log", "/log=<path>") left out: the switch may stand anywhere.
-std::string CommandLineArgumentBesidesLog(std::string_view commandLine, int index);
+std::wstring CommandLineArgumentBesidesLog(std::wstring_view commandLine, int index);
 
 // What the last log switch of a command line asks for; nullopt without one.
-std::optional<LogRequest> LogRequestOf(std::string_view commandLine);
+std::optional<LogRequest> LogRequestOf(std::wstring_view commandLine);
 
 }  // namespace kavrel

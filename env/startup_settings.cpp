@@ -8,6 +8,7 @@
 #include "base/setup_state.h"
 #include "env/os_description.h"
 #include "env/startup_rules.h"
+#include "platform/environment.h"
 #include "platform/run_log.h"
 
 namespace kavrel {
@@ -19,12 +20,6 @@ std::unique_ptr<RegistryAccessor> sharedRegistry;
 // runs alongside the update and is waited for at shut-down.
 ConsoleCommand unfinishedVer;
 std::string operatingSystemText;
-
-std::string EnvironmentText(const char* name) {
-    char value[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableA(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
-}
 
 std::uint32_t RandomSeed() {
     LARGE_INTEGER counter{};
@@ -44,9 +39,10 @@ void StartUpSettings() {
     unfinishedVer = std::move(description.unfinishedVer);
     sharedRegistry = std::make_unique<RegistryAccessor>(RegistryAccessMask(state.is64BitWindows));
     // The log switch may stand anywhere and counts as no argument.
-    if (const std::optional<LogRequest> log = LogRequestOf(::GetCommandLineA()))
-        StartRunLog(log->path.empty() ? DefaultLogPath(EnvironmentText("Temp")) : log->path);
-    CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgumentBesidesLog(::GetCommandLineA(), 1));
+    const std::wstring commandLine = CommandLineText();
+    if (const std::optional<LogRequest> log = LogRequestOf(commandLine))
+        StartRunLog(log->path.empty() ? DefaultLogPath(EnvironmentText(L"Temp")) : log->path);
+    CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgumentBesidesLog(commandLine, 1));
     state.commandSwitch = flags.commandSwitch;
     state.isStartSwitch = flags.isStartSwitch;
     state.isRStartSwitch = flags.isRStartSwitch;

@@ -10,12 +10,12 @@
 
 namespace {
 
-bool IsSeparator(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsSeparator(wchar_t c) { return static_cast<std::uint32_t>(c) <= L' '; }
 
-std::vector<std::string> SplitAtSeparators(std::string_view text) {
-    std::vector<std::string> words;
-    std::string word;
-    for (char c : text) {
+std::vector<std::wstring> SplitAtSeparators(std::wstring_view text) {
+    std::vector<std::wstring> words;
+    std::wstring word;
+    for (wchar_t c : text) {
         if (!IsSeparator(c)) {
             word += c;
         } else if (!word.empty()) {
@@ -30,27 +30,28 @@ std::vector<std::string> SplitAtSeparators(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view commandLine = kavrel::fuzz::AsText(data, size);
-    const bool hasQuotes = commandLine.find('"') != std::string_view::npos;
-    const std::vector<std::string> words = SplitAtSeparators(commandLine);
+    const std::wstring wideLine = kavrel::fuzz::AsWideText(data, size);
+    const std::wstring_view commandLine = wideLine;
+    const bool hasQuotes = commandLine.find(L'"') != std::wstring_view::npos;
+    const std::vector<std::wstring> words = SplitAtSeparators(commandLine);
 
     std::size_t total = 0;
     for (int index = 0; index < 40; ++index) {
-        const std::string argument = kavrel::CommandLineArgument(commandLine, index);
-        FUZZ_CHECK(argument.find('"') == std::string::npos);
+        const std::wstring argument = kavrel::CommandLineArgument(commandLine, index);
+        FUZZ_CHECK(argument.find(L'"') == std::wstring::npos);
         total += argument.size();
         if (!hasQuotes) {
             const auto at = static_cast<std::size_t>(index);
-            FUZZ_CHECK(argument == (at < words.size() ? words[at] : std::string()));
+            FUZZ_CHECK(argument == (at < words.size() ? words[at] : std::wstring()));
         }
     }
     FUZZ_CHECK(total <= commandLine.size());
     FUZZ_CHECK(kavrel::CommandLineArgument(commandLine, -1).empty());
     FUZZ_CHECK(kavrel::CommandLineArgument(commandLine, static_cast<int>(size) + 1).empty());
 
-    const std::string first = kavrel::CommandLineArgument(commandLine, 1);
+    const std::wstring first = kavrel::CommandLineArgument(commandLine, 1);
     const kavrel::CommandSwitchFlags flags = kavrel::ParseCommandSwitch(first);
-    FUZZ_CHECK(flags.commandSwitch == kavrel::LowerAscii(first));
+    FUZZ_CHECK(flags.commandSwitch == kavrel::LowerAscii(kavrel::NarrowAscii(first)));
     FUZZ_CHECK(flags.isRStartSwitch == (flags.commandSwitch == "rstart"));
     FUZZ_CHECK(flags.isStartSwitch == (flags.isRStartSwitch || flags.commandSwitch == "gstart" ||
                                        flags.commandSwitch == "ystart"));

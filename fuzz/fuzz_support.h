@@ -60,6 +60,15 @@ inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
 
+// The input as UTF-16 code units, two bytes each (low byte first), as
+// Windows hands out paths and command lines: any unit, lone surrogates and
+// NUL included.
+inline std::wstring AsWideText(const std::uint8_t* data, std::size_t size) {
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < size; i += 2) text += static_cast<wchar_t>(data[i] | data[i + 1] << 8);
+    return text;
+}
+
 }  // namespace kavrel::fuzz
 
 #define FUZZ_CHECK(condition) ((condition) ? void(0) : ::kavrel::fuzz::PropertyBroken(__FILE__, __LINE__, #condition))

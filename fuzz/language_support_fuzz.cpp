@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/setup_state.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "lang/language_support.h"
 #include "support/memory_files.h"
@@ -38,10 +39,11 @@ const std::string kFolder = "C:\\App\\language\\";
 
 class FuzzPlatform final : public kavrel::LanguagePlatform {
 public:
-    std::unique_ptr<kavrel::ByteSource> FileAt(const std::string& path) override {
-        return std::make_unique<MemorySource>(files, path);
+    // The harness's paths are ASCII.
+    std::unique_ptr<kavrel::ByteSource> FileAt(const std::wstring& path) override {
+        return std::make_unique<MemorySource>(files, kavrel::NarrowAscii(path));
     }
-    bool FileExists(const std::string& path) override { return files.count(path) > 0; }
+    bool FileExists(const std::wstring& path) override { return files.count(kavrel::NarrowAscii(path)) > 0; }
     void ReportError(const kavrel::MessagePair&) override { ++messages; }
 
     FileTable files;
@@ -77,7 +79,7 @@ struct Outcome {
 Outcome Run(const Input& input, std::optional<std::size_t> chunkOverride) {
     const std::array<std::uint8_t, 8>& config = input.config;
     kavrel::SetupState setup;
-    setup.installDir = "C:\\App\\";
+    setup.installDir = L"C:\\App\\";
     setup.useRussian = (config[0] & 1) != 0;
     FuzzPlatform platform;
     for (std::size_t i = 0; i < kFileCount; ++i) {
@@ -120,7 +122,7 @@ Outcome Run(const Input& input, std::optional<std::size_t> chunkOverride) {
             break;
         default: {
             const std::string path = which < kFileCount ? kFolder + kNames[which] : kFolder + "missing.lng";
-            const std::int32_t version = module.ReadLanguageFileVersion(path);
+            const std::int32_t version = module.ReadLanguageFileVersion(kavrel::WideFromAscii(path));
             if (which >= kFileCount) FUZZ_CHECK(version == 0 && platform.messages == messagesBefore);
             if (version != 0) FUZZ_CHECK(platform.messages == messagesBefore);
             FUZZ_CHECK(platform.messages - messagesBefore <= 1);

@@ -6,14 +6,15 @@
 #include "install/install_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view path = kavrel::fuzz::AsText(data, size);
-    const std::string temp = kavrel::MakeTempName(path);
+    const std::wstring widePath = kavrel::fuzz::AsWideText(data, size);
+    const std::wstring_view path = widePath;
+    const std::wstring temp = kavrel::MakeTempName(path);
 
     FUZZ_CHECK(temp.size() == path.size() + 1);
-    const std::size_t lastBackslash = path.size() < 2 ? std::string_view::npos : path.rfind('\\', path.size() - 2);
-    const std::size_t at = lastBackslash == std::string_view::npos ? 0 : lastBackslash + 1;
-    FUZZ_CHECK(temp[at] == '~');
+    const std::size_t lastBackslash = path.size() < 2 ? std::wstring_view::npos : path.rfind(L'\\', path.size() - 2);
+    const std::size_t at = lastBackslash == std::wstring_view::npos ? 0 : lastBackslash + 1;
+    FUZZ_CHECK(temp[at] == L'~');
     FUZZ_CHECK(temp.compare(0, at, path.substr(0, at)) == 0);
-    FUZZ_CHECK(temp.compare(at + 1, std::string::npos, path.substr(at)) == 0);
+    FUZZ_CHECK(temp.compare(at + 1, std::wstring::npos, path.substr(at)) == 0);
     return 0;
 }

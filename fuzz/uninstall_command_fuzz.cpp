@@ -10,33 +10,36 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view command = kavrel::fuzz::AsText(data, size);
-    const std::optional<std::string> folder = kavrel::CutUninstallCommand(command);
+    // The command as the registry's wide call gives it, in UTF-16.
+    const std::wstring wideCommand = kavrel::fuzz::AsWideText(data, size);
+    const std::wstring_view command = wideCommand;
+    const std::optional<std::wstring> folder = kavrel::CutUninstallCommand(command);
 
-    std::string_view path = command;
-    const std::size_t blanks = std::min(path.find_first_not_of(" \t"), path.size());
+    std::wstring_view path = command;
+    const std::size_t blanks = std::min(path.find_first_not_of(L" \t"), path.size());
     path.remove_prefix(blanks);
-    const bool quoted = path.starts_with("\"");
+    const bool quoted = path.starts_with(L"\"");
     if (quoted) {
         path.remove_prefix(1);
-        path = path.substr(0, path.find('"'));
+        path = path.substr(0, path.find(L'"'));
     }
-    const std::size_t lastBackslash = path.size() < 2 ? std::string_view::npos : path.rfind('\\', path.size() - 2);
-    FUZZ_CHECK(folder.has_value() == (lastBackslash != std::string_view::npos));
+    const std::size_t lastBackslash = path.size() < 2 ? std::wstring_view::npos : path.rfind(L'\\', path.size() - 2);
+    FUZZ_CHECK(folder.has_value() == (lastBackslash != std::wstring_view::npos));
     if (folder) {
-        FUZZ_CHECK(folder->ends_with('\\'));
+        FUZZ_CHECK(folder->ends_with(L'\\'));
         FUZZ_CHECK(folder->size() == lastBackslash + 1);
         FUZZ_CHECK(command.substr(blanks + (quoted ? 1 : 0)).starts_with(*folder));
-        if (quoted) FUZZ_CHECK(folder->find('"') == std::string::npos);
+        if (quoted) FUZZ_CHECK(folder->find(L'"') == std::wstring::npos);
     }
 
     // "WOW6432Node\" goes in after the first backslash, or at the front; the
     // path may hold that name itself elsewhere.
-    const std::string wow = kavrel::Wow64KeyPath(command);
-    const std::size_t slash = command.find('\\');
+    const std::string_view key = kavrel::fuzz::AsText(data, size);
+    const std::string wow = kavrel::Wow64KeyPath(key);
+    const std::size_t slash = key.find('\\');
     const std::size_t at = slash == std::string_view::npos ? 0 : slash + 1;
-    FUZZ_CHECK(wow.size() == command.size() + 12);
+    FUZZ_CHECK(wow.size() == key.size() + 12);
     FUZZ_CHECK(wow.compare(at, 12, "WOW6432Node\\") == 0);
-    FUZZ_CHECK(std::string(wow).erase(at, 12) == command);
+    FUZZ_CHECK(std::string(wow).erase(at, 12) == key);
     return 0;
 }

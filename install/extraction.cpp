@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/text.h"
 #include "install/install_rules.h"
 #include "platform/failure_details.h"
 
@@ -21,7 +22,7 @@ namespace {
 constexpr DWORD kWriteSlice = 1u << 20;
 
 // Writes one part; `done` counts the bytes of all parts written so far.
-void WriteAll(HANDLE file, const std::string& path, const char* data, DWORD size, std::uint64_t& done,
+void WriteAll(HANDLE file, const std::wstring& path, const char* data, DWORD size, std::uint64_t& done,
               std::uint64_t total, const ByteProgress& progress) {
     while (size > 0) {
         DWORD slice = std::min(size, kWriteSlice);
@@ -41,10 +42,10 @@ void WriteAll(HANDLE file, const std::string& path, const char* data, DWORD size
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     HRSRC found = ::FindResourceA(self, name.c_str(), type.c_str());
-    if (!found) throw FileError("no resource", ::GetLastError(), name);
+    if (!found) throw FileError("no resource", ::GetLastError(), WideFromAscii(name));
     HGLOBAL loaded = ::LoadResource(self, found);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    if (!data) throw FileError("cannot load the resource", ::GetLastError(), name);
+    if (!data) throw FileError("cannot load the resource", ::GetLastError(), WideFromAscii(name));
     return {static_cast<const char*>(data), ::SizeofResource(self, found)};
 }
 
@@ -52,7 +53,7 @@ namespace {
 
 // A file the installer may write, replace or remove: plain, with one name,
 // and (once it has been written) the very file that was written.
-void CheckOwnFile(HANDLE file, const std::string& path, std::optional<std::uint64_t> expectedIndex) {
+void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint64_t> expectedIndex) {
     const std::optional<FileFacts> facts = QueryFileFacts(file);
     if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) ||
         (expectedIndex && facts->fileIndex != *expectedIndex))
@@ -66,11 +67,11 @@ void CheckOwnFile(HANDLE file, const std::string& path, std::optional<std::uint6
 // own place: opening an existing entry, or any path, would write through it
 // into a file elsewhere. The folder is held and checked once; the file is
 // made anew relative to it, and checked for what it really is.
-StagedFile::StagedFile(const std::string& target, std::initializer_list<ResourceBytes> parts,
+StagedFile::StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
                        const ByteProgress& progress)
     : folder_(HeldFolder::Open(SplitFilePath(target).folder, HeldFolder::Purpose::Writing)),
-      temporaryName_(L"~" + WideFromAnsi(SplitFilePath(target).name)),
-      targetName_(WideFromAnsi(SplitFilePath(target).name)),
+      temporaryName_(L"~" + SplitFilePath(target).name),
+      targetName_(SplitFilePath(target).name),
       targetPath_(target),
       temporaryPath_(MakeTempName(target)) {
     std::uint64_t total = 0;
@@ -150,15 +151,15 @@ namespace {
 
 // True when another program holds the file at `path` open without sharing
 // it: the replace of such a file is refused as "access denied".
-bool IsHeldByAnotherProgram(const std::string& path) {
-    UniqueHandle probe(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+bool IsHeldByAnotherProgram(const std::wstring& path) {
+    UniqueHandle probe(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 // What the user is told of a failed write rests on these facts of the
 // system, gathered while they still hold.
-WriteOutcome DescribeFailure(std::string step, std::string path, std::uint32_t error, const std::string& target,
+WriteOutcome DescribeFailure(std::string step, std::wstring path, std::uint32_t error, const std::wstring& target,
                              std::uint64_t packageBytes) {
     WriteOutcome outcome;
     outcome.step = std::move(step);
@@ -176,11 +177,11 @@ WriteOutcome DescribeFailure(std::string step, std::string path, std::uint32_t e
 
 }  // namespace
 
-WriteOutcome DescribeWriteFailure(const FileError& failure, const std::string& target, std::uint64_t packageBytes) {
+WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
     return DescribeFailure(failure.what(), failure.path(), failure.error(), target, packageBytes);
 }
 
-WriteOutcome AttemptWrite(const std::string& target, std::uint64_t packageBytes, const std::function<void()>& install) {
+WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes, const std::function<void()>& install) {
     try {
         install();
         WriteOutcome outcome;
@@ -194,7 +195,7 @@ WriteOutcome AttemptWrite(const std::string& target, std::uint64_t packageBytes,
 }
 
 WriteOutcome InstallSplitResource(const std::string& baseName, const std::string& resourceType,
-                                  const std::string& target, const ByteProgress& progress) {
+                                  const std::wstring& target, const ByteProgress& progress) {
     ResourceBytes first;
     ResourceBytes second;
     try {

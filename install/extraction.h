@@ -19,7 +19,7 @@ namespace kavrel {
 struct WriteOutcome {
     bool installed = false;
     std::string step;
-    std::string path;
+    std::wstring path;
     WriteFailure failure;
     // The programs that hold the target open, for a file in use; UTF-8.
     std::string holders;
@@ -31,15 +31,15 @@ struct WriteOutcome {
 // and no temporary file is left. Shows nothing. `progress` hears of every
 // slice written, the last one once it is on disk.
 WriteOutcome InstallSplitResource(const std::string& baseName, const std::string& resourceType,
-                                  const std::string& target, const ByteProgress& progress = {});
+                                  const std::wstring& target, const ByteProgress& progress = {});
 
 // Runs `install` (which raises FileError or std::bad_alloc on failure) once
 // and describes how it ended; `packageBytes` is what a write needs on the
 // target's volume.
-WriteOutcome AttemptWrite(const std::string& target, std::uint64_t packageBytes, const std::function<void()>& install);
+WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes, const std::function<void()>& install);
 
 // The outcome of a write of `target` that failed with `failure`.
-WriteOutcome DescribeWriteFailure(const FileError& failure, const std::string& target, std::uint64_t packageBytes);
+WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes);
 
 // A resource of the installer's own module, read in place where the system
 // has mapped it: no copy of the package is made.
@@ -66,14 +66,14 @@ public:
     // replace, which checks that it is still the file written. Raises
     // FileError, or std::bad_alloc. `progress` hears of every slice written; of the whole
     // only after the flush.
-    StagedFile(const std::string& target, std::initializer_list<ResourceBytes> parts,
+    StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
                const ByteProgress& progress = {});
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
     ~StagedFile();
 
     // Where the file lies while it waits: "~" + the target's name.
-    const std::string& TemporaryPath() const noexcept { return temporaryPath_; }
+    const std::wstring& TemporaryPath() const noexcept { return temporaryPath_; }
 
     // Replaces the target in one step and writes the change through to disk,
     // retrying for about 10 s while the target is in use. Raises FileError;
@@ -88,8 +88,8 @@ private:
     HeldFolder folder_;
     std::wstring temporaryName_;
     std::wstring targetName_;
-    std::string targetPath_;
-    std::string temporaryPath_;
+    std::wstring targetPath_;
+    std::wstring temporaryPath_;
     std::uint64_t fileIndex_ = 0;
     bool waiting_ = false;
 };

@@ -50,7 +50,7 @@ void ListFolder(OpenFolder& folder, std::vector<LONGLONG>& buffer, std::uint64_t
 
 }  // namespace
 
-std::int32_t MeasureFolderSize(const std::string& folder) {
+std::int32_t MeasureFolderSize(const std::wstring& folder) {
     if (folder.empty()) return -1;
     std::uint64_t total = 0;
     try {

@@ -14,6 +14,6 @@ namespace kavrel {
 // a reparse point and enters each folder once, by its volume's serial number
 // and file index, so it ends on any tree. Folders that cannot be read count
 // as empty. It never fails.
-std::int32_t MeasureFolderSize(const std::string& folder);
+std::int32_t MeasureFolderSize(const std::wstring& folder);
 
 }  // namespace kavrel

@@ -10,31 +10,31 @@ constexpr std::uint32_t kDirectoryAttribute = 0x10;
 constexpr std::uint32_t kReparsePointAttribute = 0x400;
 }  // namespace
 
-std::string MakeTempName(std::string_view path) {
-    std::string result(path);
+std::wstring MakeTempName(std::wstring_view path) {
+    std::wstring result(path);
     // The last character is never looked at: a path ending in a backslash
     // gets the "~" before its last folder name.
     for (std::size_t i = result.size() > 1 ? result.size() - 1 : 0; i-- > 0;) {
-        if (result[i] == '\\') {
-            result.insert(i + 1, 1, '~');
+        if (result[i] == L'\\') {
+            result.insert(i + 1, 1, L'~');
             return result;
         }
     }
-    result.insert(0, 1, '~');
+    result.insert(0, 1, L'~');
     return result;
 }
 
-std::string FolderToOpen(std::string_view folder) {
+std::wstring FolderToOpen(std::wstring_view folder) {
     std::size_t end = folder.size();
-    while (end > 0 && folder[end - 1] == '\\') --end;
-    if (end == 2 && folder[1] == ':' && folder.size() > 2) ++end;
-    return std::string(folder.substr(0, end));
+    while (end > 0 && folder[end - 1] == L'\\') --end;
+    if (end == 2 && folder[1] == L':' && folder.size() > 2) ++end;
+    return std::wstring(folder.substr(0, end));
 }
 
-FilePathParts SplitFilePath(std::string_view path) {
-    const std::size_t slash = path.rfind('\\');
-    if (slash == std::string_view::npos) return {std::string(), std::string(path)};
-    return {FolderToOpen(path.substr(0, slash + 1)), std::string(path.substr(slash + 1))};
+FilePathParts SplitFilePath(std::wstring_view path) {
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring_view::npos) return {std::wstring(), std::wstring(path)};
+    return {FolderToOpen(path.substr(0, slash + 1)), std::wstring(path.substr(slash + 1))};
 }
 
 bool IsFileInUseError(std::uint32_t error) {

@@ -12,19 +12,19 @@ namespace kavrel {
 
 // The temporary name beside a target: "~" inserted after the last backslash
 // before the final character, or at the front when there is none.
-std::string MakeTempName(std::string_view path);
+std::wstring MakeTempName(std::wstring_view path);
 
 // The path to open a folder by: without trailing backslashes, but a drive's
 // root keeps one ("C:\\"), since "C:" names the drive's current folder.
-std::string FolderToOpen(std::string_view folder);
+std::wstring FolderToOpen(std::wstring_view folder);
 
 // A file path cut at its last backslash: the folder, as FolderToOpen gives
 // it, and the file's name. Without a backslash the folder is empty.
 struct FilePathParts {
-    std::string folder;
-    std::string name;
+    std::wstring folder;
+    std::wstring name;
 };
-FilePathParts SplitFilePath(std::string_view path);
+FilePathParts SplitFilePath(std::wstring_view path);
 
 // Errors with which Windows and Wine refuse to replace a file that another
 // process holds open: worth waiting for while the application closes.

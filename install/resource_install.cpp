@@ -10,17 +10,8 @@
 
 namespace kavrel {
 
-namespace {
-
-bool IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-}  // namespace
-
-VersionComparison CompareFileVersions(const std::string& kind, const std::string& newFile,
-                                      const std::string& installedFile) {
+VersionComparison CompareFileVersions(const std::string& kind, const std::wstring& newFile,
+                                      const std::wstring& installedFile) {
     VersionComparison result;
     if (kind == "exe") {
         std::string newText = ReadFileVersionText(newFile);
@@ -43,7 +34,7 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
     } else if (kind == "rdw") {
         newVersion = ReadRdwVersion(newFile);
         installedVersion = ReadRdwVersion(installedFile);
-    } else if (kind == "lng" && installedFile.find('!') == std::string::npos) {
+    } else if (kind == "lng" && installedFile.find(L'!') == std::wstring::npos) {
         newVersion = LanguageModule().ReadLanguageFileVersion(newFile);
         installedVersion = LanguageModule().ReadLanguageFileVersion(installedFile);
     } else {
@@ -55,7 +46,7 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::string
     return result;
 }
 
-WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::string& target,
+WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::wstring& target,
                                  bool compare, const OlderFileQuestion& allowOlder, const ByteProgress& progress) {
     ResourceBytes content;
     try {
@@ -64,7 +55,7 @@ WriteOutcome InstallResourceFile(const std::string& name, const std::string& typ
         return DescribeWriteFailure(failure, target, 0);
     }
     return AttemptWrite(target, content.size, [&] {
-        const bool targetExists = IsFile(target);
+        const bool targetExists = IsExistingFile(target);
         // A new target goes through the temporary file too: a dangling link
         // planted at its name is replaced, never written through.
         StagedFile staged(target, {content}, progress);

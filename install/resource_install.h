@@ -20,12 +20,12 @@ struct VersionComparison {
 
 // Reads the versions of the two files by kind ("exe", "pak", "mzv", "rdw",
 // "lng"; a "lng" target whose path holds "!" is not compared).
-VersionComparison CompareFileVersions(const std::string& kind, const std::string& newFile,
-                                      const std::string& installedFile);
+VersionComparison CompareFileVersions(const std::string& kind, const std::wstring& newFile,
+                                      const std::wstring& installedFile);
 
 // Asked when the new file is older than the installed one; true when it may
 // replace it all the same.
-using OlderFileQuestion = std::function<bool(const std::string& target, const VersionComparison& versions)>;
+using OlderFileQuestion = std::function<bool(const std::wstring& target, const VersionComparison& versions)>;
 
 // Installs the resource `name` of type `type` as `target`, once. With
 // `compare`, an existing file of a versioned kind is replaced only when the
@@ -36,7 +36,7 @@ using OlderFileQuestion = std::function<bool(const std::string& target, const Ve
 // through. Shows nothing; a refusal is no failure. `progress` hears of every
 // slice written. The progress window is hidden during the question and
 // shown again after it.
-WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::string& target,
+WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::wstring& target,
                                  bool compare, const OlderFileQuestion& allowOlder, const ByteProgress& progress = {});
 
 }  // namespace kavrel

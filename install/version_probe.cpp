@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
+#include <cwchar>
 #include <vector>
 
+#include "base/text.h"
 #include "install/version_rules.h"
+#include "platform/folder_handle.h"
 #include "platform/system_library.h"
 #include "platform/unique_handle.h"
 
@@ -14,16 +16,11 @@ namespace kavrel {
 
 namespace {
 
-bool IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::int32_t ReadVersionField(const std::string& path, const char* kind) {
+std::int32_t ReadVersionField(const std::wstring& path, const char* kind) {
     const VersionField field = *VersionFieldOfKind(kind);
-    if (!IsFile(path)) return 0;
+    if (!IsExistingFile(path)) return 0;
     // No sharing: a file that another process has open reads as version 0.
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
     if (::SetFilePointer(file.get(), static_cast<LONG>(field.offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return 0;
@@ -35,21 +32,21 @@ std::int32_t ReadVersionField(const std::string& path, const char* kind) {
 
 }  // namespace
 
-std::int32_t ReadPakVersion(const std::string& path) { return ReadVersionField(path, "pak"); }
-std::int32_t ReadRdwVersion(const std::string& path) { return ReadVersionField(path, "rdw"); }
-std::int32_t ReadMzvVersion(const std::string& path) { return ReadVersionField(path, "mzv"); }
+std::int32_t ReadPakVersion(const std::wstring& path) { return ReadVersionField(path, "pak"); }
+std::int32_t ReadRdwVersion(const std::wstring& path) { return ReadVersionField(path, "rdw"); }
+std::int32_t ReadMzvVersion(const std::wstring& path) { return ReadVersionField(path, "mzv"); }
 
-std::string ReadFileVersionText(const std::string& path) {
-    SHFILEINFOA info{};
-    if (::SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_EXETYPE) == 0) return {};
+std::string ReadFileVersionText(const std::wstring& path) {
+    SHFILEINFOW info{};
+    if (::SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_EXETYPE) == 0) return {};
 
     UniqueModule versionDll = LoadSystemLibrary("version.dll");
-    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
-    auto getSize = SystemFunction<SizeFn>(versionDll, "GetFileVersionInfoSizeA");
-    auto getInfo = SystemFunction<InfoFn>(versionDll, "GetFileVersionInfoA");
-    auto query = SystemFunction<QueryFn>(versionDll, "VerQueryValueA");
+    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    auto getSize = SystemFunction<SizeFn>(versionDll, "GetFileVersionInfoSizeW");
+    auto getInfo = SystemFunction<InfoFn>(versionDll, "GetFileVersionInfoW");
+    auto query = SystemFunction<QueryFn>(versionDll, "VerQueryValueW");
     if (!getSize || !getInfo || !query) return {};
 
     DWORD handle = 0;
@@ -59,20 +56,21 @@ std::string ReadFileVersionText(const std::string& path) {
     if (!getInfo(path.c_str(), handle, size, block.data())) return {};
     void* translation = nullptr;
     UINT length = 0;
-    if (!query(block.data(), "\\VarFileInfo\\Translation", &translation, &length) || !translation ||
+    if (!query(block.data(), L"\\VarFileInfo\\Translation", &translation, &length) || !translation ||
         length < sizeof(DWORD))
         return {};
     DWORD entry = *static_cast<const DWORD*>(translation);
-    char subBlock[64];
-    std::snprintf(subBlock, sizeof subBlock, "\\StringFileInfo\\%04X%04X\\%s", static_cast<unsigned>(LOWORD(entry)),
-                  static_cast<unsigned>(HIWORD(entry)), "FileVersion");
+    wchar_t subBlock[64];
+    std::swprintf(subBlock, sizeof subBlock / sizeof subBlock[0], L"\\StringFileInfo\\%04X%04X\\FileVersion",
+                  static_cast<unsigned>(LOWORD(entry)), static_cast<unsigned>(HIWORD(entry)));
     void* text = nullptr;
     if (!query(block.data(), subBlock, &text, &length) || !text) return {};
     // Bounded by the block: a text without its NUL must not be read past it.
-    const char* begin = static_cast<const char*>(text);
-    const char* end = block.data() + block.size();
-    if (begin < block.data() || begin >= end) return {};
-    return std::string(begin, strnlen(begin, static_cast<std::size_t>(end - begin)));
+    const auto* begin = static_cast<const wchar_t*>(text);
+    const auto* end = reinterpret_cast<const wchar_t*>(block.data() + block.size() - block.size() % sizeof(wchar_t));
+    if (reinterpret_cast<const char*>(begin) < block.data() || begin >= end) return {};
+    // A version text is digits and dots.
+    return NarrowAscii(std::wstring_view(begin, wcsnlen(begin, static_cast<std::size_t>(end - begin))));
 }
 
 }  // namespace kavrel

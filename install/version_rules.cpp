@@ -56,10 +56,10 @@ std::int32_t VersionFromField(const std::uint8_t* bytes, std::uint32_t read, con
     return value;
 }
 
-MessageBoxCall OlderVersionQuestion(bool useRussian, const std::string& target, const std::string& installedVersion,
+MessageBoxCall OlderVersionQuestion(bool useRussian, const std::wstring& target, const std::string& installedVersion,
                                     const std::string& newVersion) {
     // The path and the versions are what Windows returned for the files.
-    const ShownText shownTarget = SystemText(target);
+    const ShownText shownTarget = WideText(target);
     const ShownText installed = SystemText(installedVersion);
     const ShownText offered = SystemText(newVersion);
     if (useRussian)

@@ -32,7 +32,7 @@ std::int32_t VersionFromField(const std::uint8_t* bytes, std::uint32_t read, con
 
 // The question before an installed file is replaced by an older one, in the
 // built-in Russian or English form: the installed version named first.
-MessageBoxCall OlderVersionQuestion(bool useRussian, const std::string& target, const std::string& installedVersion,
+MessageBoxCall OlderVersionQuestion(bool useRussian, const std::wstring& target, const std::string& installedVersion,
                                     const std::string& newVersion);
 
 }  // namespace kavrel

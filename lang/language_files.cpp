@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/setup_state.h"
+#include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -17,10 +18,10 @@ namespace {
 // may be open in the application at the same time.
 class SystemFile final : public ByteSource {
 public:
-    explicit SystemFile(std::string path) : path_(std::move(path)) {}
+    explicit SystemFile(std::wstring path) : path_(std::move(path)) {}
 
     bool Open() override {
-        file_.reset(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        file_.reset(::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(file_);
     }
@@ -36,18 +37,15 @@ public:
     void Close() override { file_.reset(); }
 
 private:
-    std::string path_;
+    std::wstring path_;
     UniqueHandle file_;
 };
 
 class SystemLanguagePlatform final : public LanguagePlatform {
 public:
-    std::unique_ptr<ByteSource> FileAt(const std::string& path) override { return std::make_unique<SystemFile>(path); }
+    std::unique_ptr<ByteSource> FileAt(const std::wstring& path) override { return std::make_unique<SystemFile>(path); }
 
-    bool FileExists(const std::string& path) override {
-        const DWORD attributes = ::GetFileAttributesA(path.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
+    bool FileExists(const std::wstring& path) override { return IsExistingFile(path); }
 
     void ReportError(const MessagePair& message) override { errors.push_back(message); }
 

@@ -62,9 +62,8 @@ ShownText ReplacePlaceholders(ShownText text, const std::vector<ShownText>& argu
     return text;
 }
 
-MessagePair LanguageFileErrorMessage(const std::string& name) {
-    return {"Can't handle the language support file " + SystemText(name),
-            "Не удаётся работать с файлом языковой поддержки " + SystemText(name)};
+MessagePair LanguageFileErrorMessage(const ShownText& name) {
+    return {"Can't handle the language support file " + name, "Не удаётся работать с файлом языковой поддержки " + name};
 }
 
 TextFileReader::TextFileReader() : buffer_(kReadBufferSize) {}

@@ -40,7 +40,7 @@ struct MessagePair {
 
 // The one failure message of the language files; name is the file name, or
 // the whole path given to the version probe.
-MessagePair LanguageFileErrorMessage(const std::string& name);
+MessagePair LanguageFileErrorMessage(const ShownText& name);
 
 // Where a reader takes its bytes from: a file of the system, or memory.
 class ByteSource {

@@ -64,10 +64,10 @@ TextOrigin LanguageSupport::BaseLanguageOrigin() const {
     return setup_.useRussian ? TextOrigin::RussianBaseFile : TextOrigin::EnglishBaseFile;
 }
 
-std::string LanguageSupport::LanguageFolder() const { return setup_.installDir + "language\\"; }
+std::wstring LanguageSupport::LanguageFolder() const { return setup_.installDir + L"language\\"; }
 
 void LanguageSupport::ReportLanguageFileError(const std::string& name) {
-    platform_.ReportError(LanguageFileErrorMessage(name));
+    platform_.ReportError(LanguageFileErrorMessage(SystemText(name)));
 }
 
 // A reader that failed is closed: its position means nothing any more, and
@@ -86,7 +86,7 @@ std::string LanguageSupport::ReadBaseLanguageText(const std::string& key) {
         return result;
     }
     const std::string name = *found;
-    baseLanguageFile.Attach(platform_.FileAt(LanguageFolder() + name));
+    baseLanguageFile.Attach(platform_.FileAt(LanguageFolder() + WideFromAscii(name)));
     if (!baseLanguageFile.Open() || !ReadValueLine(baseLanguageFile, key, result)) {
         Fail(baseLanguageFile, name);
         return result;
@@ -162,7 +162,7 @@ ShownText LanguageSupport::FormatLanguageMessage(const std::string& key, const s
     return ReplacePlaceholders(GetLanguageLines(key, skipFirstLine), arguments);
 }
 
-std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::string& path) {
+std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::wstring& path) {
     if (!platform_.FileExists(path)) return 0;
     TextFileReader file;
     file.Attach(platform_.FileAt(path));
@@ -195,7 +195,7 @@ std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::string& path) {
         file.Close();
     }
     if (!version) {
-        platform_.ReportError(LanguageFileErrorMessage(path));
+        platform_.ReportError(LanguageFileErrorMessage(WideText(path)));
         return 0;
     }
     return *version;
@@ -212,7 +212,7 @@ bool LanguageSupport::SelectLanguageFile(std::vector<std::string> names, std::in
     baseLanguageIndexEn = baseIndexEn;
     const std::string* found = FileName(selectedIndex);
     if (!found) return false;
-    currentLanguageFile.Attach(platform_.FileAt(LanguageFolder() + *found));
+    currentLanguageFile.Attach(platform_.FileAt(LanguageFolder() + WideFromAscii(*found)));
     if (!currentLanguageFile.Open()) {
         ReportLanguageFileError(*found);
         return false;

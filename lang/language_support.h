@@ -19,9 +19,10 @@ public:
     virtual ~LanguagePlatform() = default;
     // The file at path, not yet opened; opened for reading only, others may
     // read it too, and the open fails when it does not exist.
-    virtual std::unique_ptr<ByteSource> FileAt(const std::string& path) = 0;
+    // Paths are UTF-16, as Windows keeps them.
+    virtual std::unique_ptr<ByteSource> FileAt(const std::wstring& path) = 0;
     // True when a file, not a folder, exists at path.
-    virtual bool FileExists(const std::string& path) = 0;
+    virtual bool FileExists(const std::wstring& path) = 0;
     // Takes the message of a file that could not be read, for the user.
     virtual void ReportError(const MessagePair& message) = 0;
 };
@@ -31,7 +32,7 @@ public:
 struct LanguageSupport {
     LanguageSupport(SetupState& setup, LanguagePlatform& platform);
 
-    // File names (no folder) of the language files, by language index.
+    // File names (no folder, ASCII) of the language files, by language index.
     std::vector<std::string> languageFileNames;
     // Indices of the base files of the two message languages; -1: none.
     std::int32_t baseLanguageIndexRu = -1;
@@ -59,7 +60,7 @@ struct LanguageSupport {
     // The value of the "langver" section (or the last line) of the file at
     // path; 0 silently when no file is there, 0 with the message when it
     // cannot be read or holds no integer.
-    std::int32_t ReadLanguageFileVersion(const std::string& path);
+    std::int32_t ReadLanguageFileVersion(const std::wstring& path);
 
     // Selects names[selectedIndex], which lies with the base files in the
     // installation's "language\" folder, and opens it. False, with the
@@ -79,7 +80,7 @@ private:
     std::int32_t BaseLanguageIndex() const;
     // The origin of a text from the base file of the message language.
     TextOrigin BaseLanguageOrigin() const;
-    std::string LanguageFolder() const;
+    std::wstring LanguageFolder() const;
     void Fail(TextFileReader& file, const std::string& name);
 
     SetupState& setup_;

@@ -34,18 +34,8 @@ ComApartment::~ComApartment() {
     if (mustUninitialize_) runtime_.coUninitialize();
 }
 
-UniqueBstr::UniqueBstr(const ComRuntime& runtime, const std::string& text) : runtime_(&runtime) {
-    if (text.empty()) {
-        text_ = runtime_->sysAllocStringLen(L"", 0);
-        return;
-    }
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) return;
-    text_ = runtime_->sysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (!text_) return;
-    if (::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), text_, length) != length) {
-        runtime_->sysFreeString(std::exchange(text_, nullptr));
-    }
+UniqueBstr::UniqueBstr(const ComRuntime& runtime, std::wstring_view text) : runtime_(&runtime) {
+    text_ = runtime_->sysAllocStringLen(text.empty() ? L"" : text.data(), static_cast<UINT>(text.size()));
 }
 
 UniqueBstr::~UniqueBstr() {

@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/unique_handle.h"
 
@@ -52,10 +53,9 @@ private:
 // A BSTR, freed through the runtime when it goes; movable, not copyable.
 class UniqueBstr {
 public:
-    // A BSTR holding `text`, converted from the ANSI code page; empty (no
-    // BSTR) when the conversion or the allocation fails. An empty `text`
-    // gives a BSTR of length 0, not a null one.
-    UniqueBstr(const ComRuntime& runtime, const std::string& text);
+    // A BSTR holding `text`; empty (no BSTR) when the allocation fails. An
+    // empty `text` gives a BSTR of length 0, not a null one.
+    UniqueBstr(const ComRuntime& runtime, std::wstring_view text);
     ~UniqueBstr();
     UniqueBstr(const UniqueBstr&) = delete;
     UniqueBstr& operator=(const UniqueBstr&) = delete;

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "base/text_decoding.h"
-#include "platform/folder_handle.h"
 #include "platform/system_library.h"
 
 namespace kavrel {
@@ -44,7 +43,7 @@ std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId) {
     return EncodeText(text, kUtf8CodePage);
 }
 
-std::string ProgramsHoldingFile(const std::string& path) {
+std::string ProgramsHoldingFile(const std::wstring& path) {
     using StartFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
     using RegisterFn = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
     using ListFn = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
@@ -58,8 +57,7 @@ std::string ProgramsHoldingFile(const std::string& path) {
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
     if (start(&handle, 0, key) != ERROR_SUCCESS) return {};
     RestartSession session(handle, end);
-    const std::wstring widePath = WideFromAnsi(path);
-    LPCWSTR files[] = {widePath.c_str()};
+    LPCWSTR files[] = {path.c_str()};
     if (registerFiles(session.get(), 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) return {};
     // The list may grow between the two calls: asked again a few times.
     std::vector<RM_PROCESS_INFO> processes;
@@ -84,12 +82,12 @@ std::string ProgramsHoldingFile(const std::string& path) {
     return EncodeText(names, kUtf8CodePage);
 }
 
-bool FreeSpaceOf(const std::string& folder, std::uint64_t& freeBytes) {
+bool FreeSpaceOf(const std::wstring& folder, std::uint64_t& freeBytes) {
     // A folder of a network share is named with its trailing backslash.
-    std::string path = folder;
-    if (path.empty() || path.back() != '\\') path += '\\';
+    std::wstring path = folder;
+    if (path.empty() || path.back() != L'\\') path += L'\\';
     ULARGE_INTEGER available{};
-    if (!::GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return false;
+    if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
     freeBytes = available.QuadPart;
     return true;
 }

@@ -14,10 +14,10 @@ std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId);
 // The names of the programs that hold the file at `path` open, as Restart
 // Manager gives them, joined by ", "; empty when none is known (no Restart
 // Manager before Windows Vista, or it lists none, as under Wine).
-std::string ProgramsHoldingFile(const std::string& path);
+std::string ProgramsHoldingFile(const std::wstring& path);
 
 // The free space that the volume of `folder` offers this process (quotas
 // counted), in bytes; false when it cannot be told.
-bool FreeSpaceOf(const std::string& folder, std::uint64_t& freeBytes);
+bool FreeSpaceOf(const std::wstring& folder, std::uint64_t& freeBytes);
 
 }  // namespace kavrel

@@ -2,7 +2,7 @@
 
 #include <winternl.h>
 
-#include "base/text_decoding.h"
+#include "base/text.h"
 
 #include <vector>
 
@@ -114,21 +114,19 @@ std::uint64_t FileIndex(const BY_HANDLE_FILE_INFORMATION& info) {
     return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
-std::string Joined(const std::string& folder, std::wstring_view name) {
-    std::string path = folder;
-    if (!path.empty() && path.back() != '\\') path += '\\';
-    return path + EncodeText(name, kSystemCodePage);
+std::wstring Joined(const std::wstring& folder, std::wstring_view name) {
+    std::wstring path = folder;
+    AddTrailingBackslash(path);
+    return path.append(name);
 }
 
 }  // namespace
 
-std::wstring WideFromAnsi(std::string_view text) { return DecodeBytes(text, kSystemCodePage); }
-
-HeldFolder HeldFolder::Open(const std::string& path, Purpose purpose) {
+HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
     DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     if (purpose == Purpose::Writing) access |= FILE_ADD_FILE;
     // No delete sharing: the folder cannot be renamed or removed while held.
-    UniqueHandle handle(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    UniqueHandle handle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle) throw FileError("cannot open the folder", ::GetLastError(), path);
     BY_HANDLE_FILE_INFORMATION info{};
@@ -137,19 +135,19 @@ HeldFolder HeldFolder::Open(const std::string& path, Purpose purpose) {
     // A link, junction or mount point in the folder's place could lead
     // anywhere. Wine opens a Unix link to a folder as the folder it points
     // to, whatever the flags say, and shows the link only by its path.
-    if (!IsPlainFolder(info.dwFileAttributes) || !IsPlainFolder(::GetFileAttributesA(path.c_str())))
+    if (!IsPlainFolder(info.dwFileAttributes) || !IsPlainFolder(::GetFileAttributesW(path.c_str())))
         throw FileError("no plain folder", ERROR_ACCESS_DENIED, path);
     if (!Native().Complete()) throw FileError("no native file functions", ERROR_CALL_NOT_IMPLEMENTED, path);
     return HeldFolder(std::move(handle), path, FolderFacts{info.dwVolumeSerialNumber, FileIndex(info)});
 }
 
 void HeldFolder::ConfirmPath() const {
-    UniqueHandle again(::CreateFileA(path_.c_str(), FILE_READ_ATTRIBUTES,
+    UniqueHandle again(::CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!again || !::GetFileInformationByHandle(again.get(), &info) || !IsPlainFolder(info.dwFileAttributes) ||
-        !IsPlainFolder(::GetFileAttributesA(path_.c_str())) ||
+        !IsPlainFolder(::GetFileAttributesW(path_.c_str())) ||
         info.dwVolumeSerialNumber != facts_.volumeSerial || FileIndex(info) != facts_.fileIndex)
         throw FileError("the folder's path leads elsewhere now", ERROR_PATH_NOT_FOUND, path_);
 }
@@ -159,7 +157,7 @@ void HeldFolder::RemoveEntry(std::wstring_view name) const {
     const NTSTATUS opened = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, entry);
     if (opened == kStatusObjectNameNotFound) return;
-    const std::string path = Joined(path_, name);
+    const std::wstring path = Joined(path_, name);
     if (!NT_SUCCESS(opened)) throw FileError("cannot open what stands at the name", ErrorOf(opened), path);
     ULONG attributes = 0;
     if (!QueryAttributes(entry.get(), attributes))
@@ -229,6 +227,11 @@ std::optional<FileFacts> QueryFileFacts(HANDLE file) {
     facts.links = standard.numberOfLinks;
     facts.fileIndex = static_cast<std::uint64_t>(index.QuadPart);
     return facts;
+}
+
+bool IsExistingFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 UniqueHandle OpenSubfolder(HANDLE parent, std::wstring_view name) {

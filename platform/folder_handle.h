@@ -22,21 +22,17 @@ namespace kavrel {
 // kept together until the failure is reported.
 class FileError : public std::runtime_error {
 public:
-    FileError(const std::string& what, std::uint32_t error, std::string path)
+    FileError(const std::string& what, std::uint32_t error, std::wstring path)
         : std::runtime_error(what), error_(error), path_(std::move(path)) {}
     // The Windows error number (GetLastError's kind).
     std::uint32_t error() const noexcept { return error_; }
     // The path of the file or folder the operation was about.
-    const std::string& path() const noexcept { return path_; }
+    const std::wstring& path() const noexcept { return path_; }
 
 private:
     std::uint32_t error_;
-    std::string path_;
+    std::wstring path_;
 };
-
-// A text of the system's ANSI code page in UTF-16, as the "A" functions
-// would pass it on.
-std::wstring WideFromAnsi(std::string_view text);
 
 // What a folder is on its volume: the same folder whatever path led to it.
 struct FolderFacts {
@@ -54,11 +50,11 @@ public:
 
     // Opens the folder at `path`. Raises FileError when it cannot be opened or
     // is no plain folder.
-    static HeldFolder Open(const std::string& path, Purpose purpose);
+    static HeldFolder Open(const std::wstring& path, Purpose purpose);
 
     // The folder's handle, still owned by this object.
     HANDLE get() const noexcept { return handle_.get(); }
-    const std::string& path() const noexcept { return path_; }
+    const std::wstring& path() const noexcept { return path_; }
     const FolderFacts& facts() const noexcept { return facts_; }
 
     // Raises FileError unless the folder's path still leads to the held
@@ -89,11 +85,11 @@ public:
     std::uint32_t DeleteOpenFile(HANDLE file) const;
 
 private:
-    HeldFolder(UniqueHandle handle, std::string path, FolderFacts facts)
+    HeldFolder(UniqueHandle handle, std::wstring path, FolderFacts facts)
         : handle_(std::move(handle)), path_(std::move(path)), facts_(facts) {}
 
     UniqueHandle handle_;
-    std::string path_;
+    std::wstring path_;
     FolderFacts facts_;
 };
 
@@ -106,6 +102,9 @@ struct FileFacts {
 };
 // nullopt when the handle cannot tell.
 std::optional<FileFacts> QueryFileFacts(HANDLE file);
+
+// True when a file, not a folder, is at `path` (a link to one counts).
+bool IsExistingFile(const std::wstring& path);
 
 // A folder inside `parent`, opened as itself for listing; empty when it
 // cannot be opened.

@@ -28,22 +28,35 @@ bool RegistryAccessor::ValueExists(const std::string& name) const {
     return ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-std::string RegistryAccessor::ReadText(const std::string& name) const {
+template <typename Char, typename Query, typename NameChar>
+std::basic_string<Char> RegistryAccessor::ReadTextValue(const std::string& name, const NameChar* queryName,
+                                                        Query query) const {
     const std::string failed = "Failed to get data for '" + name + "'";
     if (!key_) Fail(failed, ERROR_INVALID_HANDLE);
     DWORD type = 0;
     DWORD size = 0;
-    LONG status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    LONG status = query(key_.get(), queryName, nullptr, &type, nullptr, &size);
     if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
     if (type != REG_SZ && type != REG_EXPAND_SZ) Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS);
-    // One spare byte: a value stored without its terminating NUL still ends.
-    std::vector<char> data(size + 1u, '\0');
+    // One spare character: a value stored without its terminating NUL (or
+    // with an odd number of bytes) still ends.
+    std::vector<Char> data(size / sizeof(Char) + 2u, Char{});
     DWORD read = size;
-    status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read);
+    status = query(key_.get(), queryName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read);
     if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
     if (read > size) Fail(failed, ERROR_MORE_DATA);
     if (type != REG_SZ && type != REG_EXPAND_SZ) Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS);
-    return std::string(data.data());
+    return std::basic_string<Char>(data.data());
+}
+
+std::string RegistryAccessor::ReadText(const std::string& name) const {
+    return ReadTextValue<char>(name, name.c_str(), &::RegQueryValueExA);
+}
+
+std::wstring RegistryAccessor::ReadPathText(const std::string& name) const {
+    // Value names of this program are ASCII.
+    const std::wstring wideName(name.begin(), name.end());
+    return ReadTextValue<wchar_t>(name, wideName.c_str(), &::RegQueryValueExW);
 }
 
 void RegistryAccessor::WriteInteger(const std::string& name, std::int32_t value) {

@@ -42,6 +42,9 @@ public:
     // A REG_SZ or REG_EXPAND_SZ value as stored, cut at its first NUL.
     // Raises "Invalid data type for '<name>'" or "Failed to get data for '<name>'".
     std::string ReadText(const std::string& name) const;
+    // The same value through the wide call, for a path: UTF-16 as stored,
+    // with letters that the ANSI code page lacks. Raises as ReadText.
+    std::wstring ReadPathText(const std::string& name) const;
     // Writes a REG_DWORD value; raises "Failed to set data for '<name>'".
     void WriteInteger(const std::string& name, std::int32_t value);
     // Closes the open key, if any.
@@ -55,6 +58,9 @@ public:
 private:
     // Raises the failure of a read or write of the open key.
     [[noreturn]] void Fail(const std::string& what, std::uint32_t error) const;
+    // A text value of characters `Char`, read through `query` (the A or W call).
+    template <typename Char, typename Query, typename NameChar>
+    std::basic_string<Char> ReadTextValue(const std::string& name, const NameChar* queryName, Query query) const;
 
     HKEY root_ = HKEY_CURRENT_USER;
     REGSAM access_;

@@ -17,10 +17,10 @@ UniqueHandle& LogFile() {
 
 }  // namespace
 
-bool StartRunLog(const std::string& path) {
+bool StartRunLog(const std::wstring& path) {
     // Appended to, so that several runs share one file; open to readers (and
     // to another run's appends) while this run writes.
-    LogFile().reset(::CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    LogFile().reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return RunLogOn();
 }

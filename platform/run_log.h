@@ -11,7 +11,7 @@ namespace kavrel {
 
 // Opens the log file at `path` for appending; false when it cannot be
 // opened (the run then goes on without a log).
-bool StartRunLog(const std::string& path);
+bool StartRunLog(const std::wstring& path);
 
 // True while a log is open.
 bool RunLogOn();

@@ -6,31 +6,36 @@ namespace kavrel {
 namespace {
 
 TEST(CutUninstallCommand, KeepsTheFolderWithItsBackslash) {
-    EXPECT_EQ(CutUninstallCommand("C:\\Program Files\\Kavrel\\uninstall.exe"), "C:\\Program Files\\Kavrel\\");
-    EXPECT_EQ(CutUninstallCommand("C:\\uninstall.exe"), "C:\\");
+    EXPECT_EQ(CutUninstallCommand(L"C:\\Program Files\\Kavrel\\uninstall.exe"), L"C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(CutUninstallCommand(L"C:\\uninstall.exe"), L"C:\\");
     // The last character is never examined: a trailing backslash gives the parent.
-    EXPECT_EQ(CutUninstallCommand("C:\\A\\B\\"), "C:\\A\\");
+    EXPECT_EQ(CutUninstallCommand(L"C:\\A\\B\\"), L"C:\\A\\");
     // Arguments of an unquoted command go with the file name.
-    EXPECT_EQ(CutUninstallCommand("C:\\App\\unins.exe /log=C:\\Logs\\u.txt"), "C:\\App\\unins.exe /log=C:\\Logs\\");
+    EXPECT_EQ(CutUninstallCommand(L"C:\\App\\unins.exe /log=C:\\Logs\\u.txt"), L"C:\\App\\unins.exe /log=C:\\Logs\\");
+    // Letters of no single code page (Cyrillic, Kazakh, CJK) stay as they are.
+    const wchar_t* const kazakh = L"\"C:\\Программы\\Әлия Қ\\語\\uninstall.exe\" /S";
+    EXPECT_EQ(CutUninstallCommand(kazakh), std::wstring(kazakh + 1, 22));
+    EXPECT_EQ(CutUninstallCommand(L"C:\\Лексова\\\u04D8\\"), L"C:\\Лексова\\");
+    EXPECT_EQ(CutUninstallCommand(L"Лексова.exe"), std::nullopt);
 }
 
 TEST(CutUninstallCommand, CutsAQuotedCommandWithinItsQuotes) {
-    EXPECT_EQ(CutUninstallCommand("\"C:\\Program Files\\Kavrel\\uninstall.exe\""), "C:\\Program Files\\Kavrel\\");
-    EXPECT_EQ(CutUninstallCommand("\"C:\\Program Files\\Kavrel\\uninstall.exe\" /S /log=D:\\x\\y.txt"),
-              "C:\\Program Files\\Kavrel\\");
-    EXPECT_EQ(CutUninstallCommand("\"C:\\Program Files\\Kavrel\\uninstall.exe"), "C:\\Program Files\\Kavrel\\");
-    EXPECT_EQ(CutUninstallCommand("\"C:\\A\\B\\\""), "C:\\A\\");
+    EXPECT_EQ(CutUninstallCommand(L"\"C:\\Program Files\\Kavrel\\uninstall.exe\""), L"C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(CutUninstallCommand(L"\"C:\\Program Files\\Kavrel\\uninstall.exe\" /S /log=D:\\x\\y.txt"),
+              L"C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(CutUninstallCommand(L"\"C:\\Program Files\\Kavrel\\uninstall.exe"), L"C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(CutUninstallCommand(L"\"C:\\A\\B\\\""), L"C:\\A\\");
     // Blanks before the opening quote are skipped, not taken for an unquoted path.
-    EXPECT_EQ(CutUninstallCommand("  \"C:\\Program Files\\Kavrel\\uninstall.exe\" /S"), "C:\\Program Files\\Kavrel\\");
-    EXPECT_EQ(CutUninstallCommand("\t \"C:\\A\\u.exe\""), "C:\\A\\");
-    EXPECT_EQ(CutUninstallCommand("  C:\\App\\unins.exe"), "C:\\App\\");
+    EXPECT_EQ(CutUninstallCommand(L"  \"C:\\Program Files\\Kavrel\\uninstall.exe\" /S"), L"C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(CutUninstallCommand(L"\t \"C:\\A\\u.exe\""), L"C:\\A\\");
+    EXPECT_EQ(CutUninstallCommand(L"  C:\\App\\unins.exe"), L"C:\\App\\");
 }
 
 TEST(CutUninstallCommand, FindsNothingWithoutABackslashBeforeTheLastCharacter) {
-    for (const char* command : {"", "\\", "x", "uninstall.exe", "unins\\", "\"\"", "\"uninstall.exe\" C:\\x\\y", "   ",
-                                " \"unins.exe\" C:\\x\\y"})
-        EXPECT_EQ(CutUninstallCommand(command), std::nullopt) << command;
-    EXPECT_EQ(CutUninstallCommand("\\\\"), "\\");
+    for (const wchar_t* command : {L"", L"\\", L"x", L"uninstall.exe", L"unins\\", L"\"\"", L"\"uninstall.exe\" C:\\x\\y", L"   ",
+                                L" \"unins.exe\" C:\\x\\y"})
+        EXPECT_EQ(CutUninstallCommand(command), std::nullopt) << static_cast<int>(command[0]);
+    EXPECT_EQ(CutUninstallCommand(L"\\\\"), L"\\");
 }
 
 TEST(Wow64KeyPath, InsertsTheNodeAfterTheFirstBackslash) {

@@ -33,6 +33,15 @@ struct RegistryEdit {
     static void SetText(HKEY root, const std::string& path, const char* name, const std::string& text) {
         Set(root, path, name, REG_SZ, text + '\0');
     }
+    // Through the wide call, as an installer of the application would store a folder of any letters.
+    static void SetWideText(const std::string& path, const wchar_t* name, const std::wstring& text) {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WideFromAscii(path).c_str(), 0, nullptr, 0,
+                                    KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr), ERROR_SUCCESS);
+        const UniqueHKey owned(key);
+        ASSERT_EQ(::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
+    }
     static void SetNumber(HKEY root, const std::string& path, const char* name, DWORD value) {
         Set(root, path, name, REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value));
     }
@@ -90,7 +99,7 @@ TEST_F(Discovery, TakesTheFolderOfThePlainCommandFromThe64BitView) {
     ASSERT_NE(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstall + kTestApp).c_str(), 0, KEY_READ | KEY_WOW64_32KEY,
                               &key32), ERROR_SUCCESS);
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
     EXPECT_EQ(State().uninstallKey, kUninstall);
     EXPECT_EQ(State().productSettingsKey, std::string("Software\\Orvyn\\") + kTestApp + "\\");
     EXPECT_EQ(DiscoveredExtras().wow64UninstallKey, "");
@@ -100,26 +109,34 @@ TEST_F(Discovery, TakesTheFolderOfThePlainCommandFromThe64BitView) {
 TEST_F(Discovery, CutsAQuotedCommandWithArgumentsWithinItsQuotes) {
     Register(kUninstall, "\"C:\\Program Files\\Kavrel\\uninstall.exe\" /S /log=C:\\Logs\\u.txt");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
     Register(kUninstall, "\"C:\\Program Files\\Kavrel\\uninstall.exe\"");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
     // Blanks before the quote: the quote stays out of the folder.
     Register(kUninstall, "  \"C:\\Program Files\\Kavrel\\uninstall.exe\" /S");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Program Files\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
+}
+
+TEST_F(Discovery, KeepsLettersThatTheAnsiCodePageLacks) {
+    // Cyrillic on this English prefix's code page, Kazakh on any.
+    const std::wstring folder = L"C:\\\u041F\u0440\u043E\u0433\\\u04D8\u043B\u0438\u044F \u049A\\";
+    RegistryEdit::SetWideText(kUninstall + kTestApp, L"UninstallString", L"\"" + folder + L"uninstall.exe\" /S");
+    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    EXPECT_EQ(State().installDir, folder);
 }
 
 TEST_F(Discovery, IgnoresTheCommandsOwnTrailingBackslash) {
     Register(kUninstall, "C:\\A\\B\\");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\A\\");
+    EXPECT_EQ(State().installDir, L"C:\\A\\");
 }
 
 TEST_F(Discovery, FallsBackToTheWow6432NodeRegistration) {
     Register(kWow64Uninstall, "C:\\Program Files (x86)\\Kavrel\\uninstall.exe");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Program Files (x86)\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Program Files (x86)\\Kavrel\\");
     EXPECT_EQ(DiscoveredExtras().wow64UninstallKey, kWow64Uninstall + kTestApp);
     EXPECT_EQ(State().uninstallKey, kUninstall);
 }
@@ -128,20 +145,20 @@ TEST_F(Discovery, AnEmptyOrFolderlessCommandCountsAsNotFound) {
     Register(kUninstall, "");
     Register(kWow64Uninstall, "C:\\Wow\\Kavrel\\uninstall.exe");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Wow\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Wow\\Kavrel\\");
     Register(kUninstall, "uninstall.exe");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "C:\\Wow\\Kavrel\\");
+    EXPECT_EQ(State().installDir, L"C:\\Wow\\Kavrel\\");
 }
 
 TEST_F(Discovery, DefaultsToTheProgramFilesFolderWithoutRegistration) {
     SavedRegistryValue programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     RegistryEdit::SetText(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "C:\\Program Files");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, std::string("C:\\Program Files\\") + kTestApp + "\\");
+    EXPECT_EQ(NarrowAscii(State().installDir), std::string("C:\\Program Files\\") + kTestApp + "\\");
     RegistryEdit::DeleteValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_TRUE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, std::string(kTestApp) + "\\");
+    EXPECT_EQ(NarrowAscii(State().installDir), std::string(kTestApp) + "\\");
 }
 
 TEST_F(Discovery, MenuFoldersCarryTheTitleOfTheMessageLanguage) {
@@ -162,7 +179,7 @@ TEST_F(Discovery, APerUserProgramsFolderStoredAsANumberIsARegistryFailure) {
     const DiscoveryResult result = DiscoverInstallation();
     EXPECT_FALSE(result.registryReadable);
     EXPECT_NE(result.problem.find("Programs"), std::string::npos) << result.problem;
-    EXPECT_EQ(State().installDir, "");
+    EXPECT_EQ(State().installDir, L"");
     EXPECT_EQ(State().uninstallKey, "");
     // The update flow tells the user.
     EXPECT_TRUE(shown.empty());
@@ -171,7 +188,7 @@ TEST_F(Discovery, APerUserProgramsFolderStoredAsANumberIsARegistryFailure) {
 TEST_F(Discovery, AnUninstallCommandStoredAsANumberEndsDiscovery) {
     RegistryEdit::SetNumber(HKEY_LOCAL_MACHINE, kUninstall + kTestApp, "UninstallString", 1);
     EXPECT_FALSE(DiscoverInstallation().registryReadable);
-    EXPECT_EQ(State().installDir, "");
+    EXPECT_EQ(State().installDir, L"");
     EXPECT_TRUE(shown.empty());
 }
 
@@ -210,7 +227,7 @@ std::string CommandFolder(const std::string& folder) {
 const std::vector<ValueSite>& ValueSites() {
     static const std::vector<ValueSite> sites = {
         {"ProgramFilesDir", HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", false,
-         [] { return CurrentSetup().installDir; },
+         [] { return NarrowAscii(CurrentSetup().installDir); },
          [](const std::string& folder) { return folder + kTestApp + "\\"; }},
         {"Common Desktop", HKEY_LOCAL_MACHINE, kShellFolders, "Common Desktop", false,
          [] { return CurrentSetup().commonDesktopDir; }, SameFolder},
@@ -226,9 +243,9 @@ const std::vector<ValueSite>& ValueSites() {
          [] { return CurrentSetup().startupDir; }, SameFolder},
         // An empty command counts as no registration.
         {"UninstallString", HKEY_LOCAL_MACHINE, kUninstall + kTestApp, "UninstallString", true,
-         [] { return CurrentSetup().installDir; }, CommandFolder},
+         [] { return NarrowAscii(CurrentSetup().installDir); }, CommandFolder},
         {"WOW6432Node UninstallString", HKEY_LOCAL_MACHINE, kWow64Uninstall + kTestApp, "UninstallString", true,
-         [] { return CurrentSetup().installDir; }, CommandFolder},
+         [] { return NarrowAscii(CurrentSetup().installDir); }, CommandFolder},
     };
     return sites;
 }
@@ -286,7 +303,7 @@ TEST_F(Discovery, AnyValueReadOfAWrongTypeIsARegistryFailure) {
             CurrentSetup().uninstallKey.clear();
             EXPECT_FALSE(DiscoverInstallation().registryReadable);
             EXPECT_TRUE(shown.empty());
-            EXPECT_EQ(State().installDir, "");
+            EXPECT_EQ(State().installDir, L"");
             EXPECT_EQ(State().uninstallKey, "");
         }
     }

@@ -6,33 +6,33 @@ namespace kavrel {
 namespace {
 
 TEST(MakeTempName, PutsATildeBeforeTheFileName) {
-    EXPECT_EQ(MakeTempName("C:\\App\\zyq.pak"), "C:\\App\\~zyq.pak");
-    EXPECT_EQ(MakeTempName("zyq.pak"), "~zyq.pak");
+    EXPECT_EQ(MakeTempName(L"C:\\App\\zyq.pak"), L"C:\\App\\~zyq.pak");
+    EXPECT_EQ(MakeTempName(L"zyq.pak"), L"~zyq.pak");
     // The last character is never looked at.
-    EXPECT_EQ(MakeTempName("C:\\App\\Data\\"), "C:\\App\\~Data\\");
-    EXPECT_EQ(MakeTempName("\\"), "~\\");
-    EXPECT_EQ(MakeTempName(""), "~");
-    EXPECT_EQ(MakeTempName("\\x"), "\\~x");
+    EXPECT_EQ(MakeTempName(L"C:\\App\\Data\\"), L"C:\\App\\~Data\\");
+    EXPECT_EQ(MakeTempName(L"\\"), L"~\\");
+    EXPECT_EQ(MakeTempName(L""), L"~");
+    EXPECT_EQ(MakeTempName(L"\\x"), L"\\~x");
 }
 
 TEST(FolderPaths, KeepTheRootsBackslashOnly) {
-    EXPECT_EQ(FolderToOpen("C:\\Program Files\\Lexova\\"), "C:\\Program Files\\Lexova");
-    EXPECT_EQ(FolderToOpen("C:\\Lexova\\\\"), "C:\\Lexova");
-    EXPECT_EQ(FolderToOpen("C:\\Lexova"), "C:\\Lexova");
-    EXPECT_EQ(FolderToOpen("C:\\"), "C:\\");
-    EXPECT_EQ(FolderToOpen("C:"), "C:");
-    EXPECT_EQ(FolderToOpen("\\\\server\\share\\Lexova\\"), "\\\\server\\share\\Lexova");
-    EXPECT_EQ(FolderToOpen(""), "");
+    EXPECT_EQ(FolderToOpen(L"C:\\Program Files\\Lexova\\"), L"C:\\Program Files\\Lexova");
+    EXPECT_EQ(FolderToOpen(L"C:\\Lexova\\\\"), L"C:\\Lexova");
+    EXPECT_EQ(FolderToOpen(L"C:\\Lexova"), L"C:\\Lexova");
+    EXPECT_EQ(FolderToOpen(L"C:\\"), L"C:\\");
+    EXPECT_EQ(FolderToOpen(L"C:"), L"C:");
+    EXPECT_EQ(FolderToOpen(L"\\\\server\\share\\Lexova\\"), L"\\\\server\\share\\Lexova");
+    EXPECT_EQ(FolderToOpen(L""), L"");
 
-    const FilePathParts inFolder = SplitFilePath("C:\\Lexova\\zyq.pak");
-    EXPECT_EQ(inFolder.folder, "C:\\Lexova");
-    EXPECT_EQ(inFolder.name, "zyq.pak");
-    const FilePathParts atRoot = SplitFilePath("D:\\zyq.pak");
-    EXPECT_EQ(atRoot.folder, "D:\\");
-    EXPECT_EQ(atRoot.name, "zyq.pak");
-    const FilePathParts bare = SplitFilePath("zyq.pak");
-    EXPECT_EQ(bare.folder, "");
-    EXPECT_EQ(bare.name, "zyq.pak");
+    const FilePathParts inFolder = SplitFilePath(L"C:\\Lexova\\zyq.pak");
+    EXPECT_EQ(inFolder.folder, L"C:\\Lexova");
+    EXPECT_EQ(inFolder.name, L"zyq.pak");
+    const FilePathParts atRoot = SplitFilePath(L"D:\\zyq.pak");
+    EXPECT_EQ(atRoot.folder, L"D:\\");
+    EXPECT_EQ(atRoot.name, L"zyq.pak");
+    const FilePathParts bare = SplitFilePath(L"zyq.pak");
+    EXPECT_EQ(bare.folder, L"");
+    EXPECT_EQ(bare.name, L"zyq.pak");
 }
 
 TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/setup_state.h"
+#include "base/text.h"
 #include "base/text_decoding.h"
 #include "lang/messages.h"
 #include "platform/unique_handle.h"
@@ -35,7 +36,7 @@ protected:
         folder_ = testing::UniqueTempName("kavrel_language") + "\\";
         ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
         ASSERT_TRUE(::CreateDirectoryA(Folder().c_str(), nullptr));
-        state.installDir = folder_;
+        state.installDir = WideFromAscii(folder_);
         Write("russian.lng", "[olderfilever]\r\nФайл %1 новее.\r\nЗаменить его?\r\n\r\n");
         Write("english.lng", "[olderfilever]\r\nFile %1 is newer.\r\nReplace it?\r\n");
         Write("deutsch.lng", kLongRemark + "[SoundQuest]\r\nFrage\r\n\r\n[ctrlz]\r\nvor\rher\x1a" "danach\r\n");
@@ -78,14 +79,14 @@ protected:
 
     // The module shows nothing itself: it leaves the messages for the
     // update flow, which shows them as bilingual error boxes.
-    void ExpectReportedFailures(bool russian, const std::string& name, std::size_t count) {
+    void ExpectReportedFailures(bool russian, const ShownText& name, std::size_t count) {
         EXPECT_TRUE(shown.empty());
         const std::vector<MessagePair> reported = TakeLanguageFileErrors();
         ASSERT_EQ(reported.size(), count);
         for (const MessagePair& message : reported) {
             EXPECT_EQ(russian ? message.russian : message.english,
-                      russian ? "Не удаётся работать с файлом языковой поддержки " + SystemText(name)
-                              : "Can't handle the language support file " + SystemText(name));
+                      russian ? "Не удаётся работать с файлом языковой поддержки " + name
+                              : "Can't handle the language support file " + name);
         }
     }
 
@@ -93,7 +94,7 @@ protected:
 
 private:
     std::string folder_;
-    std::string savedInstallDir_;
+    std::wstring savedInstallDir_;
     bool savedUseRussian_ = false;
     std::vector<std::string> written_;
 };
@@ -135,10 +136,10 @@ TEST_F(LanguageFiles, ReportABaseFileHeldOpenElsewhereInTheMessageLanguage) {
         UniqueHandle lock = Lock(name);
         LanguageModule().multiLinePending = false;
         EXPECT_EQ(LanguageModule().GetLanguageText("olderfilever").Bytes(), "");
-        ExpectReportedFailures(russian, name, 1);
+        ExpectReportedFailures(russian, SystemText(name), 1);
         // The continuation read of the failed base file fails as well.
         EXPECT_EQ(LanguageModule().GetLanguageLines("olderfilever", false).Bytes(), "\r\n");
-        ExpectReportedFailures(russian, name, 2);
+        ExpectReportedFailures(russian, SystemText(name), 2);
     }
 }
 
@@ -148,7 +149,7 @@ TEST_F(LanguageFiles, ReportASelectedFileHeldOpenElsewhereAndKeepTheBuiltInTexts
         UniqueHandle lock = Lock("deutsch.lng");
         EXPECT_FALSE(LanguageModule().SelectLanguageFile(kNames, 0, 1, 2, 0x0407));
     }
-    ExpectReportedFailures(true, "deutsch.lng", 1);
+    ExpectReportedFailures(true, SystemText("deutsch.lng"), 1);
     EXPECT_EQ(CurrentSetup().languageFileIndex, -1);
     EXPECT_EQ(LanguageModule().GetLanguageText("soundquest").Bytes(), "");
     EXPECT_TRUE(shown.empty() && TakeLanguageFileErrors().empty());
@@ -159,17 +160,17 @@ TEST_F(LanguageFiles, ReadTheVersionOfALanguageFile) {
     Write("v12.lng", "; Deutsch\r\n[LangVer]\r\n  12\r\n");
     Write("v7.lng", "[other]\r\nx\r\n7\r\n");
     Write("trailing.lng", "[langver]\r\n12 \r\n");
-    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v12.lng"), 12);
-    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v7.lng"), 7);
-    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "missing.lng"), 0);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(WideFromAscii(Folder() + "v12.lng")), 12);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(WideFromAscii(Folder() + "v7.lng")), 7);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(WideFromAscii(Folder() + "missing.lng")), 0);
     // A folder is no file.
-    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder()), 0);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(WideFromAscii(Folder())), 0);
     EXPECT_TRUE(shown.empty() && TakeLanguageFileErrors().empty());
-    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "trailing.lng"), 0);
-    ExpectReportedFailures(false, Folder() + "trailing.lng", 1);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(WideFromAscii(Folder() + "trailing.lng")), 0);
+    ExpectReportedFailures(false, WideText(WideFromAscii(Folder() + "trailing.lng")), 1);
     UniqueHandle lock = Lock("v12.lng");
-    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(Folder() + "v12.lng"), 0);
-    ExpectReportedFailures(false, Folder() + "v12.lng", 1);
+    EXPECT_EQ(LanguageModule().ReadLanguageFileVersion(WideFromAscii(Folder() + "v12.lng")), 0);
+    ExpectReportedFailures(false, WideText(WideFromAscii(Folder() + "v12.lng")), 1);
 }
 
 // Whatever the system's code page, each piece reads as what it stands for:

@@ -83,7 +83,7 @@ TEST(LanguagePlaceholders, EachPieceKeepsItsOrigin) {
 }
 
 TEST(LanguageErrorMessage, NamesTheFileInBothLanguages) {
-    MessagePair message = LanguageFileErrorMessage("deutsch.lng");
+    MessagePair message = LanguageFileErrorMessage(SystemText("deutsch.lng"));
     EXPECT_EQ(message.english, "Can't handle the language support file " + SystemText("deutsch.lng"));
     EXPECT_EQ(message.russian, "Не удаётся работать с файлом языковой поддержки " + SystemText("deutsch.lng"));
 }

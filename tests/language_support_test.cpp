@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "support/memory_files.h"
 
 namespace kavrel {
@@ -17,10 +18,11 @@ using testing::MemorySource;
 
 class MemoryPlatform final : public LanguagePlatform {
 public:
-    std::unique_ptr<ByteSource> FileAt(const std::string& path) override {
-        return std::make_unique<MemorySource>(files, path);
+    // The tests' paths are ASCII.
+    std::unique_ptr<ByteSource> FileAt(const std::wstring& path) override {
+        return std::make_unique<MemorySource>(files, NarrowAscii(path));
     }
-    bool FileExists(const std::string& path) override { return files.count(path) > 0; }
+    bool FileExists(const std::wstring& path) override { return files.count(NarrowAscii(path)) > 0; }
     void ReportError(const MessagePair& message) override { shown.push_back(message.english.Bytes()); }
 
     FileTable files;
@@ -80,7 +82,7 @@ const char* const kBaseEn =
 class LanguageLookup : public ::testing::Test {
 protected:
     LanguageLookup() : module(setup, platform) {
-        setup.installDir = "C:\\App\\";
+        setup.installDir = L"C:\\App\\";
         setup.useRussian = true;
         Put("ru.lng", kBaseRu);
         Put("en.lng", kBaseEn);
@@ -327,7 +329,7 @@ TEST_F(LanguageLookup, ReadsTheVersionSectionOrTheLastLine) {
         platform.shown.clear();
         platform.files.erase(Path("v.lng"));
         if (c.bytes) Put("v.lng", c.bytes);
-        EXPECT_EQ(module.ReadLanguageFileVersion(Path("v.lng")), c.version) << (c.bytes ? c.bytes : "no file");
+        EXPECT_EQ(module.ReadLanguageFileVersion(WideFromAscii(Path("v.lng"))), c.version) << (c.bytes ? c.bytes : "no file");
         EXPECT_EQ(platform.shown, Failures(Path("v.lng"), c.message ? 1 : 0)) << (c.bytes ? c.bytes : "no file");
         if (c.bytes) {
             EXPECT_FALSE(File("v.lng").open);
@@ -336,11 +338,11 @@ TEST_F(LanguageLookup, ReadsTheVersionSectionOrTheLastLine) {
     platform.shown.clear();
     Put("v.lng", "[langver]\r\n12\r\n");
     File("v.lng").failAt = 11;
-    EXPECT_EQ(module.ReadLanguageFileVersion(Path("v.lng")), 0);
+    EXPECT_EQ(module.ReadLanguageFileVersion(WideFromAscii(Path("v.lng"))), 0);
     File("v.lng").failAt = 3;
-    EXPECT_EQ(module.ReadLanguageFileVersion(Path("v.lng")), 0);
+    EXPECT_EQ(module.ReadLanguageFileVersion(WideFromAscii(Path("v.lng"))), 0);
     File("v.lng").locked = true;
-    EXPECT_EQ(module.ReadLanguageFileVersion(Path("v.lng")), 0);
+    EXPECT_EQ(module.ReadLanguageFileVersion(WideFromAscii(Path("v.lng"))), 0);
     EXPECT_EQ(platform.shown, Failures(Path("v.lng"), 3));
     EXPECT_FALSE(File("v.lng").open);
 }

@@ -2,41 +2,45 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "env/startup_rules.h"
 
 namespace kavrel {
 namespace {
 
 TEST(LogSwitch, OnlyTheWholeSwitchInAnyLetterCase) {
-    for (const char* bare : {"/log", "/LOG", "/Log"}) {
-        ASSERT_TRUE(ParseLogSwitch(bare)) << bare;
-        EXPECT_EQ(ParseLogSwitch(bare)->path, "");
+    for (const wchar_t* bare : {L"/log", L"/LOG", L"/Log"}) {
+        ASSERT_TRUE(ParseLogSwitch(bare)) << NarrowAscii(bare);
+        EXPECT_EQ(ParseLogSwitch(bare)->path, L"");
     }
-    EXPECT_EQ(ParseLogSwitch("/log=C:\\Logs\\lexova.log")->path, "C:\\Logs\\lexova.log");
-    EXPECT_EQ(ParseLogSwitch("/LOG=d:\\x=y.log")->path, "d:\\x=y.log");
-    EXPECT_EQ(ParseLogSwitch("/log=")->path, "");
-    for (const char* other : {"", "/lo", "/logfoo", "log", "-log", "/log ", "modest", "/log:C:\\x.log"})
-        EXPECT_FALSE(ParseLogSwitch(other)) << other;
+    EXPECT_EQ(ParseLogSwitch(L"/log=C:\\Logs\\lexova.log")->path, L"C:\\Logs\\lexova.log");
+    EXPECT_EQ(ParseLogSwitch(L"/LOG=d:\\x=y.log")->path, L"d:\\x=y.log");
+    EXPECT_EQ(ParseLogSwitch(L"/log=")->path, L"");
+    // Letters that the system's code page lacks stay in the path.
+    const wchar_t* const kazakh = L"/Log=C:\\Users\\Әлия\\語.log";
+    EXPECT_EQ(ParseLogSwitch(kazakh)->path, kazakh + 5);
+    for (const wchar_t* other : {L"", L"/lo", L"/logfoo", L"log", L"-log", L"/log ", L"modest", L"/log:C:\\x.log", L"/lоg"})
+        EXPECT_FALSE(ParseLogSwitch(other)) << NarrowAscii(other);
 }
 
 TEST(LogSwitch, TheOtherArgumentsKeepTheirOrder) {
-    const char* const lines[] = {
-        "lexova-update.exe modest runapp /log=C:\\Logs\\lexova.log",
-        "lexova-update.exe /log=C:\\Logs\\lexova.log modest runapp",
-        "\"C:\\Downloads\\lexova-update.exe\" modest /LOG runapp",
+    const wchar_t* const lines[] = {
+        L"lexova-update.exe modest runapp /log=C:\\Logs\\lexova.log",
+        L"lexova-update.exe /log=C:\\Logs\\lexova.log modest runapp",
+        L"\"C:\\Downloads\\lexova-update.exe\" modest /LOG runapp",
     };
-    for (const char* line : lines) {
-        EXPECT_EQ(CommandLineArgumentBesidesLog(line, 1), "modest") << line;
-        EXPECT_EQ(CommandLineArgumentBesidesLog(line, 2), "runapp") << line;
-        EXPECT_EQ(CommandLineArgumentBesidesLog(line, 3), "") << line;
+    for (const wchar_t* line : lines) {
+        EXPECT_EQ(CommandLineArgumentBesidesLog(line, 1), L"modest") << NarrowAscii(line);
+        EXPECT_EQ(CommandLineArgumentBesidesLog(line, 2), L"runapp") << NarrowAscii(line);
+        EXPECT_EQ(CommandLineArgumentBesidesLog(line, 3), L"") << NarrowAscii(line);
     }
-    EXPECT_EQ(LogRequestOf("lexova-update.exe modest runapp /log=C:\\Logs\\lexova.log")->path, "C:\\Logs\\lexova.log");
-    EXPECT_EQ(LogRequestOf("lexova-update.exe /log modest")->path, "");
-    EXPECT_FALSE(LogRequestOf("lexova-update.exe /logfoo modest"));
-    EXPECT_EQ(CommandLineArgumentBesidesLog("lexova-update.exe /logfoo modest", 1), "/logfoo");
+    EXPECT_EQ(LogRequestOf(L"lexova-update.exe modest runapp /log=C:\\Logs\\lexova.log")->path, L"C:\\Logs\\lexova.log");
+    EXPECT_EQ(LogRequestOf(L"lexova-update.exe /log modest")->path, L"");
+    EXPECT_FALSE(LogRequestOf(L"lexova-update.exe /logfoo modest"));
+    EXPECT_EQ(CommandLineArgumentBesidesLog(L"lexova-update.exe /logfoo modest", 1), L"/logfoo");
     // The program's own name is never taken for the switch.
-    EXPECT_FALSE(LogRequestOf("/log modest"));
-    EXPECT_EQ(CommandLineArgumentBesidesLog("/log modest", 1), "modest");
+    EXPECT_FALSE(LogRequestOf(L"/log modest"));
+    EXPECT_EQ(CommandLineArgumentBesidesLog(L"/log modest", 1), L"modest");
 }
 
 TEST(LogLines, StampedOneLineEachWithWindowsLineEnds) {
@@ -45,8 +49,9 @@ TEST(LogLines, StampedOneLineEachWithWindowsLineEnds) {
     EXPECT_EQ(FormatLogLine(time, "box: Can't install file C:\\A\\zyq.pak\r\n\r\nAccess denied.\nx\ry"),
               "2026-12-07 09:05:03.042 box: Can't install file C:\\A\\zyq.pak  Access denied. x y\r\n");
     EXPECT_EQ(FormatLogLine(time, ""), "2026-12-07 09:05:03.042 \r\n");
-    EXPECT_EQ(DefaultLogPath("C:\\Users\\x\\AppData\\Local\\Temp"), "C:\\Users\\x\\AppData\\Local\\Temp\\lexova-update.log");
-    EXPECT_EQ(DefaultLogPath("C:\\Temp\\"), "C:\\Temp\\lexova-update.log");
+    EXPECT_EQ(DefaultLogPath(L"C:\\Users\\Иван\\AppData\\Local\\Temp"),
+              L"C:\\Users\\Иван\\AppData\\Local\\Temp\\lexova-update.log");
+    EXPECT_EQ(DefaultLogPath(L"C:\\Temp\\"), L"C:\\Temp\\lexova-update.log");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "app/step_reports.h"
 #include "app/update_flow.h"
 #include "base/setup_state.h"
+#include "base/text.h"
 #include "install/version_probe.h"
 #include "lang/language_files.h"
 #include "lang/messages.h"
@@ -33,10 +34,14 @@ std::string PackageOfVersion(int version) {
 
 // The install as the update flow runs it: the question and the failures
 // are the flow's boxes.
-bool Install(const char* name, const char* type, const std::string& target, bool compare, bool offerRetry = false) {
+bool Install(const char* name, const char* type, const std::string& path, bool compare, bool offerRetry = false) {
+    const std::wstring target = WideFromAscii(path);
     return InstallWithRetry(target, offerRetry,
                             [&] { return InstallResourceFile(name, type, target, compare, AskAboutOlderFile); });
 }
+
+// A path of the tests' (ASCII) as the installer shows the UTF-16 paths it works with.
+ShownText ShownPath(const std::string& path) { return WideText(WideFromAscii(path)); }
 
 std::string ResourceContent(const char* name, const char* type) {
     HRSRC found = ::FindResourceA(nullptr, name, type);
@@ -100,7 +105,7 @@ TEST_F(ResourceInstall, AsksBeforeAnOlderFileReplacesANewerOne) {
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Sound question");
-    EXPECT_EQ(shown[0].text, SystemText(Target()) +
+    EXPECT_EQ(shown[0].text, ShownPath(Target()) +
                                  " file installing is of older version\r\nthan the same already installed.\r\n\r\n"
                                  "Do you really want to replace existing\r\nnew file version " +
                                  SystemText("9") + " with an older file version " + SystemText("5") + "?");
@@ -167,18 +172,18 @@ TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
     EXPECT_TRUE(Install("TESTLNG", "lng", Target("broken.lng"), true));
     EXPECT_EQ(Content(Target("broken.lng")), ResourceContent("TESTLNG", "LNG"));
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Can't handle the language support file " + SystemText(Target("broken.lng")));
+    EXPECT_EQ(shown[0].text, "Can't handle the language support file " + ShownPath(Target("broken.lng")));
     EXPECT_EQ(shown[0].flags, 0x00200010u);
     // With a question after it, the failure comes first, as it happened.
     shown.clear();
     ASSERT_TRUE(WriteWholeFile(Target("broken.lng"), "[langver]\r\n9 \r\n"));
     ASSERT_TRUE(WriteWholeFile(Target("newer.lng"), newer));
-    EXPECT_TRUE(InstallWithRetry(Target("newer.lng"), false, [&] {
-        LanguageModule().ReadLanguageFileVersion(Target("broken.lng"));
-        return InstallResourceFile("TESTLNG", "lng", Target("newer.lng"), true, AskAboutOlderFile);
+    EXPECT_TRUE(InstallWithRetry(WideFromAscii(Target("newer.lng")), false, [&] {
+        LanguageModule().ReadLanguageFileVersion(WideFromAscii(Target("broken.lng")));
+        return InstallResourceFile("TESTLNG", "lng", WideFromAscii(Target("newer.lng")), true, AskAboutOlderFile);
     }));
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text, "Can't handle the language support file " + SystemText(Target("broken.lng")));
+    EXPECT_EQ(shown[0].text, "Can't handle the language support file " + ShownPath(Target("broken.lng")));
     EXPECT_NE(shown[1].text.Bytes().find("new file version 9 with an older file version 5"), std::string::npos);
 }
 
@@ -192,7 +197,7 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     EXPECT_EQ(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()) +
+    EXPECT_EQ(shown[0].text, "Can't install file " + ShownPath(Target()) +
                                  "\r\n\r\nThe file is in use by another program. Close it and try again.");
     EXPECT_EQ(shown[0].flags, 0x00200010u);
 }
@@ -284,7 +289,7 @@ TEST_F(ResourceInstall, AFolderAtTheTemporaryNameIsAWriteFailure) {
         EXPECT_FALSE(Install(c.resource, c.type, Target(), c.compare)) << c.type;
         EXPECT_EQ(Content(Target()), c.targetExists ? installed : "(missing)") << c.type;
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, "Can't install file " + SystemText(Target()) + "\r\n\r\nAccess to the folder is denied.");
+        EXPECT_EQ(shown[0].text, "Can't install file " + ShownPath(Target()) + "\r\n\r\nAccess to the folder is denied.");
     }
     // Left as it was found: only what the installer made is removed.
     EXPECT_EQ(testing::FilesIn(folder_ + "~voc.pak").size(), 2u);
@@ -300,7 +305,7 @@ TEST_F(ResourceInstall, AMissingResourceIsAnInstallFailure) {
 }
 
 TEST_F(ResourceInstall, TheQuestionComesFromTheSelectedLanguageFile) {
-    CurrentSetup().installDir = folder_;
+    CurrentSetup().installDir = WideFromAscii(folder_);
     ASSERT_TRUE(::CreateDirectoryA((folder_ + "language").c_str(), nullptr));
     ASSERT_TRUE(WriteWholeFile(folder_ + "language\\russian.lng", "[soundquest]\r\nБаза\r\n"));
     ASSERT_TRUE(WriteWholeFile(folder_ + "language\\english.lng", "[soundquest]\r\nBase\r\n"));
@@ -314,7 +319,7 @@ TEST_F(ResourceInstall, TheQuestionComesFromTheSelectedLanguageFile) {
     CurrentSetup().languageFileIndex = -1;
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, LanguageFileText("Pytannia"));
-    EXPECT_EQ(shown[0].text, SystemText(Target()) + LanguageFileText(" is older.\r\nReplace?"));
+    EXPECT_EQ(shown[0].text, ShownPath(Target()) + LanguageFileText(" is older.\r\nReplace?"));
     EXPECT_TRUE(shown[0].extended);
     EXPECT_EQ(shown[0].languageId, 0x0422);
     EXPECT_EQ(shown[0].flags, 0x00042024u);
@@ -364,37 +369,37 @@ TEST(VersionProbes, ReadTheFieldsOfThePackageHeader) {
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     const std::string header("zyq\0\x22\x02\x04\x1A", 8);
     ASSERT_TRUE(WriteWholeFile(folder + "full", header));
-    EXPECT_EQ(ReadPakVersion(folder + "full"), 6660);
-    EXPECT_EQ(ReadRdwVersion(folder + "full"), 1026);
-    EXPECT_EQ(ReadMzvVersion(folder + "full"), 4);
+    EXPECT_EQ(ReadPakVersion(WideFromAscii(folder + "full")), 6660);
+    EXPECT_EQ(ReadRdwVersion(WideFromAscii(folder + "full")), 1026);
+    EXPECT_EQ(ReadMzvVersion(WideFromAscii(folder + "full")), 4);
     ASSERT_TRUE(WriteWholeFile(folder + "seven", header.substr(0, 7)));
-    EXPECT_EQ(ReadPakVersion(folder + "seven"), 0);
-    EXPECT_EQ(ReadMzvVersion(folder + "seven"), 4);
-    EXPECT_EQ(ReadRdwVersion(folder + "seven"), 1026);
+    EXPECT_EQ(ReadPakVersion(WideFromAscii(folder + "seven")), 0);
+    EXPECT_EQ(ReadMzvVersion(WideFromAscii(folder + "seven")), 4);
+    EXPECT_EQ(ReadRdwVersion(WideFromAscii(folder + "seven")), 1026);
     ASSERT_TRUE(WriteWholeFile(folder + "six", header.substr(0, 6)));
-    EXPECT_EQ(ReadPakVersion(folder + "six") + ReadMzvVersion(folder + "six") + ReadRdwVersion(folder + "six"), 0);
-    EXPECT_EQ(ReadPakVersion(folder + "missing"), 0);
-    EXPECT_EQ(ReadPakVersion(folder), 0);
+    EXPECT_EQ(ReadPakVersion(WideFromAscii(folder + "six")) + ReadMzvVersion(WideFromAscii(folder + "six")) + ReadRdwVersion(WideFromAscii(folder + "six")), 0);
+    EXPECT_EQ(ReadPakVersion(WideFromAscii(folder + "missing")), 0);
+    EXPECT_EQ(ReadPakVersion(WideFromAscii(folder)), 0);
     UniqueHandle held(::CreateFileA((folder + "full").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(ReadPakVersion(folder + "full"), 0);
+    EXPECT_EQ(ReadPakVersion(WideFromAscii(folder + "full")), 0);
 }
 
 TEST(VersionProbes, ReadTheFileVersionOfProgramsOnly) {
-    const std::string installer = testing::WindowsPathFromEnvironment("KAVREL_SMALL_INSTALLER");
-    const std::string older = testing::WindowsPathFromEnvironment("KAVREL_VOC_INSTALLER");
+    const std::wstring installer = WideFromAscii(testing::WindowsPathFromEnvironment("KAVREL_SMALL_INSTALLER"));
+    const std::wstring older = WideFromAscii(testing::WindowsPathFromEnvironment("KAVREL_VOC_INSTALLER"));
     EXPECT_EQ(ReadFileVersionText(installer), "6660");
     EXPECT_EQ(ReadFileVersionText(older), "5");
     const std::string data = testing::UniqueTempName("kavrel data") + ".pak";
     ASSERT_TRUE(WriteWholeFile(data, PackageOfVersion(5)));
-    EXPECT_EQ(ReadFileVersionText(data), "");
-    EXPECT_EQ(ReadFileVersionText(data + ".missing"), "");
+    EXPECT_EQ(ReadFileVersionText(WideFromAscii(data)), "");
+    EXPECT_EQ(ReadFileVersionText(WideFromAscii(data + ".missing")), "");
 
     VersionComparison programs = CompareFileVersions("exe", older, installer);
     EXPECT_TRUE(programs.older);
     EXPECT_EQ(programs.newVersion, "5");
     EXPECT_EQ(programs.installedVersion, "6660");
     EXPECT_FALSE(CompareFileVersions("exe", installer, older).older);
-    EXPECT_FALSE(CompareFileVersions("exe", installer, data).older);
+    EXPECT_FALSE(CompareFileVersions("exe", installer, WideFromAscii(data)).older);
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ class ScopedInstallation {
 public:
     explicit ScopedInstallation(const FakeInstallation& installation)
         : oldFolder_(CurrentSetup().installDir), oldName_(CurrentSetup().appName), oldCurrent_(CurrentFolder()) {
-        CurrentSetup().installDir = installation.Folder();
+        CurrentSetup().installDir = WideFromAscii(installation.Folder());
         CurrentSetup().appName = "Kavrel";
     }
     ~ScopedInstallation() {
@@ -172,7 +172,7 @@ public:
     ScopedInstallation& operator=(const ScopedInstallation&) = delete;
 
 private:
-    std::string oldFolder_;
+    std::wstring oldFolder_;
     std::string oldName_;
     std::string oldCurrent_;
 };

@@ -18,32 +18,36 @@ TEST(RegistryAccessMask, AddsThe64BitViewOnlyOn64BitWindows) {
 
 TEST(CommandSwitch, IsTheLoweredFirstArgumentWithItsFlags) {
     struct Case {
-        const char* argument;
+        const wchar_t* argument;
         const char* lowered;
         bool start, rstart;
     } cases[] = {
-        {"RSTART", "rstart", true, true}, {"Rstart", "rstart", true, true}, {"gstart", "gstart", true, false},
-        {"YSTART", "ystart", true, false}, {"start", "start", false, false}, {"", "", false, false},
-        {"MODEST", "modest", false, false}, {"/rstart", "/rstart", false, false},
+        {L"RSTART", "rstart", true, true}, {L"Rstart", "rstart", true, true}, {L"gstart", "gstart", true, false},
+        {L"YSTART", "ystart", true, false}, {L"start", "start", false, false}, {L"", "", false, false},
+        {L"MODEST", "modest", false, false}, {L"/rstart", "/rstart", false, false},
+        // A letter outside ASCII, even one that a code page would map to "o", matches nothing.
+        {L"m\u00F6dest", "m?dest", false, false}, {L"m\u043Edest", "m?dest", false, false},
     };
     for (const Case& c : cases) {
         CommandSwitchFlags flags = ParseCommandSwitch(c.argument);
         EXPECT_EQ(flags.commandSwitch, c.lowered);
-        EXPECT_EQ(flags.isStartSwitch, c.start) << c.argument;
-        EXPECT_EQ(flags.isRStartSwitch, c.rstart) << c.argument;
+        EXPECT_EQ(flags.isStartSwitch, c.start) << c.lowered;
+        EXPECT_EQ(flags.isRStartSwitch, c.rstart) << c.lowered;
     }
 }
 
 TEST(CommandLineArgument, SplitsAtBlanksAndDropsQuotes) {
-    const char* line = "\"C:\\Program Files\\lexova-update.exe\"  MoDeSt\t\"run\"app  \"two words\"";
-    EXPECT_EQ(CommandLineArgument(line, 0), "C:\\Program Files\\lexova-update.exe");
-    EXPECT_EQ(CommandLineArgument(line, 1), "MoDeSt");
-    EXPECT_EQ(CommandLineArgument(line, 2), "runapp");
-    EXPECT_EQ(CommandLineArgument(line, 3), "two words");
-    EXPECT_EQ(CommandLineArgument(line, 4), "");
-    EXPECT_EQ(CommandLineArgument("setup.exe", 1), "");
-    EXPECT_EQ(CommandLineArgument("", 0), "");
-    EXPECT_EQ(CommandLineArgument("setup.exe \"\" modest", 1), "");
+    const wchar_t* line = L"\"C:\\Program Files\\lexova-update.exe\"  MoDeSt\t\"run\"app  \"two words\"";
+    EXPECT_EQ(CommandLineArgument(line, 0), L"C:\\Program Files\\lexova-update.exe");
+    EXPECT_EQ(CommandLineArgument(line, 1), L"MoDeSt");
+    EXPECT_EQ(CommandLineArgument(line, 2), L"runapp");
+    EXPECT_EQ(CommandLineArgument(line, 3), L"two words");
+    EXPECT_EQ(CommandLineArgument(line, 4), L"");
+    EXPECT_EQ(CommandLineArgument(L"setup.exe", 1), L"");
+    EXPECT_EQ(CommandLineArgument(L"", 0), L"");
+    EXPECT_EQ(CommandLineArgument(L"setup.exe \"\" modest", 1), L"");
+    const wchar_t* const kazakh = L"\"C:\\Users\\Әлия\\lexova-update.exe\" /log=C:\\Логи\\x.log";
+    EXPECT_EQ(CommandLineArgument(kazakh, 1), L"/log=C:\\Логи\\x.log");
 }
 
 }  // namespace

@@ -46,6 +46,18 @@ TEST(AddTrailingBackslash, AppendsOnlyWhereMissing) {
     EXPECT_EQ(empty, "");
 }
 
+TEST(WideTexts, KeepEveryLetterInUtf8AndNarrowToAsciiOnly) {
+    // "Ли", "Ә", "語", a surrogate pair (U+1F600), then a lone high and a lone low surrogate.
+    const std::wstring path{L'C', L'\\', 0x041B, 0x0438, 0x04D8, 0x8A9E, 0xD83D, 0xDE00, 0xD83D, L'x', 0xDE00};
+    EXPECT_EQ(Utf8FromWide(path), "C\\\xD0\x9B\xD0\xB8\xD3\x98\xE8\xAA\x9E\xF0\x9F\x98\x80\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(NarrowAscii(path), "C\\???????x?");
+    EXPECT_EQ(WideFromAscii("modest"), L"modest");
+    std::wstring folder = L"C:\\\u041B";
+    AddTrailingBackslash(folder);
+    AddTrailingBackslash(folder);
+    EXPECT_EQ(folder, L"C:\\\u041B\\");
+}
+
 TEST(LowerAscii, ChangesOnlyLatinCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp/-X1"), "runapp/-x1");

@@ -55,9 +55,9 @@ TEST(VersionedKinds, AreExactlyTheFourLowerCaseKinds) {
 }
 
 TEST(OlderVersionQuestion, NamesTheInstalledVersionFirstInBothLanguages) {
-    MessageBoxCall russian = OlderVersionQuestion(true, "C:\\App\\voc.pak", "7", "5");
+    MessageBoxCall russian = OlderVersionQuestion(true, L"C:\\Лексова\\voc.pak", "7", "5");
     // The path and the versions come from Windows, the words from the program.
-    EXPECT_EQ(russian.text, "Устанавливаемый файл " + SystemText("C:\\App\\voc.pak") +
+    EXPECT_EQ(russian.text, "Устанавливаемый файл " + WideText(L"C:\\Лексова\\voc.pak") +
                                 "\r\nболее старой версии, чем уже установленный.\r\n\r\n"
                                 "Действительно ли Вы хотите заменить уже имеющийся\r\nфайл версии " +
                                 SystemText("7") + " на более старый версии " + SystemText("5") + "?");
@@ -65,8 +65,8 @@ TEST(OlderVersionQuestion, NamesTheInstalledVersionFirstInBothLanguages) {
     EXPECT_TRUE(russian.extended);
     EXPECT_EQ(russian.languageId, 25);
     EXPECT_EQ(russian.flags, 0x00042024u);
-    MessageBoxCall english = OlderVersionQuestion(false, "C:\\App\\voc.pak", "7", "5");
-    EXPECT_EQ(english.text, SystemText("C:\\App\\voc.pak") +
+    MessageBoxCall english = OlderVersionQuestion(false, L"C:\\Лексова\\voc.pak", "7", "5");
+    EXPECT_EQ(english.text, WideText(L"C:\\Лексова\\voc.pak") +
                                 " file installing is of older version\r\nthan the same already installed.\r\n\r\n"
                                 "Do you really want to replace existing\r\nnew file version " +
                                 SystemText("7") + " with an older file version " + SystemText("5") + "?");
