@@ -58,15 +58,18 @@ bool RecordInstalledSize(const SetupState& state) {
     const bool opened = registry.OpenKey(state.uninstallKey + state.appName, true);
     bool recorded = true;
     try {
-        const std::int32_t size = MeasureFolderSize(state.installDir);
-        if (size == -1) {
+        const FolderSize size = MeasureFolderSize(state.installDir);
+        if (size.folderMissing) {
             LogLine("EstimatedSize not recorded: no folder to measure");
+        } else if (size.kib < 0) {
+            recorded = false;
+            LogFailure("size walk", size.failure, WideText(state.installDir), size.error);
         } else if (!opened) {
             recorded = false;
             LogLine("EstimatedSize not recorded: the uninstall key cannot be opened or created");
         } else {
-            registry.WriteInteger("EstimatedSize", size);
-            LogLine("EstimatedSize recorded: " + ProgramText(std::to_string(size)) + " KiB");
+            registry.WriteInteger("EstimatedSize", size.kib);
+            LogLine("EstimatedSize recorded: " + ProgramText(std::to_string(size.kib)) + " KiB");
         }
     } catch (const RegistryError& error) {
         recorded = false;

@@ -118,4 +118,17 @@ bool IsBlank(std::string_view text) {
     return true;
 }
 
+std::wstring FolderToOpen(std::wstring_view folder) {
+    std::size_t end = folder.size();
+    while (end > 0 && folder[end - 1] == L'\\') --end;
+    if (end == 2 && folder[1] == L':' && folder.size() > 2) ++end;
+    return std::wstring(folder.substr(0, end));
+}
+
+FilePathParts SplitFilePath(std::wstring_view path) {
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring_view::npos) return {std::wstring(), std::wstring(path)};
+    return {FolderToOpen(path.substr(0, slash + 1)), std::wstring(path.substr(slash + 1))};
+}
+
 }  // namespace kavrel

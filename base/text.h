@@ -35,4 +35,16 @@ std::string LowerAscii(std::string_view text);
 // True when the text has nothing but blanks and control characters.
 bool IsBlank(std::string_view text);
 
+// The path to open a folder by: without trailing backslashes, but a drive's
+// root keeps one ("C:\\"), since "C:" names the drive's current folder.
+std::wstring FolderToOpen(std::wstring_view folder);
+
+// A file path cut at its last backslash: the folder, as FolderToOpen gives
+// it, and the file's name. Without a backslash the folder is empty.
+struct FilePathParts {
+    std::wstring folder;
+    std::wstring name;
+};
+FilePathParts SplitFilePath(std::wstring_view path);
+
 }  // namespace kavrel

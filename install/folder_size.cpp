@@ -50,8 +50,12 @@ void ListFolder(OpenFolder& folder, std::vector<LONGLONG>& buffer, std::uint64_t
 
 }  // namespace
 
-std::int32_t MeasureFolderSize(const std::wstring& folder) {
-    if (folder.empty()) return -1;
+FolderSize MeasureFolderSize(const std::wstring& folder) {
+    FolderSize result;
+    if (folder.empty()) {
+        result.folderMissing = true;
+        return result;
+    }
     std::uint64_t total = 0;
     try {
         const HeldFolder root = HeldFolder::Open(FolderToOpen(folder), HeldFolder::Purpose::Listing);
@@ -83,13 +87,17 @@ std::int32_t MeasureFolderSize(const std::wstring& folder) {
             ListFolder(next, listing, total);
             open.push_back(std::move(next));
         }
-    } catch (const FileError&) {
-        // No folder to measure: the folder is missing, or no plain folder.
-        return -1;
+    } catch (const FileError& failure) {
+        // No folder to measure, or none that may be measured.
+        result.folderMissing = IsMissingFolderError(failure.error());
+        result.failure = failure.what();
+        result.error = failure.error();
+        return result;
     } catch (const std::bad_alloc&) {
         // A probe never fails: what was counted stands.
     }
-    return SizeInKiB(total);
+    result.kib = SizeInKiB(total);
+    return result;
 }
 
 }  // namespace kavrel

@@ -5,15 +5,24 @@
 
 namespace kavrel {
 
+// What the walk found: the size, or why it could not begin.
+struct FolderSize {
+    std::int32_t kib = -1;      // -1: no size
+    bool folderMissing = false;  // no size because the folder does not exist
+    std::string failure;         // otherwise, what kept the walk from beginning
+    std::uint32_t error = 0;     // and the Windows error, where Windows gave one
+};
+
 // The total size of all files in the folder and every folder below it, in
-// whole KiB (capped at 2,147,483,647); -1 when the folder does not exist or
-// is no plain folder (a link, junction or mount point stands in its place).
+// whole KiB (capped at 2,147,483,647); no size when the folder does not exist,
+// cannot be opened, or is no plain folder (a link, junction or mount point
+// stands in its place).
 // A depth-first walk that counts the folder's own files only: each folder is
 // opened relative to its parent's handle by its name as the system lists it,
 // and listed through the handle on which it was checked; it never goes into
 // a reparse point and enters each folder once, by its volume's serial number
 // and file index, so it ends on any tree. Folders that cannot be read count
-// as empty. It never fails.
-std::int32_t MeasureFolderSize(const std::wstring& folder);
+// as empty. It never raises.
+FolderSize MeasureFolderSize(const std::wstring& folder);
 
 }  // namespace kavrel

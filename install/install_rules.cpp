@@ -24,24 +24,12 @@ std::wstring MakeTempName(std::wstring_view path) {
     return result;
 }
 
-std::wstring FolderToOpen(std::wstring_view folder) {
-    std::size_t end = folder.size();
-    while (end > 0 && folder[end - 1] == L'\\') --end;
-    if (end == 2 && folder[1] == L':' && folder.size() > 2) ++end;
-    return std::wstring(folder.substr(0, end));
-}
-
-FilePathParts SplitFilePath(std::wstring_view path) {
-    const std::size_t slash = path.rfind(L'\\');
-    if (slash == std::wstring_view::npos) return {std::wstring(), std::wstring(path)};
-    return {FolderToOpen(path.substr(0, slash + 1)), std::wstring(path.substr(slash + 1))};
-}
-
 bool IsFileInUseError(std::uint32_t error) {
     constexpr std::uint32_t kAccessDenied = 5;
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
-    return error == kAccessDenied || error == kSharingViolation || error == kLockViolation;
+    constexpr std::uint32_t kDeletePending = 303;
+    return error == kAccessDenied || error == kSharingViolation || error == kLockViolation || error == kDeletePending;
 }
 
 WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
@@ -50,12 +38,15 @@ WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
     constexpr std::uint32_t kLockViolation = 33;
     constexpr std::uint32_t kHandleDiskFull = 39;
     constexpr std::uint32_t kDiskFull = 112;
+    // A name whose old file another program still holds open while it goes.
+    constexpr std::uint32_t kDeletePending = 303;
     switch (error) {
         case kDiskFull:
         case kHandleDiskFull:
             return WriteFailureReason::NotEnoughSpace;
         case kSharingViolation:
         case kLockViolation:
+        case kDeletePending:
             return WriteFailureReason::FileInUse;
         case kAccessDenied:
             return targetHeld ? WriteFailureReason::FileInUse : WriteFailureReason::AccessDenied;
@@ -98,13 +89,15 @@ ShownText InstallFailureText(bool russian, const ShownText& target, const ShownT
     return (russian ? "Не удается установить файл " : "Can't install file ") + target + "\r\n\r\n" + reason;
 }
 
-bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount) {
-    return (attributes & (kDirectoryAttribute | kReparsePointAttribute)) == 0 && linkCount == 1;
-}
-
 bool IsFolderToDescend(std::uint32_t attributes, std::u16string_view name) {
     return (attributes & kDirectoryAttribute) != 0 && (attributes & kReparsePointAttribute) == 0 && name != u"." &&
            name != u"..";
+}
+
+bool IsMissingFolderError(std::uint32_t error) {
+    constexpr std::uint32_t kFileNotFound = 2;
+    constexpr std::uint32_t kPathNotFound = 3;
+    return error == kFileNotFound || error == kPathNotFound;
 }
 
 std::int32_t SizeInKiB(std::uint64_t totalBytes) {

@@ -7,24 +7,14 @@
 #include <string_view>
 
 #include "base/shown_text.h"
+#include "base/text.h"
+#include "platform/file_rules.h"
 
 namespace kavrel {
 
 // The temporary name beside a target: "~" inserted after the last backslash
 // before the final character, or at the front when there is none.
 std::wstring MakeTempName(std::wstring_view path);
-
-// The path to open a folder by: without trailing backslashes, but a drive's
-// root keeps one ("C:\\"), since "C:" names the drive's current folder.
-std::wstring FolderToOpen(std::wstring_view folder);
-
-// A file path cut at its last backslash: the folder, as FolderToOpen gives
-// it, and the file's name. Without a backslash the folder is empty.
-struct FilePathParts {
-    std::wstring folder;
-    std::wstring name;
-};
-FilePathParts SplitFilePath(std::wstring_view path);
 
 // Errors with which Windows and Wine refuse to replace a file that another
 // process holds open: worth waiting for while the application closes.
@@ -76,12 +66,6 @@ ShownText WriteFailureReasonText(bool russian, const WriteFailure& failure, cons
 // an empty line, and the reason line (or the Russian twins).
 ShownText InstallFailureText(bool russian, const ShownText& target, const ShownText& reason);
 
-// True for a file that the installer may write, as the handle it created
-// reports it: neither a folder nor a reparse point (symbolic link, junction,
-// mount point), and no second name anywhere (one hard link), so that no byte
-// lands outside the application's folder through it.
-bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t linkCount);
-
 // True for an entry of the size walk to go down into: a folder that is
 // neither "." nor ".." nor a reparse point. A junction or a symbolic link may
 // lead out of the tree (another drive) or back up into it (a loop). The name
@@ -96,6 +80,10 @@ struct FolderIdentity {
     std::uint64_t fileIndex = 0;
     auto operator<=>(const FolderIdentity&) const = default;
 };
+
+// True for the errors of a folder that does not exist (file or path not
+// found): the size walk then has nothing to measure, which is no failure.
+bool IsMissingFolderError(std::uint32_t error);
 
 // A folder's total size in whole KiB, capped at the largest value the
 // registry's signed size can hold.

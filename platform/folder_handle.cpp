@@ -11,6 +11,7 @@ namespace kavrel {
 namespace {
 
 constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056);
 constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 constexpr int kFileDirectoryInformation = 1;
 constexpr int kFileBasicInformation = 4;
@@ -18,6 +19,9 @@ constexpr int kFileStandardInformation = 5;
 constexpr int kFileInternalInformation = 6;
 constexpr int kFileDispositionInformation = 13;
 constexpr int kFileRenameInformation = 10;
+constexpr int kFileDispositionInformationEx = 64;
+constexpr ULONG kFileDispositionDelete = 0x1;
+constexpr ULONG kFileDispositionPosixSemantics = 0x2;
 
 using QueryDirectoryFileFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*, ULONG, int,
                                               BOOLEAN, UNICODE_STRING*, BOOLEAN);
@@ -60,7 +64,12 @@ const NativeFiles& Native() {
     return files;
 }
 
-std::uint32_t ErrorOf(NTSTATUS status) { return static_cast<std::uint32_t>(Native().statusToError(status)); }
+// The system maps a name whose file is being removed to "access denied";
+// its own error for it says what it is: the name is still in use.
+std::uint32_t ErrorOf(NTSTATUS status) {
+    if (status == kStatusDeletePending) return ERROR_DELETE_PENDING;
+    return static_cast<std::uint32_t>(Native().statusToError(status));
+}
 
 // Opens `name` inside `root`, never following a link at the name itself.
 NTSTATUS OpenRelative(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition,
@@ -124,9 +133,13 @@ std::wstring Joined(const std::wstring& folder, std::wstring_view name) {
 
 HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
     DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-    if (purpose == Purpose::Writing) access |= FILE_ADD_FILE;
-    // No delete sharing: the folder cannot be renamed or removed while held.
-    UniqueHandle handle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    if (purpose == Purpose::Writing) {
+        access |= FILE_ADD_FILE;
+        // No delete sharing: the folder cannot be renamed or removed while held.
+        share &= ~static_cast<DWORD>(FILE_SHARE_DELETE);
+    }
+    UniqueHandle handle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle) throw FileError("cannot open the folder", ::GetLastError(), path);
     BY_HANDLE_FILE_INFORMATION info{};
@@ -184,6 +197,14 @@ UniqueHandle HeldFolder::OpenFileToReplace(std::wstring_view name) const {
     return file;
 }
 
+UniqueHandle HeldFolder::OpenFileToAppend(std::wstring_view name) const {
+    UniqueHandle file;
+    const NTSTATUS status = OpenRelative(handle_.get(), name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE, file);
+    if (!NT_SUCCESS(status)) throw FileError("cannot open the file", ErrorOf(status), Joined(path_, name));
+    return file;
+}
+
 std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
     // FILE_RENAME_INFORMATION, the new name relative to the folder's handle.
     struct RenameHeader {
@@ -206,8 +227,14 @@ std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
 }
 
 std::uint32_t HeldFolder::DeleteOpenFile(HANDLE file) const {
-    BOOLEAN deleteFile = TRUE;
     IO_STATUS_BLOCK status{};
+    // The name goes at once, even while another program still holds the
+    // file open: a new file can then be made at it.
+    ULONG flags = kFileDispositionDelete | kFileDispositionPosixSemantics;
+    if (NT_SUCCESS(Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx)))
+        return 0;
+    // Older systems: the name stays until the last handle closes.
+    BOOLEAN deleteFile = TRUE;
     const NTSTATUS result =
         Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
     return NT_SUCCESS(result) ? 0 : ErrorOf(result);

@@ -42,8 +42,10 @@ struct FolderFacts {
 
 // A folder held open while the work inside it lasts. It is opened as itself
 // (a link, junction or mount point at its name is not followed, and is
-// refused), sharing reading and writing but not deletion: on Windows nobody
-// can rename or remove the folder while it is held.
+// refused). Held for writing it shares reading and writing but not deletion:
+// on Windows nobody can rename or remove the folder while it is held. Held
+// for listing it shares deletion too, so that a program holding the folder
+// with delete access does not keep it from being measured.
 class HeldFolder {
 public:
     enum class Purpose { Listing, Writing };
@@ -77,11 +79,18 @@ public:
     // and deletion, others allowed to read only. Raises FileError.
     UniqueHandle OpenFileToReplace(std::wstring_view name) const;
 
+    // Opens the file at `name` itself, or makes it, for appending; others may
+    // read it and append to it too. A link at the name is opened as the link,
+    // never followed. Raises FileError.
+    UniqueHandle OpenFileToAppend(std::wstring_view name) const;
+
     // Gives `file`, open in this folder with delete access, the name `name`,
     // replacing a file of that name in one step. Returns 0 or the Windows error.
     std::uint32_t MoveInto(HANDLE file, std::wstring_view name) const;
 
-    // Removes the open `file` of this folder. Returns 0 or the Windows error.
+    // Removes the open `file` of this folder, its name at once where the
+    // system can (POSIX deletion, Windows 10 1709 and later), else once the
+    // last handle to it closes. Returns 0 or the Windows error.
     std::uint32_t DeleteOpenFile(HANDLE file) const;
 
 private:

@@ -2,8 +2,15 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
+#include <vector>
+
 #include "base/log_rules.h"
+#include "base/text.h"
 #include "base/text_decoding.h"
+#include "platform/file_rules.h"
+#include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -15,16 +22,78 @@ UniqueHandle& LogFile() {
     return file;
 }
 
+// The SID of the account this process runs as; empty when it cannot be told.
+std::vector<BYTE> ProcessUserSid() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const UniqueHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + ::GetLengthSid(sid));
+}
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
+    BYTE known[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof known;
+    return ::CreateWellKnownSid(type, nullptr, known, &size) && ::EqualSid(sid, known);
+}
+
+// Whether the file's owner is one that could have written anywhere this
+// process may: LocalSystem, the Administrators group or this process's own
+// account. A file that another user made and left for an elevated run to
+// append to is not written.
+bool OwnedByTrustedAccount(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = owner != nullptr && (IsWellKnown(owner, WinLocalSystemSid) ||
+                                        IsWellKnown(owner, WinBuiltinAdministratorsSid));
+    if (owner && !trusted) {
+        std::vector<BYTE> user = ProcessUserSid();
+        trusted = !user.empty() && ::EqualSid(owner, user.data());
+    }
+    ::LocalFree(descriptor);
+    return trusted;
+}
+
+// The log is opened as the package is written: its folder as itself, the
+// file relative to it without following a link at its name. A log in the
+// Temp folder (C:\Windows\Temp for SYSTEM), or any folder that other users
+// may write, could otherwise carry an elevated run's writes into a file of
+// their choice through a link they planted.
+UniqueHandle OpenLogSafely(const std::wstring& path) {
+    const FilePathParts parts = SplitFilePath(path);
+    if (parts.folder.empty() || parts.name.empty()) return {};
+    const HeldFolder folder = HeldFolder::Open(parts.folder, HeldFolder::Purpose::Writing);
+    UniqueHandle file = folder.OpenFileToAppend(parts.name);
+    const std::optional<FileFacts> facts = QueryFileFacts(file.get());
+    if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) || !OwnedByTrustedAccount(file.get()))
+        return {};
+    // Wine opens a Unix link at the name as the file it points to, whatever
+    // the flags say, and shows the link only by its path.
+    const DWORD byPath = ::GetFileAttributesW(path.c_str());
+    if (byPath == INVALID_FILE_ATTRIBUTES || (byPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {};
+    return file;
+}
+
 }  // namespace
 
 bool StartRunLog(const std::wstring& path) {
     // Appended to, so that several runs share one file; open to readers (and
-    // to another run's appends) while this run writes.
-    LogFile().reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // to another run's appends) while this run writes. A log that cannot be
+    // opened safely is no log: the run goes on without one.
+    try {
+        LogFile() = OpenLogSafely(path);
+    } catch (const std::exception&) {
+        LogFile().reset();
+    }
     return RunLogOn();
 }
-
 bool RunLogOn() { return static_cast<bool>(LogFile()); }
 
 void LogLine(const ShownText& text) {

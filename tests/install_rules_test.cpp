@@ -15,28 +15,14 @@ TEST(MakeTempName, PutsATildeBeforeTheFileName) {
     EXPECT_EQ(MakeTempName(L"\\x"), L"\\~x");
 }
 
-TEST(FolderPaths, KeepTheRootsBackslashOnly) {
-    EXPECT_EQ(FolderToOpen(L"C:\\Program Files\\Lexova\\"), L"C:\\Program Files\\Lexova");
-    EXPECT_EQ(FolderToOpen(L"C:\\Lexova\\\\"), L"C:\\Lexova");
-    EXPECT_EQ(FolderToOpen(L"C:\\Lexova"), L"C:\\Lexova");
-    EXPECT_EQ(FolderToOpen(L"C:\\"), L"C:\\");
-    EXPECT_EQ(FolderToOpen(L"C:"), L"C:");
-    EXPECT_EQ(FolderToOpen(L"\\\\server\\share\\Lexova\\"), L"\\\\server\\share\\Lexova");
-    EXPECT_EQ(FolderToOpen(L""), L"");
-
-    const FilePathParts inFolder = SplitFilePath(L"C:\\Lexova\\zyq.pak");
-    EXPECT_EQ(inFolder.folder, L"C:\\Lexova");
-    EXPECT_EQ(inFolder.name, L"zyq.pak");
-    const FilePathParts atRoot = SplitFilePath(L"D:\\zyq.pak");
-    EXPECT_EQ(atRoot.folder, L"D:\\");
-    EXPECT_EQ(atRoot.name, L"zyq.pak");
-    const FilePathParts bare = SplitFilePath(L"zyq.pak");
-    EXPECT_EQ(bare.folder, L"");
-    EXPECT_EQ(bare.name, L"zyq.pak");
+TEST(SizeWalk, OnlyAMissingFolderIsNoFailure) {
+    for (std::uint32_t error : {2u, 3u}) EXPECT_TRUE(IsMissingFolderError(error));
+    // Access denied, a sharing violation, a folder that is a link: the size cannot be recorded.
+    for (std::uint32_t error : {0u, 5u, 32u, 123u, 1920u}) EXPECT_FALSE(IsMissingFolderError(error));
 }
 
 TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
-    for (std::uint32_t error : {5u, 32u, 33u}) EXPECT_TRUE(IsFileInUseError(error));
+    for (std::uint32_t error : {5u, 32u, 33u, 303u}) EXPECT_TRUE(IsFileInUseError(error));
     // Not found, disk full, path not found: waiting would not help.
     for (std::uint32_t error : {0u, 2u, 3u, 112u, 39u}) EXPECT_FALSE(IsFileInUseError(error));
     EXPECT_GE(kReplaceRetryAttempts * kReplaceRetryIntervalMs, 9000u);
@@ -45,7 +31,7 @@ TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
 
 TEST(WriteFailures, TheReasonFollowsTheWindowsError) {
     for (std::uint32_t error : {112u, 39u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::NotEnoughSpace);
-    for (std::uint32_t error : {32u, 33u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::FileInUse);
+    for (std::uint32_t error : {32u, 33u, 303u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::FileInUse);
     EXPECT_EQ(ReasonOfWriteError(5, true), WriteFailureReason::FileInUse);
     EXPECT_EQ(ReasonOfWriteError(5, false), WriteFailureReason::AccessDenied);
     for (std::uint32_t error : {0u, 2u, 3u, 87u, 1117u}) EXPECT_EQ(ReasonOfWriteError(error, true), WriteFailureReason::Other);

@@ -58,6 +58,26 @@ TEST(WideTexts, KeepEveryLetterInUtf8AndNarrowToAsciiOnly) {
     EXPECT_EQ(folder, L"C:\\\u041B\\");
 }
 
+TEST(FolderPaths, KeepTheRootsBackslashOnly) {
+    EXPECT_EQ(FolderToOpen(L"C:\\Program Files\\Lexova\\"), L"C:\\Program Files\\Lexova");
+    EXPECT_EQ(FolderToOpen(L"C:\\Lexova\\\\"), L"C:\\Lexova");
+    EXPECT_EQ(FolderToOpen(L"C:\\Lexova"), L"C:\\Lexova");
+    EXPECT_EQ(FolderToOpen(L"C:\\"), L"C:\\");
+    EXPECT_EQ(FolderToOpen(L"C:"), L"C:");
+    EXPECT_EQ(FolderToOpen(L"\\\\server\\share\\Lexova\\"), L"\\\\server\\share\\Lexova");
+    EXPECT_EQ(FolderToOpen(L""), L"");
+
+    const FilePathParts inFolder = SplitFilePath(L"C:\\Lexova\\zyq.pak");
+    EXPECT_EQ(inFolder.folder, L"C:\\Lexova");
+    EXPECT_EQ(inFolder.name, L"zyq.pak");
+    const FilePathParts atRoot = SplitFilePath(L"D:\\zyq.pak");
+    EXPECT_EQ(atRoot.folder, L"D:\\");
+    EXPECT_EQ(atRoot.name, L"zyq.pak");
+    const FilePathParts bare = SplitFilePath(L"zyq.pak");
+    EXPECT_EQ(bare.folder, L"");
+    EXPECT_EQ(bare.name, L"zyq.pak");
+}
+
 TEST(LowerAscii, ChangesOnlyLatinCapitals) {
     EXPECT_EQ(LowerAscii("MODEST"), "modest");
     EXPECT_EQ(LowerAscii("RunApp/-X1"), "runapp/-x1");

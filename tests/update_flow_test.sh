@@ -511,6 +511,58 @@ for setup in "${E2E_LOCALES[@]}"; do
 done
 use_app_folder 'Kavrel E2E'
 
+echo "== Paths in letters that the system's code page lacks: run from a user's Downloads, an application folder of any name"
+# Cyrillic on code page 1252 (a Russian user on an English Windows), Kazakh
+# letters on 1251: Windows keeps these paths in UTF-16 only.
+run_from_downloads() {
+  local user=$1
+  mkdir -p "$PREFIX/drive_c/users/$user/Downloads"
+  cp "$installer" "$PREFIX/drive_c/users/$user/Downloads/lexova-update.exe"
+  shift
+  run_installer "C:\\users\\$user\\Downloads\\lexova-update.exe" "$@"
+}
+install_app
+E2E_LOCALE=mixed run_from_downloads 'Иван' yes,no
+check "1252, Cyrillic Downloads: exit code" "$(exit_code)" 0
+check_box 1 "Резонный вопрос" "$confirmation_ru" question yes,no
+check_box 2 "Lexova update" "$final_question" question yes,no
+check "1252, Cyrillic Downloads: package written" "$(package_installed)" yes
+check "1252, Cyrillic Downloads: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+install_app
+E2E_LOCALE=ru_RU.UTF-8 run_from_downloads 'Әлия Қасымқызы' "" modest
+check "1251, Kazakh Downloads: exit code" "$(exit_code)" 0
+check "1251, Kazakh Downloads: package written" "$(package_installed)" yes
+rm -rf "$PREFIX/drive_c/users/Иван" "$PREFIX/drive_c/users/Әлия Қасымқызы"
+
+use_app_folder 'Программы\Лексова'
+install_app
+E2E_LOCALE=mixed run_installer "$installer" yes,yes
+check "1252, Cyrillic application folder: exit code" "$(exit_code)" 0
+check "1252, Cyrillic application folder: package written there" "$(package_installed)" yes
+check "1252, Cyrillic application folder: no temporary file" "$(temporary_left)" no
+check "1252, Cyrillic application folder: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+wait_for_standin activated
+check "1252, Cyrillic application folder: started by the desktop shell" "$(started_by)" explorer.exe
+check "1252, Cyrillic application folder: in its folder" "$(standin_saw "current folder $APP_WIN")" yes
+end_standins
+# Held by a program of a Russian Windows, which can name the file in its code page.
+install_app
+hold_package ru_RU.UTF-8
+E2E_LOCALE=mixed run_installer "$installer" "" modest
+check "1252, Cyrillic folder, package held: exit code" "$(exit_code)" 2
+check_box 1 "Обновление Lexova" "$(logged "Не удается установить файл $APP_WIN\\zyq.pak")$in_use_ru" error ok
+check "1252, Cyrillic folder, package held: old package kept" "$(package_untouched)" yes
+end_standins
+wait "$holder"
+use_app_folder 'Программы\Әлия Қ'
+install_app
+E2E_LOCALE=ru_RU.UTF-8 run_installer "$installer" "" modest
+check "1251, Kazakh application folder: exit code" "$(exit_code)" 0
+check "1251, Kazakh application folder: package written there" "$(package_installed)" yes
+check "1251, Kazakh application folder: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+rm -rf "$PREFIX/drive_c/Программы"
+use_app_folder 'Kavrel E2E'
+
 echo "== A failed install, cancelled, is still followed by the installed size and the final question"
 install_app
 hold_package
@@ -664,6 +716,24 @@ check "no log folder: exit code" "$(exit_code)" 0
 check "no log folder: no box" "$(boxes)" 0
 check "no log folder: package written" "$(package_installed)" yes
 check "no log folder: nothing made" "$([[ -e "$PREFIX/drive_c/No such folder" ]] && echo yes || echo no)" no
+
+echo "== A link planted at the log's name: the file it leads to is never written, the run goes on"
+temp_dir=$(dirname "$temp_log")
+for kind in symbolic hard; do
+  for at in default chosen; do
+    install_app
+    victim=$WORK/victim-$kind-$at && printf 'theirs\n' >"$victim"
+    if [[ $at == default ]]; then log_unix=$temp_dir/lexova-update.log log_switch=/log
+    else log_unix=$logs_dir/planted.log log_switch='/log=C:\Kavrel logs\planted.log'; fi
+    rm -f "$log_unix"
+    if [[ $kind == symbolic ]]; then ln -s "$victim" "$log_unix"; else ln "$victim" "$log_unix"; fi
+    run_installer "$installer" "" modest "$log_switch"
+    check "$kind link at the $at log: exit code" "$(exit_code)" 0
+    check "$kind link at the $at log: package written" "$(package_installed)" yes
+    check "$kind link at the $at log: the file it leads to" "$(cat "$victim")" theirs
+    rm -f "$log_unix"
+  done
+done
 
 echo "== Where nobody sees the installer, as under a deployment tool: no box waits, no window is made"
 # The runner starts the installer in a window station of its own, without

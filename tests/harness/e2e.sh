@@ -12,7 +12,7 @@ PREFIX=$KAVREL_BUILD_DIR/wine/prefix
 # use_app_folder NAME: the application folder C:\NAME for the next install_app.
 use_app_folder() {
   APP_WIN="C:\\$1"
-  APP_DIR="$PREFIX/drive_c/$1"
+  APP_DIR="$PREFIX/drive_c/${1//\\//}"
 }
 use_app_folder 'Kavrel E2E'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'

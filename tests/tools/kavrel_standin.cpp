@@ -158,12 +158,12 @@ std::string LogPath;
 
 // Opens the log for each line, so that every line is on disk at once and a
 // reader may look at the file at any moment.
-void Log(const std::string& event) {
+void Log(const std::string& event, bool alreadyUtf8 = false) {
     if (LogPath.empty()) return;
     HANDLE file = ::CreateFileA(LogPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
-    std::string line = AnsiToUtf8(event) + "\n";
+    std::string line = (alreadyUtf8 ? event : AnsiToUtf8(event)) + "\n";
     DWORD written = 0;
     ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     ::CloseHandle(file);
@@ -250,10 +250,16 @@ HANDLE HoldMutex(const std::string& name) {
     return mutex;
 }
 
-std::string CurrentFolder() {
-    char buffer[MAX_PATH] = {};
-    DWORD length = ::GetCurrentDirectoryA(MAX_PATH, buffer);
-    return length < MAX_PATH ? std::string(buffer, length) : std::string();
+// In UTF-8, through the wide call: the folder may be named in letters that
+// the code page lacks.
+std::string CurrentFolderUtf8() {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
+    if (length == 0 || length >= MAX_PATH) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
+    return utf8;
 }
 
 // The file name of the program that started this process, from the system's
@@ -292,7 +298,7 @@ int Run(HINSTANCE instance, int showCommand) {
     Log("started");
     Log("process " + std::to_string(::GetCurrentProcessId()));
     Log("parent " + ParentProgram());
-    Log("current folder " + CurrentFolder());
+    Log("current folder " + CurrentFolderUtf8(), true);
 
     DWORD start = ::GetTickCount();
     HANDLE heldFile = options.holdFile.empty() ? nullptr : HoldFile(options.holdFile);
