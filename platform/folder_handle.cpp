@@ -205,6 +205,29 @@ UniqueHandle HeldFolder::OpenFileToAppend(std::wstring_view name) const {
     return file;
 }
 
+bool HeldFolder::HoldsFile(HANDLE file) const {
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    static const auto finalPath = reinterpret_cast<FinalPathFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+    if (!finalPath) return true;
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size()) {
+        path.resize(length + 1);
+        length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), 0);
+    }
+    if (length == 0 || length >= path.size()) return false;
+    path.resize(length);
+    // Up to the last backslash, kept: "\\?\C:" alone would name the volume, not its root.
+    const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
+    UniqueHandle parent(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return parent && ::GetFileInformationByHandle(parent.get(), &info) &&
+           info.dwVolumeSerialNumber == facts_.volumeSerial && FileIndex(info) == facts_.fileIndex;
+}
+
 std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
     // FILE_RENAME_INFORMATION, the new name relative to the folder's handle.
     struct RenameHeader {

@@ -84,6 +84,13 @@ public:
     // never followed. Raises FileError.
     UniqueHandle OpenFileToAppend(std::wstring_view name) const;
 
+    // True when `file`, as the system resolves its path now, lies in this
+    // very folder (volume serial and file index). Wine opens a Unix link at a
+    // name as the file it points to, whatever the flags say: that file lies
+    // elsewhere. True where the system cannot tell the path of a handle
+    // (before Windows Vista), where reparse points are never followed.
+    bool HoldsFile(HANDLE file) const;
+
     // Gives `file`, open in this folder with delete access, the name `name`,
     // replacing a file of that name in one step. Returns 0 or the Windows error.
     std::uint32_t MoveInto(HANDLE file, std::wstring_view name) const;

@@ -72,12 +72,9 @@ UniqueHandle OpenLogSafely(const std::wstring& path) {
     const HeldFolder folder = HeldFolder::Open(parts.folder, HeldFolder::Purpose::Writing);
     UniqueHandle file = folder.OpenFileToAppend(parts.name);
     const std::optional<FileFacts> facts = QueryFileFacts(file.get());
-    if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) || !OwnedByTrustedAccount(file.get()))
+    if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) || !OwnedByTrustedAccount(file.get()) ||
+        !folder.HoldsFile(file.get()))
         return {};
-    // Wine opens a Unix link at the name as the file it points to, whatever
-    // the flags say, and shows the link only by its path.
-    const DWORD byPath = ::GetFileAttributesW(path.c_str());
-    if (byPath == INVALID_FILE_ATTRIBUTES || (byPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {};
     return file;
 }
 

@@ -109,15 +109,17 @@ void ApplyWords(const std::vector<std::string>& words, Options& options) {
 }
 
 // The options file beside this program; empty when there is none.
+// Through the wide calls: the folder may be named in letters that the code
+// page lacks.
 std::string OptionsFileText() {
-    char self[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    wchar_t self[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return {};
-    std::string path(self, length);
-    std::size_t slash = path.find_last_of('\\');
-    if (slash == std::string::npos) return {};
-    path = path.substr(0, slash + 1) + "kavrel_standin.options";
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    std::wstring path(self, length);
+    std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return {};
+    path = path.substr(0, slash + 1) + L"kavrel_standin.options";
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string text(4096, '\0');
