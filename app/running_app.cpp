@@ -19,6 +19,7 @@
 #include "base/text.h"
 #include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
+#include "platform/process_account.h"
 #include "platform/run_log.h"
 #include "platform/unique_handle.h"
 #include "platform/window_station.h"
@@ -218,10 +219,12 @@ void LaunchApp() noexcept {
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
         const ShellStartOutcome outcome = StartThroughDesktopShellBounded(executable, setup.installDir);
-        if (!StartsItselfAfter(outcome, WindowStationIsVisible())) {
+        if (!StartsItselfAfter(outcome, WindowStationIsVisible(), RunsAsLocalSystem())) {
             LogLine(outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
                     : outcome == ShellStartOutcome::NoAnswer
                         ? "application: the desktop shell did not answer in time; not started by the installer"
+                    : RunsAsLocalSystem()
+                        ? "application: the desktop shell refused to start it and the installer runs as LocalSystem; not started"
                         : "application: no desktop shell to start it where nobody sees the installer; not started");
             return;
         }

@@ -9,6 +9,7 @@
 
 #include "app/integrity_check.h"
 #include "app/running_app.h"
+#include "app/single_instance.h"
 #include "app/step_reports.h"
 #include "app/update_rules.h"
 #include "base/setup_state.h"
@@ -22,7 +23,6 @@
 #include "lang/messages.h"
 #include "platform/environment.h"
 #include "platform/folder_handle.h"
-#include "platform/private_namespace.h"
 #include "platform/registry.h"
 #include "platform/run_log.h"
 #include "platform/unique_handle.h"
@@ -31,25 +31,6 @@
 namespace kavrel {
 
 namespace {
-
-// Held until the process ends; the system releases it however the process
-// ends, also when it is killed.
-UniqueHandle updateRunningMutex;
-
-// Takes the one-installer-at-a-time mutex; false when another copy has it.
-// A mutex that exists but cannot be opened (another session's, with rights
-// of its own) is held by another copy as well. Should the system refuse the
-// mutex for any other reason, the run goes on unguarded rather than not at all.
-bool ClaimUpdateRun() {
-    const std::optional<std::string> privatePrefix = AdministratorsNamespacePrefix(kUpdateNamespaceAlias);
-    const std::string name = privatePrefix ? *privatePrefix + kUpdateRunningMutexBaseName : kUpdateRunningMutexName;
-    UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, name.c_str()));
-    const DWORD error = ::GetLastError();
-    if (!mutex) return error != ERROR_ACCESS_DENIED;
-    if (error == ERROR_ALREADY_EXISTS) return false;
-    updateRunningMutex = std::move(mutex);
-    return true;
-}
 
 // Records the installed size as "EstimatedSize"; false when it could not be written.
 bool RecordInstalledSize(const SetupState& state) {

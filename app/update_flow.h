@@ -10,16 +10,6 @@
 
 namespace kavrel {
 
-// The named mutex that lets one installer run at a time, in a private
-// namespace that only administrators can create or open (alias
-// kUpdateNamespaceAlias): no other account can take the name first and keep
-// every update out. Where the system has no such namespace, in the global
-// one: the application's folder belongs to the machine, so copies started in
-// two users' sessions must meet too.
-constexpr const char* kUpdateNamespaceAlias = "KavrelUpdate";
-constexpr const char* kUpdateRunningMutexBaseName = "KavrelUpdateRunning";
-constexpr const char* kUpdateRunningMutexName = "Global\\KavrelUpdateRunning";
-
 // Two points where another build of the program may add to a run; the
 // shipped installer leaves both empty.
 struct UpdateFlowSeams {

@@ -11,8 +11,8 @@ ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer) {
     return answer == 0 ? ShellStartOutcome::Started : ShellStartOutcome::Refused;
 }
 
-bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible) {
-    return stationVisible && outcome == ShellStartOutcome::Refused;
+bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible, bool runsAsLocalSystem) {
+    return stationVisible && !runsAsLocalSystem && outcome == ShellStartOutcome::Refused;
 }
 
 bool CountsAsSeen(const WaitBound& bound, int probeNumber) {

@@ -39,8 +39,11 @@ ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer);
 // refusal. After no answer the shell may still start it, and a second start
 // would run two copies. Never where nobody sees the installer's window
 // station (a deployment tool's, as SYSTEM in session 0): started from there,
-// the application would run as SYSTEM where nobody sees it.
-bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible);
+// the application would run as SYSTEM where nobody sees it. Never as
+// LocalSystem either, even where a person sees the station ("allow users to
+// interact", "PsExec -s -i"): the person would control a SYSTEM process's
+// windows and its Open and Save dialogs.
+bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible, bool runsAsLocalSystem);
 
 // Whether a success at probe `probeNumber` (counted from 1) counts as seen.
 // A success at the last allowed probe arrives too late and counts as unseen.

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "bench_clock.h"
-#include "env/os_description.h"
+#include "platform/console_command.h"
 
 int main() {
     kavrel::bench::Stopwatch clock;
-    const std::string output = kavrel::RunConsoleCommand("ver");
+    const std::string output = kavrel::RunConsoleCommand(L"ver");
     const double ms = clock.ElapsedMs();
     std::string line;
     for (char c : output) {

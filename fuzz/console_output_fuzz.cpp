@@ -3,7 +3,7 @@
 // end, and a final LF opens no line of its own; an empty file is one line.
 #include <string>
 
-#include "env/console_output.h"
+#include "platform/console_command_rules.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "base/text_decoding.h"
 #include "platform/system_library.h"
+#include "platform/unique_handle.h"
 
 namespace kavrel {
 
@@ -31,14 +32,17 @@ private:
 }  // namespace
 
 std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId) {
-    wchar_t* buffer = nullptr;
+    // Freed however this ends, also when the copy below finds no memory.
+    UniqueLocalMemory buffer;
     const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD length = ::FormatMessageW(flags, nullptr, error, languageId, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    auto format = [&](DWORD language) {
+        return ::FormatMessageW(flags, nullptr, error, language, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+    };
+    DWORD length = format(languageId);
     // A system without that language's texts answers in its own.
-    if (length == 0) length = ::FormatMessageW(flags, nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (length == 0) length = format(0);
     if (length == 0 || !buffer) return {};
-    std::wstring text(buffer, length);
-    ::LocalFree(buffer);
+    std::wstring text(static_cast<const wchar_t*>(buffer.get()), length);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     return EncodeText(text, kUtf8CodePage);
 }

@@ -36,37 +36,56 @@ private:
 
 }  // namespace
 
-std::optional<std::string> AdministratorsNamespacePrefix(std::string_view asciiAlias) {
+AdministratorsNamespace OpenAdministratorsNamespace(std::string_view asciiAlias) {
+    AdministratorsNamespace result;
     const std::wstring alias(asciiAlias.begin(), asciiAlias.end());
     // Windows Vista and later; looked up at run time, and each step stops at
     // the first failure: in Wine the descriptor cannot be created, and adding
     // a SID to one ends the process.
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    if (!kernel) return std::nullopt;
+    if (!kernel) return result;
     auto createBoundary = KernelFunction<CreateBoundaryDescriptorFn>(kernel, "CreateBoundaryDescriptorW");
     auto addSid = KernelFunction<AddSidToBoundaryDescriptorFn>(kernel, "AddSIDToBoundaryDescriptor");
     auto deleteBoundary = KernelFunction<DeleteBoundaryDescriptorFn>(kernel, "DeleteBoundaryDescriptor");
     auto createNamespace = KernelFunction<CreatePrivateNamespaceFn>(kernel, "CreatePrivateNamespaceW");
     auto openNamespace = KernelFunction<OpenPrivateNamespaceFn>(kernel, "OpenPrivateNamespaceW");
-    if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace) return std::nullopt;
+    if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace) return result;
 
+    result.outcome = NamespaceOutcome::BoundaryFailed;
     Boundary boundary(createBoundary(alias.c_str(), 0), deleteBoundary);
-    if (!boundary.get()) return std::nullopt;
+    if (!boundary.get()) return result;
     // Only a process whose token holds the Administrators group may create
     // or open a namespace with this boundary.
     BYTE sid[SECURITY_MAX_SID_SIZE] = {};
     DWORD sidSize = sizeof sid;
     if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) || !addSid(boundary.put(), sid))
-        return std::nullopt;
-    // Its default security is the elevated token's: administrators and the
-    // system only.
-    HANDLE space = createNamespace(nullptr, boundary.get(), alias.c_str());
-    if (!space && ::GetLastError() == ERROR_ALREADY_EXISTS) space = openNamespace(boundary.get(), alias.c_str());
-    if (!space) return std::nullopt;
-    // `space` is never closed, so held until the process ends: the namespace
-    // goes with its last handle, and with it what a second copy would have
-    // to find there.
-    return std::string(asciiAlias) + "\\";
+        return result;
+    for (int triesMade = 1;; ++triesMade) {
+        // Its default security is the elevated token's: administrators and
+        // the system only.
+        HANDLE space = createNamespace(nullptr, boundary.get(), alias.c_str());
+        const DWORD createError = space ? ERROR_SUCCESS : ::GetLastError();
+        const bool created = space != nullptr;
+        if (!created && OpensExistingNamespace(createError)) space = openNamespace(boundary.get(), alias.c_str());
+        switch (NamespaceStepAfter(created, createError, space != nullptr, triesMade)) {
+        case NamespaceStep::Made:
+            // `space` is never closed, so held until the process ends: the
+            // namespace goes with its last handle, and with it what a second
+            // copy would have to find there.
+            result.outcome = NamespaceOutcome::Made;
+            result.prefix = std::string(asciiAlias) + "\\";
+            return result;
+        case NamespaceStep::TryAgain:
+            ::Sleep(kNamespacePauseMs);
+            break;
+        case NamespaceStep::ExistsButUnopened:
+            result.outcome = NamespaceOutcome::ExistsButUnopened;
+            return result;
+        case NamespaceStep::Refused:
+            result.outcome = NamespaceOutcome::Refused;
+            return result;
+        }
+    }
 }
 
 }  // namespace kavrel

@@ -13,12 +13,12 @@ void RegistryAccessor::SetRootKey(HKEY root) {
 
 bool RegistryAccessor::OpenKey(const std::string& path, bool create) {
     CloseKey();
-    HKEY opened = nullptr;
-    LONG status = create
-        ? ::RegCreateKeyExA(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr, &opened, nullptr)
-        : ::RegOpenKeyExA(root_, path.c_str(), 0, access_, &opened);
+    UniqueHKey opened;
+    LONG status = create ? ::RegCreateKeyExA(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr,
+                                             opened.put(), nullptr)
+                         : ::RegOpenKeyExA(root_, path.c_str(), 0, access_, opened.put());
     if (status != ERROR_SUCCESS) return false;
-    key_.reset(opened);
+    key_ = std::move(opened);
     keyPath_ = path;
     return true;
 }

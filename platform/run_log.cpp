@@ -11,6 +11,7 @@
 #include "base/text_decoding.h"
 #include "platform/file_rules.h"
 #include "platform/folder_handle.h"
+#include "platform/process_account.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -22,43 +23,21 @@ UniqueHandle& LogFile() {
     return file;
 }
 
-// The SID of the account this process runs as; empty when it cannot be told.
-std::vector<BYTE> ProcessUserSid() {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const UniqueHandle owned(token);
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + ::GetLengthSid(sid));
-}
-
-bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
-    BYTE known[SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = sizeof known;
-    return ::CreateWellKnownSid(type, nullptr, known, &size) && ::EqualSid(sid, known);
-}
-
 // Whether the file's owner is one that could have written anywhere this
 // process may: LocalSystem, the Administrators group or this process's own
 // account. A file that another user made and left for an elevated run to
 // append to is not written.
 bool OwnedByTrustedAccount(HANDLE file) {
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    UniqueLocalMemory descriptor;
     if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                          &descriptor) != ERROR_SUCCESS)
+                          reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put())) != ERROR_SUCCESS ||
+        owner == nullptr)
         return false;
-    bool trusted = owner != nullptr && (IsWellKnown(owner, WinLocalSystemSid) ||
-                                        IsWellKnown(owner, WinBuiltinAdministratorsSid));
-    if (owner && !trusted) {
-        std::vector<BYTE> user = ProcessUserSid();
-        trusted = !user.empty() && ::EqualSid(owner, user.data());
-    }
-    ::LocalFree(descriptor);
-    return trusted;
+    if (IsWellKnownAccount(owner, WinLocalSystemSid) || IsWellKnownAccount(owner, WinBuiltinAdministratorsSid))
+        return true;
+    std::vector<BYTE> user = ProcessUserSid();
+    return !user.empty() && ::EqualSid(owner, user.data());
 }
 
 // The log is opened as the package is written: its folder as itself, the

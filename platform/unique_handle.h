@@ -35,6 +35,12 @@ public:
         Raw old = std::exchange(raw_, raw);
         if (Traits::IsValid(old)) Traits::Close(old);
     }
+    // Closes the held handle and gives the place for a call that hands out
+    // its new handle through a pointer (RegOpenKeyEx, GetSecurityInfo...).
+    Raw* put() noexcept {
+        reset();
+        return &raw_;
+    }
 
 private:
     Raw raw_ = Traits::Empty();
@@ -90,6 +96,13 @@ struct DesktopTraits {
     static void Close(Raw h) noexcept { ::CloseDesktop(h); }
 };
 
+struct LocalMemoryTraits {
+    using Raw = HLOCAL;
+    static Raw Empty() noexcept { return nullptr; }
+    static bool IsValid(Raw h) noexcept { return h != nullptr; }
+    static void Close(Raw h) noexcept { ::LocalFree(h); }
+};
+
 // A kernel object: file, process, thread, mapping, event.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // An opened registry key (never one of the predefined roots).
@@ -105,5 +118,8 @@ using UniqueFont = UniqueResource<FontTraits>;
 using UniqueWindowStation = UniqueResource<WindowStationTraits>;
 // A desktop made or opened by this process (never one from GetThreadDesktop).
 using UniqueDesktop = UniqueResource<DesktopTraits>;
+// Memory that the system allocated for the caller with LocalAlloc
+// (FormatMessage's buffer, a security descriptor).
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 
 }  // namespace kavrel

@@ -16,7 +16,10 @@ bool AskWindowStationIsVisible() noexcept {
     DWORD needed = 0;
     const bool queried =
         station != nullptr && ::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed) != FALSE;
-    return IsVisibleStation(queried, flags.dwFlags);
+    // Wine 8 puts every process in session 1.
+    DWORD session = 0;
+    const bool sessionQueried = ::ProcessIdToSessionId(::GetCurrentProcessId(), &session) != FALSE;
+    return IsVisibleStation(queried, flags.dwFlags, sessionQueried, session);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 
 namespace kavrel {
 
-// True when the process's window station is visible to a user. Asked once,
+// True when the process's window station is visible to a user and the process
+// is outside session 0, which nobody sees since Windows Vista. Asked once,
 // on the first call, and kept: the station of a process never changes.
 bool WindowStationIsVisible() noexcept;
 

@@ -120,7 +120,7 @@ set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
 
 # The update end to end. The scenarios share the application's registration,
 # its instance mapping and its window class, so they run one at a time.
-set(E2E_TOOLS "KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>;KAVREL_HIDDEN_STATION_RUNNER=$<TARGET_FILE:hidden_station_runner>")
+set(E2E_TOOLS "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_interpreter>;KAVREL_DIALOG_TOOL=$<TARGET_FILE:dialog_tool>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>;KAVREL_HIDDEN_STATION_RUNNER=$<TARGET_FILE:hidden_station_runner>")
 set(SMALL_PARTS "${CMAKE_BINARY_DIR}/installers/lexova-update-small")
 # A build that plays a user without administrator rights, which Wine never reports.
 kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000

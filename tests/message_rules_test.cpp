@@ -45,13 +45,30 @@ TEST(Question, CountsOnlyIdYesAsYes) {
     for (int answer : {0, 1, 2, 7, -1}) EXPECT_FALSE(IsYesAnswer(answer));
 }
 
-TEST(UnseenBox, OnlyAStationWithTheVisibleFlagHidesBoxesFromNobody) {
-    EXPECT_TRUE(IsVisibleStation(true, 0x0001));  // WinSta0 of a signed-in user
-    EXPECT_TRUE(IsVisibleStation(true, 0x0003));  // other bits beside WSF_VISIBLE
-    EXPECT_FALSE(IsVisibleStation(true, 0x0000));  // a service's station, session 0
-    EXPECT_FALSE(IsVisibleStation(true, 0x0002));
-    // Not known: the run does what it always did.
-    EXPECT_TRUE(IsVisibleStation(false, 0x0000));
+TEST(UnseenBox, OnlyAStationWithTheVisibleFlagOutsideSessionZeroHidesBoxesFromNobody) {
+    struct Case {
+        bool queried;
+        std::uint32_t flags;
+        bool sessionQueried;
+        std::uint32_t session;
+        bool visible;
+    };
+    const Case cases[] = {
+        {true, 0x0001, true, 1, true},    // WinSta0 of a signed-in user
+        {true, 0x0003, true, 2, true},    // other bits beside WSF_VISIBLE, another user's session
+        {true, 0x0000, true, 1, false},   // a service's station
+        {true, 0x0002, true, 1, false},
+        {true, 0x0001, true, 0, false},   // session 0's own WinSta0: "PsExec -s -i 0"
+        {true, 0x0000, true, 0, false},   // a deployment tool as SYSTEM
+        {false, 0x0000, true, 0, false},  // the station unknown, but in session 0
+        // Not known: the run does what it always did.
+        {false, 0x0000, true, 1, true},
+        {true, 0x0001, false, 0, true},
+        {false, 0x0000, false, 0, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsVisibleStation(c.queried, c.flags, c.sessionQueried, c.session), c.visible)
+            << c.queried << " " << c.flags << " " << c.sessionQueried << " " << c.session;
 }
 
 TEST(UnseenBox, EveryBoxOfTheInstallerGoesWhereItCanBeReadOrIsNotAsked) {

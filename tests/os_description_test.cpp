@@ -1,15 +1,15 @@
 #include "env/os_description.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "base/random.h"
 #include "base/setup_state.h"
-#include "env/console_output.h"
 #include "env/startup_settings.h"
+#include "platform/unique_handle.h"
 #include "support/win_test_support.h"
 #include "support/wine_paths.h"
 
@@ -34,77 +34,72 @@ TEST(OemToAnsiText, KeepsLengthAndConvertsEveryCharacter) {
 
 TEST(RunConsoleCommand, CapturesVerThroughTheRealInterpreterAndLeavesNoFile) {
     std::vector<std::string> before = FilesIn(TempFolder());
-    std::string output = RunConsoleCommand("ver");
+    std::string output = RunConsoleCommand(L"ver");
     EXPECT_NE(output.find("Windows"), std::string::npos) << output;
     ASSERT_GE(output.size(), 2u);
     EXPECT_EQ(output.substr(output.size() - 2), "\r\n");
     EXPECT_EQ(FilesIn(TempFolder()), before);
 }
 
-TEST(RunConsoleCommand, IsEmptyWithoutAnInterpreter) {
-    ScopedEnvironment noInterpreter("ComSpec", nullptr);
-    EXPECT_EQ(RunConsoleCommand("ver"), "");
-    std::string tooLong(300, 'x');
-    ScopedEnvironment longInterpreter("ComSpec", tooLong.c_str());
-    EXPECT_EQ(RunConsoleCommand("ver"), "");
+// The fake interpreter, started in the system interpreter's place, and the
+// mark it leaves as its last act.
+class FakeInterpreter {
+public:
+    FakeInterpreter() { ::CreateDirectoryA(markFolder_.c_str(), nullptr); }
+    ~FakeInterpreter() {
+        ::DeleteFileA(mark_.c_str());
+        ::RemoveDirectoryA(markFolder_.c_str());
+    }
+    FakeInterpreter(const FakeInterpreter&) = delete;
+    FakeInterpreter& operator=(const FakeInterpreter&) = delete;
+
+    ConsoleCommand Start(const std::wstring& command) const {
+        const std::wstring program(path_.begin(), path_.end());
+        return ConsoleCommand::StartProgram(program, L"\"" + program + L"\" /c " + command);
+    }
+    const std::string& Path() const { return path_; }
+    bool Ran() const { return testing::ReadWholeFile(mark_).value_or("") == "ended\n"; }
+
+private:
+    const std::string path_ = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
+    const std::string markFolder_ = testing::UniqueTempName("kavrel interpreter");
+    const std::string mark_ = markFolder_ + "\\ended.log";
+    ScopedEnvironment markVariable_{"FAKE_COMSPEC_LOG", mark_.c_str()};
+};
+
+// The elevated installer's environment comes from the user's profile: an
+// interpreter that "ComSpec" names would run with its rights.
+TEST(RunConsoleCommand, NeverRunsTheInterpreterThatComSpecNames) {
+    FakeInterpreter fake;
+    ASSERT_FALSE(fake.Path().empty());
+    const std::string reference = RunConsoleCommand(L"ver");
+    const std::string description = DescribeOperatingSystem(true);
+    const std::string tooLong(300, 'x');
+    for (const char* comSpec : {fake.Path().c_str(), static_cast<const char*>(nullptr), tooLong.c_str(),
+                                "C:\\no\\such\\interpreter.exe"}) {
+        SCOPED_TRACE(comSpec ? comSpec : "(unset)");
+        ScopedEnvironment interpreter("ComSpec", comSpec);
+        EXPECT_EQ(RunConsoleCommand(L"ver"), reference);
+        EXPECT_EQ(DescribeOperatingSystem(true), description);
+        EXPECT_FALSE(fake.Ran());
+    }
 }
 
-TEST(RunConsoleCommand, GivesCrLfAloneWhenTheInterpreterCannotStart) {
-    ScopedEnvironment missing("ComSpec", "C:\\no\\such\\interpreter.exe");
+TEST(ConsoleCommand, GivesCrLfAloneWhenTheProgramCannotStart) {
     std::vector<std::string> before = FilesIn(TempFolder());
-    EXPECT_EQ(RunConsoleCommand("ver"), "\r\n");
+    EXPECT_EQ(ConsoleCommand::StartProgram(L"C:\\no\\such\\interpreter.exe", L"x /c ver").Finish(), "\r\n");
     EXPECT_EQ(FilesIn(TempFolder()), before);
 }
 
-TEST(RunConsoleCommand, NeverOverwritesAFileThatHoldsTheRandomName) {
-    std::string fake = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
-    ASSERT_FALSE(fake.empty());
-    ScopedEnvironment interpreter("ComSpec", fake.c_str());
-    SeedRandom(12345);
-    std::string userFile = TempFolder() + MakeRandomFileName();
-    ASSERT_TRUE(testing::WriteWholeFile(userFile, "the user's own data"));
-    SeedRandom(12345);
-    EXPECT_EQ(RunConsoleCommand("ver"), "\r\nFake interpreter ran [ver]\r\n");
-    EXPECT_EQ(testing::ReadWholeFile(userFile).value_or("(missing)"), "the user's own data");
-    ::DeleteFileA(userFile.c_str());
-}
-
-TEST(RunConsoleCommand, GoesOnWithThePartialOutputOfAHungInterpreter) {
-    std::string fake = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
-    ASSERT_FALSE(fake.empty());
-    ScopedEnvironment interpreter("ComSpec", fake.c_str());
+// The program writes its line and then hangs with its output open: a read
+// until the pipe ends would never return.
+TEST(ConsoleCommand, GoesOnWithThePartialOutputOfAHungProgramAndEndsIt) {
+    FakeInterpreter fake;
+    ASSERT_FALSE(fake.Path().empty());
     ScopedEnvironment hang("FAKE_COMSPEC_HANG", "1");
     std::vector<std::string> before = FilesIn(TempFolder());
-    EXPECT_EQ(RunConsoleCommand("ver", 1500), "\r\nFake interpreter ran [ver]\r\n");
+    EXPECT_EQ(fake.Start(L"ver").Finish(1500), "\r\nFake interpreter ran [ver]\r\n");
     EXPECT_EQ(FilesIn(TempFolder()), before);
-}
-
-// Without "Temp" the output file is made in the current folder, which the
-// application's start changes while a "ver" left running may not have ended:
-// the output is still read, and removed, where it was made.
-TEST(ConsoleCommand, FindsItsOutputWhereItWasMadeAfterTheCurrentFolderChanged) {
-    std::string fake = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
-    ASSERT_FALSE(fake.empty());
-    const std::string madeIn = testing::UniqueTempName("kavrel current folder");
-    const std::string changedTo = testing::UniqueTempName("kavrel current folder");
-    ASSERT_TRUE(::CreateDirectoryA(madeIn.c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryA(changedTo.c_str(), nullptr));
-    char saved[MAX_PATH] = {};
-    ASSERT_GT(::GetCurrentDirectoryA(MAX_PATH, saved), 0u);
-    {
-        ScopedEnvironment interpreter("ComSpec", fake.c_str());
-        ScopedEnvironment noTemp("Temp", nullptr);
-        ASSERT_TRUE(::SetCurrentDirectoryA(madeIn.c_str()));
-        ConsoleCommand ver = ConsoleCommand::Start("ver");
-        ::SetCurrentDirectoryA(changedTo.c_str());
-        EXPECT_EQ(ver.Finish(), "\r\nFake interpreter ran [ver]\r\n");
-        ::SetCurrentDirectoryA(saved);
-    }
-    // Only "." and "..": nothing left in either folder.
-    EXPECT_EQ(FilesIn(madeIn).size(), 2u);
-    EXPECT_EQ(FilesIn(changedTo).size(), 2u);
-    ::RemoveDirectoryA(madeIn.c_str());
-    ::RemoveDirectoryA(changedTo.c_str());
 }
 
 TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFlags) {
@@ -180,11 +175,35 @@ TEST(DescribeOperatingSystem, HostileProductNameValues) {
     testing::RunInOwnProcess(kProductNameSuite, "AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAndExactly", "win7");
 }
 
+// The system's command interpreters that this process started and that
+// still run, each held so that its end can be seen later.
+std::vector<UniqueHandle> RunningInterpreters() {
+    std::vector<UniqueHandle> running;
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return running;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID != ::GetCurrentProcessId() || ::lstrcmpiA(entry.szExeFile, "cmd.exe") != 0)
+            continue;
+        UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) running.push_back(std::move(process));
+    }
+    return running;
+}
+
+bool AllEnded(const std::vector<UniqueHandle>& processes) {
+    for (const UniqueHandle& process : processes)
+        if (::WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) return false;
+    return true;
+}
+
 // Wine playing Windows 10 tells this program 6.2, as Windows 10 does (the
 // manifest names no newer Windows): "ver" has to run, and with "ProductName"
-// as text its output cannot change the description. The interpreter is the
-// fake one, slowed down so that a wait for it cannot go unnoticed; the log
-// gets "ended" as its last act.
+// as text its output cannot change the description. The system's
+// interpreter is seen running, or not, among this process's children (under
+// Wine it takes far longer to start than the description); "ComSpec" names
+// the fake interpreter, which must never run.
 constexpr const char* kLeavingVerSuite = "LeavingVerAsWindows10";
 
 class LeavingVerAsWindows10 : public testing::OwnProcessTest {
@@ -192,41 +211,31 @@ protected:
     void SetUp() override {
         testing::OwnProcessTest::SetUp();
         if (IsSkipped()) return;
-        ASSERT_FALSE(fake_.empty());
+        ASSERT_FALSE(fake_.Path().empty());
         ASSERT_TRUE(NeedsVerOutput(GatherOsFacts().version)) << "this copy is not told 6.2";
-        // The log has a folder of its own, so that it does not count among the temporary files.
-        ASSERT_TRUE(::CreateDirectoryA(logFolder_.c_str(), nullptr));
         before_ = FilesIn(TempFolder());
     }
-    void TearDown() override {
-        ::DeleteFileA(log_.c_str());
-        ::RemoveDirectoryA(logFolder_.c_str());
-        testing::OwnProcessTest::TearDown();
-    }
-    bool InterpreterEnded() const { return testing::ReadWholeFile(log_).value_or("") == "ended\n"; }
 
-    const std::string fake_ = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
-    const std::string logFolder_ = testing::UniqueTempName("kavrel interpreter");
-    const std::string log_ = logFolder_ + "\\ended.log";
-    ScopedEnvironment interpreter_{"ComSpec", fake_.c_str()};
-    ScopedEnvironment delay_{"FAKE_COMSPEC_DELAY_MS", "1500"};
-    ScopedEnvironment logVariable_{"FAKE_COMSPEC_LOG", log_.c_str()};
+    FakeInterpreter fake_;
+    ScopedEnvironment interpreter_{"ComSpec", fake_.Path().c_str()};
     std::vector<std::string> before_;
 };
 
 TEST_F(LeavingVerAsWindows10, TheDescriptionDoesNotWaitForAVerItCannotUse) {
     OsFacts facts = GatherOsFacts();
     ASSERT_TRUE(facts.productName.has_value()) << "Wine stores \"ProductName\" as text";
-    ::DeleteFileA(log_.c_str());
+    EXPECT_NE(facts.verOutput.find("Windows"), std::string::npos) << facts.verOutput;
     const std::string expected = ComposeOsDescription(GetWindowsVersionParts(facts), false);
     CurrentSetup().is64BitWindows = expected.find(" 64") == std::string::npos;
 
     OsDescription description = DescribeOperatingSystemLeavingVer(false);
-    EXPECT_FALSE(InterpreterEnded());
+    const std::vector<UniqueHandle> running = RunningInterpreters();
+    EXPECT_EQ(running.size(), 1u);
     EXPECT_EQ(description.text, expected);
     EXPECT_EQ(CurrentSetup().is64BitWindows, expected.find(" 64") != std::string::npos);
-    EXPECT_EQ(description.unfinishedVer.Finish(), "\r\nFake interpreter ran [ver]\r\n");
-    EXPECT_TRUE(InterpreterEnded());
+    EXPECT_EQ(description.unfinishedVer.Finish(), facts.verOutput);
+    EXPECT_TRUE(AllEnded(running));
+    EXPECT_FALSE(fake_.Ran());
     EXPECT_EQ(FilesIn(TempFolder()), before_);
 }
 
@@ -235,16 +244,19 @@ TEST_F(LeavingVerAsWindows10, WithoutAProductNameTheOutputCountsAndIsWaitedFor) 
     ASSERT_TRUE(testing::WriteRegistryValue(HKEY_LOCAL_MACHINE, kWindowsNtCurrentVersion, "ProductName",
                                             {REG_DWORD, std::string("\x07\0\0\0", 4)}));
     OsDescription description = DescribeOperatingSystemLeavingVer(false);
-    EXPECT_TRUE(InterpreterEnded());
+    EXPECT_TRUE(RunningInterpreters().empty());
     EXPECT_EQ(description.unfinishedVer.Finish(), "");
+    EXPECT_FALSE(fake_.Ran());
     EXPECT_EQ(FilesIn(TempFolder()), before_);
 }
 
 TEST_F(LeavingVerAsWindows10, ShutDownWaitsForTheVerThatStartUpLeftRunning) {
     StartUpSettings();
-    EXPECT_FALSE(InterpreterEnded());
+    const std::vector<UniqueHandle> running = RunningInterpreters();
+    EXPECT_EQ(running.size(), 1u);
     ShutDownSettings();
-    EXPECT_TRUE(InterpreterEnded());
+    EXPECT_TRUE(AllEnded(running));
+    EXPECT_FALSE(fake_.Ran());
     EXPECT_EQ(FilesIn(TempFolder()), before_);
 }
 
@@ -257,20 +269,19 @@ TEST(DescribeOperatingSystem, LeavesVerRunningOnlyWhereItsOutputCannotMatter) {
 // Moving hands the running command on whole: the moved-from one has nothing
 // left to wait for or delete, so the output reaches its new owner.
 TEST(ConsoleCommand, MovesWithoutLosingTheOutputAndFinishesOnce) {
-    std::string fake = testing::WindowsPathFromEnvironment("KAVREL_FAKE_COMSPEC");
-    ASSERT_FALSE(fake.empty());
-    ScopedEnvironment interpreter("ComSpec", fake.c_str());
+    FakeInterpreter fake;
+    ASSERT_FALSE(fake.Path().empty());
     std::vector<std::string> before = FilesIn(TempFolder());
-    ConsoleCommand first = ConsoleCommand::Start("ver");
+    ConsoleCommand first = fake.Start(L"ver");
     ConsoleCommand second = std::move(first);
     EXPECT_EQ(first.Finish(), "");
     EXPECT_EQ(second.Finish(), "\r\nFake interpreter ran [ver]\r\n");
     EXPECT_EQ(second.Finish(), "");
     {
-        ConsoleCommand replaced = ConsoleCommand::Start("ver");
-        replaced = ConsoleCommand::Start("vol");
+        ConsoleCommand replaced = fake.Start(L"ver");
+        replaced = fake.Start(L"vol");
         EXPECT_EQ(replaced.Finish(), "\r\nFake interpreter ran [vol]\r\n");
-        ConsoleCommand dropped = ConsoleCommand::Start("ver");
+        ConsoleCommand dropped = fake.Start(L"ver");
     }
     EXPECT_EQ(FilesIn(TempFolder()), before);
 }

@@ -19,8 +19,8 @@ TEST(ProgressWindowGeometry, IsTheTabledStylesAndChildren) {
     EXPECT_EQ(kProgressClassStyle, 515u);
     EXPECT_EQ(kProgressClassExtraBytes, 4);
     EXPECT_EQ(kProgressWindowExtraBytes, 4);
-    // With WS_EX_NOACTIVATE: never the active window.
-    EXPECT_EQ(kProgressWindowExStyle, 0x08020009u);
+    // With WS_EX_NOACTIVATE: never the active window; with WS_EX_APPWINDOW: a taskbar button all the same.
+    EXPECT_EQ(kProgressWindowExStyle, 0x08060009u);
     EXPECT_EQ(kProgressWindowStyle, 0x00400000u);
     EXPECT_EQ(kStatusLineStyle, 0x50000000u);
     EXPECT_EQ(kProgressBarStyle, 0x50040000u);

@@ -250,7 +250,7 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     EXPECT_EQ(::GetWindowThreadProcessId(window, nullptr), form->ThreadId());
     EXPECT_NE(form->ThreadId(), ::GetCurrentThreadId());
 
-    // Centred, topmost, never activated, with a title bar but no system menu;
+    // Centred, topmost, never activated but on the taskbar, with a title bar but no system menu;
     // its size holds its children whatever the frame.
     POINT corner = ExpectedCorner();
     EXPECT_TRUE(AtItsPlace(window));
@@ -259,6 +259,7 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     EXPECT_TRUE(HoldsItsChildren(window));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_TOPMOST));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_NOACTIVATE));
+    EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_APPWINDOW));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_DLGMODALFRAME));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_STATICEDGE));
     EXPECT_TRUE(HasAll(StyleOf(window), WS_DLGFRAME));

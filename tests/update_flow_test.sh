@@ -93,20 +93,32 @@ check "package written" "$(package_installed)" yes
 check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 check "application not started" "$(standin_saw started)" no
 
-echo "== Quiet mode as Windows 10, where \"ver\" runs alongside the update: nothing left behind"
+echo "== Quiet mode as Windows 10, where \"ver\" runs alongside the update: nothing left behind, ComSpec never run"
 # Told 6.2 (the manifest names no newer Windows), the installer starts "ver"
-# and waits for it only at its end; its output file must be gone by then.
+# and waits for it only at its end; nothing of it may be left in the Temp
+# folder. The user's own environment names a program of the user's as the
+# interpreter, as any user may in HKCU\Environment: the elevated installer
+# must never run it (it would leave its mark) and describes Windows as
+# without it, so the size goes to the same registry view.
 app_defaults='HKCU\Software\Wine\AppDefaults\'"$(basename "$installer")"
 temp_dir=$(find "$PREFIX/drive_c/users" -mindepth 2 -maxdepth 2 -name Temp | head -n1)
 temp_before=$(ls -A "$temp_dir")
+comspec_mark=$WORK/comspec-mark
+rm -f "$comspec_mark"
 "$run" reg add "$app_defaults" /v Version /d win10 /f >/dev/null 2>&1
+"$run" reg add 'HKCU\Environment' /v ComSpec /d "Z:${KAVREL_FAKE_COMSPEC//\//\\}" /f >/dev/null 2>&1
+"$run" reg add 'HKCU\Environment' /v FAKE_COMSPEC_LOG /d "Z:${comspec_mark//\//\\}" /f >/dev/null 2>&1
 install_app
 run_installer "$installer" "" modest
 "$run" reg delete "$app_defaults" /v Version /f >/dev/null 2>&1
+"$run" reg delete 'HKCU\Environment' /v ComSpec /f >/dev/null 2>&1
+"$run" reg delete 'HKCU\Environment' /v FAKE_COMSPEC_LOG /f >/dev/null 2>&1
 check "exit code" "$(exit_code)" 0
 check "no box" "$(boxes)" 0
 check "package written" "$(package_installed)" yes
 check "nothing new in the temporary folder" "$(ls -A "$temp_dir")" "$temp_before"
+check "the interpreter that ComSpec names never ran" "$([[ -e $comspec_mark ]] && echo yes || echo no)" no
+check "EstimatedSize in the 64-bit view" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 
 echo "== Quiet mode with runapp in any letter case starts the application"
 install_app

@@ -63,17 +63,21 @@ TEST(DesktopShellStart, OnlySOkIsAStart) {
 }
 
 TEST(DesktopShellStart, TheInstallerStartsTheApplicationItselfOnlyAfterARefusal) {
-    EXPECT_TRUE(StartsItselfAfter(ShellStartOutcome::Refused, true));
-    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::Started, true));
+    EXPECT_TRUE(StartsItselfAfter(ShellStartOutcome::Refused, true, false));
+    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::Started, true, false));
     // The shell may still be starting it: a second start would run two copies.
-    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::NoAnswer, true));
+    EXPECT_FALSE(StartsItselfAfter(ShellStartOutcome::NoAnswer, true, false));
 }
 
-TEST(DesktopShellStart, WhereNobodySeesTheInstallerOnlyTheShellMayStartTheApplication) {
-    // Started by the installer there, it would run as SYSTEM where nobody sees it.
+TEST(DesktopShellStart, WhereNobodySeesTheInstallerOrAsLocalSystemOnlyTheShellMayStartTheApplication) {
+    // Started by the installer there, it would run as SYSTEM where nobody
+    // sees it, or as SYSTEM on a person's desktop.
     for (ShellStartOutcome outcome :
-         {ShellStartOutcome::Refused, ShellStartOutcome::Started, ShellStartOutcome::NoAnswer})
-        EXPECT_FALSE(StartsItselfAfter(outcome, false));
+         {ShellStartOutcome::Refused, ShellStartOutcome::Started, ShellStartOutcome::NoAnswer}) {
+        EXPECT_FALSE(StartsItselfAfter(outcome, false, false));
+        EXPECT_FALSE(StartsItselfAfter(outcome, true, true));
+        EXPECT_FALSE(StartsItselfAfter(outcome, false, true));
+    }
 }
 
 TEST(CountsAsSeen, EveryProbeButTheLast) {

@@ -19,12 +19,14 @@ constexpr std::int32_t kBaseDpi = 96;
 constexpr std::uint32_t kProgressClassStyle = 0x203;
 constexpr int kProgressClassExtraBytes = 4;
 constexpr int kProgressWindowExtraBytes = 4;
-// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE + WS_EX_NOACTIVATE.
-// The window never becomes the active window: hidden before a message box,
-// an active window would hand the activation to whatever window Windows
-// picks, another program's, and the foreground lock would then keep the box
-// from becoming active.
-constexpr std::uint32_t kProgressWindowExStyle = 0x08020009;
+// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE + WS_EX_APPWINDOW +
+// WS_EX_NOACTIVATE. The window never becomes the active window: hidden
+// before a message box, an active window would hand the activation to
+// whatever window Windows picks, another program's, and the foreground lock
+// would then keep the box from becoming active. A window that is never
+// activated gets no taskbar button by itself: WS_EX_APPWINDOW gives it one,
+// so that a person who switched away during a long write finds it again.
+constexpr std::uint32_t kProgressWindowExStyle = 0x08060009;
 // WS_DLGFRAME only: no system menu, hence no close, minimise or maximise button.
 constexpr std::uint32_t kProgressWindowStyle = 0x00400000;
 // WS_CHILD + WS_VISIBLE, left-aligned text.

@@ -14,7 +14,8 @@
 namespace kavrel {
 
 static_assert(kProgressClassStyle == (CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE));
-static_assert(kProgressWindowExStyle == (WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE | WS_EX_NOACTIVATE));
+static_assert(kProgressWindowExStyle ==
+              (WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE | WS_EX_APPWINDOW | WS_EX_NOACTIVATE));
 static_assert(kProgressWindowStyle == WS_DLGFRAME);
 static_assert(kStatusLineStyle == (WS_CHILD | WS_VISIBLE | SS_LEFT));
 static_assert(kProgressBarStyle == (WS_CHILD | WS_VISIBLE | WS_THICKFRAME));
