@@ -49,7 +49,12 @@ const char* IntegrityLogText(IntegrityResult result) {
     return "failed, the file cannot be read";
 }
 
-void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error) {
+void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error,
+                bool refused) {
+    if (refused) {
+        LogLine(ProgramText(step) + " refused: " + ProgramText(what) + ", path " + where);
+        return;
+    }
     ShownText line = ProgramText(step) + " failed: " + SystemText(what) + ", path " + where;
     if (error != 0)
         line += ", Windows error " + ProgramText(std::to_string(error)) + ": " +
@@ -59,7 +64,7 @@ void LogFailure(const std::string& step, const std::string& what, const ShownTex
 
 bool ReportWriteFailure(const std::wstring& target, const WriteOutcome& outcome, bool offerRetry) {
     const std::uint32_t error = outcome.failure.error;
-    LogFailure("write", outcome.step, WideText(outcome.path), error);
+    LogFailure("write", outcome.step, WideText(outcome.path), error, outcome.refused);
     // From the UTF-16 path: read whole on any code page.
     const ShownText path = WideText(target);
     const ShownText holders = UnicodeText(outcome.holders);

@@ -24,8 +24,10 @@ int TellUser(const ShownText& englishText, const ShownText& russianText, std::ui
 void ShowLanguageFileErrors();
 
 // The log line of a failed step: what failed, the path or key it concerned,
-// and the Windows error with the system's text (none for error 0).
-void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error);
+// and the Windows error with the system's text (none for error 0). A step
+// that the installer refused is logged as refused, without an error.
+void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error,
+                bool refused = false);
 
 // The box of a self-check that did not find the file intact.
 void ReportIntegrity(IntegrityResult result);

@@ -18,7 +18,7 @@
 #include "env/startup_rules.h"
 #include "env/startup_settings.h"
 #include "install/extraction.h"
-#include "install/folder_size.h"
+#include "install/installed_size.h"
 #include "install/resource_install.h"
 #include "lang/messages.h"
 #include "platform/environment.h"
@@ -32,32 +32,20 @@ namespace kavrel {
 
 namespace {
 
-// Records the installed size as "EstimatedSize"; false when it could not be written.
-bool RecordInstalledSize(const SetupState& state) {
-    RegistryAccessor& registry = Registry();
-    registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    const bool opened = registry.OpenKey(state.uninstallKey + state.appName, true);
-    bool recorded = true;
-    try {
-        const FolderSize size = MeasureFolderSize(state.installDir);
-        if (size.folderMissing) {
-            LogLine("EstimatedSize not recorded: no folder to measure");
-        } else if (size.kib < 0) {
-            recorded = false;
-            LogFailure("size walk", size.failure, WideText(state.installDir), size.error);
-        } else if (!opened) {
-            recorded = false;
-            LogLine("EstimatedSize not recorded: the uninstall key cannot be opened or created");
-        } else {
-            registry.WriteInteger("EstimatedSize", size.kib);
-            LogLine("EstimatedSize recorded: " + ProgramText(std::to_string(size.kib)) + " KiB");
-        }
-    } catch (const RegistryError& error) {
-        recorded = false;
-        LogFailure("EstimatedSize", error.what(), SystemText(error.key()), error.error());
+// Logs how recording a value ended; false when it failed.
+bool LogRecord(const std::string& name, const RegistryRecord& record, const char* unit) {
+    switch (record.result) {
+        case RegistryRecord::Result::Recorded:
+            LogLine(ProgramText(name) + " recorded: " + ProgramText(std::to_string(record.value)) + unit);
+            return true;
+        case RegistryRecord::Result::NothingToRecord:
+            LogLine(ProgramText(name) + " not recorded: no folder to measure");
+            return true;
+        case RegistryRecord::Result::Failed:
+            break;
     }
-    registry.CloseKey();
-    return recorded;
+    LogFailure(name, record.failure, record.where, record.error);
+    return false;
 }
 
 ShownText YesNo(bool value) { return value ? "yes" : "no"; }
@@ -138,6 +126,7 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     }
 
     RunOutcome outcome = RunOutcome::Completed;
+    bool installedPackage = false;
     const std::wstring target = state.installDir + WideFromAscii(packageFileName);
     {
         ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
@@ -151,9 +140,14 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
         });
         LogLine("write: " + WideText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
+        installedPackage = installed;
         if (!installed) outcome = RunOutcome::WriteFailed;
     }
-    if (!RecordInstalledSize(state)) outcome = RunOutcome::WriteFailed;
+    if (!LogRecord("EstimatedSize", RecordInstalledSize(state), " KiB")) outcome = RunOutcome::WriteFailed;
+    // Last, and only over a package that was installed: deployment tools
+    // take the value for the package that is there.
+    if (installedPackage && !LogRecord(packageFileName, RecordPackageVersion(state, packageFileName), ""))
+        outcome = RunOutcome::WriteFailed;
 
     if (state.quietMode) {
         if (AsksToRunApp(NarrowAscii(CommandLineArgumentBesidesLog(CommandLineText(), 2)))) LaunchAndActivate();

@@ -30,6 +30,21 @@ std::string FormatLogLine(const LogTime& time, std::string_view text) {
     return line + "\r\n";
 }
 
+LogPlace LogPlaceOf(const std::optional<LogRequest>& request, bool seen) {
+    if (request) return request->path.empty() ? LogPlace::TempFolder : LogPlace::GivenPath;
+    return seen ? LogPlace::None : LogPlace::SystemLogFolder;
+}
+
+std::wstring SystemLogFolder(std::wstring_view windowsFolder) {
+    std::wstring folder(windowsFolder);
+    AddTrailingBackslash(folder);
+    return folder + L"Logs\\Software";
+}
+
+std::wstring SystemLogPath(std::wstring_view windowsFolder) {
+    return SystemLogFolder(windowsFolder) + L"\\lexova-update.log";
+}
+
 std::wstring DefaultLogPath(std::wstring_view tempFolder) {
     std::wstring path(tempFolder);
     AddTrailingBackslash(path);

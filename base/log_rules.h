@@ -28,7 +28,18 @@ struct LogTime {
 // break turned into a space, and "\r\n".
 std::string FormatLogLine(const LogTime& time, std::string_view text);
 
+// Where a run's log goes: where the switch says, or, where nobody sees the
+// installer and no switch was given, to the system's log folder, since a
+// deployment tool's failed run leaves no other trace than its exit code.
+enum class LogPlace { None, GivenPath, TempFolder, SystemLogFolder };
+LogPlace LogPlaceOf(const std::optional<LogRequest>& request, bool seen);
+
 // The file of a bare "/log": "lexova-update.log" in `tempFolder`.
 std::wstring DefaultLogPath(std::wstring_view tempFolder);
+
+// The log of a run that nobody sees: "Logs\Software\lexova-update.log" in
+// the Windows folder.
+std::wstring SystemLogFolder(std::wstring_view windowsFolder);
+std::wstring SystemLogPath(std::wstring_view windowsFolder);
 
 }  // namespace kavrel

@@ -10,6 +10,7 @@
 #include "env/startup_rules.h"
 #include "platform/environment.h"
 #include "platform/run_log.h"
+#include "platform/window_station.h"
 
 namespace kavrel {
 
@@ -20,6 +21,38 @@ std::unique_ptr<RegistryAccessor> sharedRegistry;
 // runs alongside the update and is waited for at shut-down.
 ConsoleCommand unfinishedVer;
 std::string operatingSystemText;
+
+// The Windows folder of the system (not of a terminal-server user's own
+// copy), with its backslash; empty when it cannot be told.
+std::wstring SystemWindowsFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+// Starts the log where the switch, or the lack of one, puts it.
+void StartLogOfRun(const std::optional<LogRequest>& request) {
+    switch (LogPlaceOf(request, WindowStationIsVisible())) {
+        case LogPlace::None:
+            return;
+        case LogPlace::GivenPath:
+            StartRunLog(request->path);
+            return;
+        case LogPlace::TempFolder:
+            StartRunLog(DefaultLogPath(EnvironmentText(L"Temp")));
+            return;
+        case LogPlace::SystemLogFolder: {
+            const std::wstring windows = SystemWindowsFolder();
+            if (windows.empty()) return;
+            // Made when missing, with the rights of the Windows folder, which
+            // only administrators may write.
+            ::CreateDirectoryW((windows + L"\\Logs").c_str(), nullptr);
+            ::CreateDirectoryW(SystemLogFolder(windows).c_str(), nullptr);
+            StartRunLog(SystemLogPath(windows));
+            return;
+        }
+    }
+}
 
 std::uint32_t RandomSeed() {
     LARGE_INTEGER counter{};
@@ -40,8 +73,7 @@ void StartUpSettings() {
     sharedRegistry = std::make_unique<RegistryAccessor>(RegistryAccessMask(state.is64BitWindows));
     // The log switch may stand anywhere and counts as no argument.
     const std::wstring commandLine = CommandLineText();
-    if (const std::optional<LogRequest> log = LogRequestOf(commandLine))
-        StartRunLog(log->path.empty() ? DefaultLogPath(EnvironmentText(L"Temp")) : log->path);
+    StartLogOfRun(LogRequestOf(commandLine));
     CommandSwitchFlags flags = ParseCommandSwitch(CommandLineArgumentBesidesLog(commandLine, 1));
     state.commandSwitch = flags.commandSwitch;
     state.isStartSwitch = flags.isStartSwitch;

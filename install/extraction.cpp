@@ -28,7 +28,7 @@ void WriteAll(HANDLE file, const std::wstring& path, const char* data, DWORD siz
         DWORD slice = std::min(size, kWriteSlice);
         DWORD written = 0;
         if (!::WriteFile(file, data, slice, &written, nullptr)) throw FileError("write failed", ::GetLastError(), path);
-        if (written != slice) throw FileError("short write", ERROR_WRITE_FAULT, path);
+        if (written != slice) throw FileError::Refusal("short write", ERROR_WRITE_FAULT, path);
         data += slice;
         size -= slice;
         done += slice;
@@ -57,7 +57,7 @@ void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint
     const std::optional<FileFacts> facts = QueryFileFacts(file);
     if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) ||
         (expectedIndex && facts->fileIndex != *expectedIndex))
-        throw FileError("not the plain file that was written", ERROR_ACCESS_DENIED, path);
+        throw FileError::Refusal("not the plain file that was written", ERROR_ACCESS_DENIED, path);
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
     // one beside it. Found now, not after most of it has been written.
     std::uint64_t freeBytes = 0;
     if (FreeSpaceOf(folder_.path(), freeBytes) && !HasRoomFor(total, freeBytes))
-        throw FileError("not enough free space", ERROR_DISK_FULL, targetPath_);
+        throw FileError::Refusal("not enough free space", ERROR_DISK_FULL, targetPath_);
     UniqueHandle file = folder_.CreateNewFile(temporaryName_);
     try {
         // A name planted between the removal and the create only makes the
@@ -111,20 +111,46 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
 
 StagedFile::~StagedFile() { Discard(); }
 
+namespace {
+
+// Runs `attempt` until it succeeds or fails for another reason than a file
+// that another program holds: the application closing, or a scanner looking
+// at the new file. Waits growing from 100 ms to 1 s, 30 s in all.
+template <typename Attempt>
+void RetryWhileHeld(Attempt attempt) {
+    std::uint32_t lastWait = 0;
+    std::uint32_t waited = 0;
+    for (;;) {
+        try {
+            attempt();
+            return;
+        } catch (const FileError& failure) {
+            const std::optional<std::uint32_t> wait =
+                !failure.refused() && IsFileInUseError(failure.error()) ? NextHeldFileWait(lastWait, waited)
+                                                                         : std::nullopt;
+            if (!wait) throw;
+            ::Sleep(*wait);
+            lastWait = *wait;
+            waited += *wait;
+        }
+    }
+}
+
+}  // namespace
+
 void StagedFile::Replace() {
-    UniqueHandle file = folder_.OpenFileToReplace(temporaryName_);
-    CheckOwnFile(file.get(), temporaryPath_, fileIndex_);
-    for (int attempt = 1;; ++attempt) {
+    UniqueHandle file;
+    RetryWhileHeld([&] {
+        if (!file) {
+            file = folder_.OpenFileToReplace(temporaryName_);
+            CheckOwnFile(file.get(), temporaryPath_, fileIndex_);
+        }
         // Under Wine a rename goes by the folder's path, which must still be
         // the held folder's; on Windows the held folder cannot be moved.
         folder_.ConfirmPath();
-        const std::uint32_t error = folder_.MoveInto(file.get(), targetName_);
-        if (error == 0) break;
-        // The application asked to quit may still be closing its package.
-        if (!IsFileInUseError(error) || attempt >= kReplaceRetryAttempts)
+        if (const std::uint32_t error = folder_.MoveInto(file.get(), targetName_))
             throw FileError("cannot replace the installed file", error, targetPath_);
-        ::Sleep(kReplaceRetryIntervalMs);
-    }
+    });
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
     // new name, commits the change of its name with it. Its bytes are on disk
@@ -159,11 +185,12 @@ bool IsHeldByAnotherProgram(const std::wstring& path) {
 
 // What the user is told of a failed write rests on these facts of the
 // system, gathered while they still hold.
-WriteOutcome DescribeFailure(std::string step, std::wstring path, std::uint32_t error, const std::wstring& target,
-                             std::uint64_t packageBytes) {
+WriteOutcome DescribeFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
     WriteOutcome outcome;
-    outcome.step = std::move(step);
-    outcome.path = std::move(path);
+    outcome.step = failure.what();
+    outcome.path = failure.path();
+    outcome.refused = failure.refused();
+    const std::uint32_t error = failure.error();
     outcome.failure.error = error;
     outcome.failure.reason =
         ReasonOfWriteError(error, error == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
@@ -178,7 +205,7 @@ WriteOutcome DescribeFailure(std::string step, std::wstring path, std::uint32_t 
 }  // namespace
 
 WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
-    return DescribeFailure(failure.what(), failure.path(), failure.error(), target, packageBytes);
+    return DescribeFailure(failure, target, packageBytes);
 }
 
 WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes, const std::function<void()>& install) {
@@ -190,7 +217,7 @@ WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes
     } catch (const FileError& failure) {
         return DescribeWriteFailure(failure, target, packageBytes);
     } catch (const std::bad_alloc&) {
-        return DescribeFailure("no memory", target, ERROR_NOT_ENOUGH_MEMORY, target, packageBytes);
+        return DescribeFailure(FileError::Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, target), target, packageBytes);
     }
 }
 

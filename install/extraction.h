@@ -20,6 +20,8 @@ struct WriteOutcome {
     bool installed = false;
     std::string step;
     std::wstring path;
+    // The installer refused to go on; Windows returned no error.
+    bool refused = false;
     WriteFailure failure;
     // The programs that hold the target open, for a file in use; UTF-8.
     std::string holders;
@@ -76,8 +78,8 @@ public:
     const std::wstring& TemporaryPath() const noexcept { return temporaryPath_; }
 
     // Replaces the target in one step and writes the change through to disk,
-    // retrying for about 10 s while the target is in use. Raises FileError;
-    // the target is then as it was.
+    // retrying for up to 30 s while the file or the target is held by
+    // another program. Raises FileError; the target is then as it was.
     void Replace();
 
     // Removes the temporary file, unless it is no longer the file written or

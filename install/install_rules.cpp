@@ -1,5 +1,6 @@
 #include "install/install_rules.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace kavrel {
@@ -29,7 +30,17 @@ bool IsFileInUseError(std::uint32_t error) {
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
     constexpr std::uint32_t kDeletePending = 303;
-    return error == kAccessDenied || error == kSharingViolation || error == kLockViolation || error == kDeletePending;
+    constexpr std::uint32_t kUserMappedFile = 1224;
+    return error == kAccessDenied || error == kSharingViolation || error == kLockViolation ||
+           error == kDeletePending || error == kUserMappedFile;
+}
+
+std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs) {
+    constexpr std::uint32_t kFirstWaitMs = 100;
+    constexpr std::uint32_t kLongestWaitMs = 1000;
+    if (waitedMs >= kHeldFileWaitLimitMs) return std::nullopt;
+    const std::uint32_t next = lastWaitMs == 0 ? kFirstWaitMs : std::min(lastWaitMs * 2, kLongestWaitMs);
+    return std::min(next, kHeldFileWaitLimitMs - waitedMs);
 }
 
 WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
@@ -40,6 +51,7 @@ WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
     constexpr std::uint32_t kDiskFull = 112;
     // A name whose old file another program still holds open while it goes.
     constexpr std::uint32_t kDeletePending = 303;
+    constexpr std::uint32_t kUserMappedFile = 1224;
     switch (error) {
         case kDiskFull:
         case kHandleDiskFull:
@@ -47,6 +59,7 @@ WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
         case kSharingViolation:
         case kLockViolation:
         case kDeletePending:
+        case kUserMappedFile:
             return WriteFailureReason::FileInUse;
         case kAccessDenied:
             return targetHeld ? WriteFailureReason::FileInUse : WriteFailureReason::AccessDenied;

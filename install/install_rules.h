@@ -3,6 +3,7 @@
 // plain functions.
 #include <compare>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,13 +17,17 @@ namespace kavrel {
 // before the final character, or at the front when there is none.
 std::wstring MakeTempName(std::wstring_view path);
 
-// Errors with which Windows and Wine refuse to replace a file that another
-// process holds open: worth waiting for while the application closes.
+// Errors with which Windows and Wine refuse to open or replace a file that
+// another process holds open (sharing and lock violations, access denied, a
+// file mapped into a process, a name still being removed): worth waiting
+// for while the application closes, or a scanner looks at the new file.
 bool IsFileInUseError(std::uint32_t error);
 
-// How long the final replace is retried while the file is in use: about 10 s.
-constexpr std::uint32_t kReplaceRetryIntervalMs = 250;
-constexpr int kReplaceRetryAttempts = 40;
+// The wait before the next try of a replace refused as in use, after
+// `waitedMs` in all: 100 ms, doubling up to 1 s; nullopt once 30 s have been
+// waited for. Endpoint protection holds a new file for 10 to 60 s.
+constexpr std::uint32_t kHeldFileWaitLimitMs = 30000;
+std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs);
 
 // Why a write of the package failed, as the user is told.
 enum class WriteFailureReason {

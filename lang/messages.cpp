@@ -32,7 +32,7 @@ int DeliverBox(const MessageBoxCall& call, const std::wstring& text, const std::
         case BoxRoute::SentToUserSession:
             // Whether it arrived or not (nobody signed in), the run goes on
             // as after OK.
-            SendToConsoleSession(caption, text, handling.sessionStyle);
+            SendToActiveSessions(caption, text, handling.sessionStyle);
             return handling.answer;
         case BoxRoute::Withheld:
             return handling.answer;

@@ -106,13 +106,18 @@ struct StandardInformation {
     BOOLEAN directory;
 };
 
-bool QueryAttributes(HANDLE file, ULONG& attributes) {
+// The attributes of an open file, or the status of the failed query.
+struct AttributesAnswer {
+    NTSTATUS status = 0;
+    ULONG attributes = 0;
+    bool Known() const { return NT_SUCCESS(status); }
+};
+
+AttributesAnswer QueryAttributes(HANDLE file) {
     BasicInformation basic{};
     IO_STATUS_BLOCK status{};
-    if (!NT_SUCCESS(Native().queryInformation(file, &status, &basic, sizeof basic, kFileBasicInformation)))
-        return false;
-    attributes = basic.attributes;
-    return true;
+    const NTSTATUS result = Native().queryInformation(file, &status, &basic, sizeof basic, kFileBasicInformation);
+    return {result, NT_SUCCESS(result) ? basic.attributes : 0};
 }
 
 bool IsPlainFolder(DWORD attributes) {
@@ -149,8 +154,8 @@ HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
     // anywhere. Wine opens a Unix link to a folder as the folder it points
     // to, whatever the flags say, and shows the link only by its path.
     if (!IsPlainFolder(info.dwFileAttributes) || !IsPlainFolder(::GetFileAttributesW(path.c_str())))
-        throw FileError("no plain folder", ERROR_ACCESS_DENIED, path);
-    if (!Native().Complete()) throw FileError("no native file functions", ERROR_CALL_NOT_IMPLEMENTED, path);
+        throw FileError::Refusal("no plain folder", ERROR_ACCESS_DENIED, path);
+    if (!Native().Complete()) throw FileError::Refusal("no native file functions", ERROR_CALL_NOT_IMPLEMENTED, path);
     return HeldFolder(std::move(handle), path, FolderFacts{info.dwVolumeSerialNumber, FileIndex(info)});
 }
 
@@ -162,7 +167,7 @@ void HeldFolder::ConfirmPath() const {
     if (!again || !::GetFileInformationByHandle(again.get(), &info) || !IsPlainFolder(info.dwFileAttributes) ||
         !IsPlainFolder(::GetFileAttributesW(path_.c_str())) ||
         info.dwVolumeSerialNumber != facts_.volumeSerial || FileIndex(info) != facts_.fileIndex)
-        throw FileError("the folder's path leads elsewhere now", ERROR_PATH_NOT_FOUND, path_);
+        throw FileError::Refusal("the folder's path leads elsewhere now", ERROR_PATH_NOT_FOUND, path_);
 }
 
 void HeldFolder::RemoveEntry(std::wstring_view name) const {
@@ -172,10 +177,9 @@ void HeldFolder::RemoveEntry(std::wstring_view name) const {
     if (opened == kStatusObjectNameNotFound) return;
     const std::wstring path = Joined(path_, name);
     if (!NT_SUCCESS(opened)) throw FileError("cannot open what stands at the name", ErrorOf(opened), path);
-    ULONG attributes = 0;
-    if (!QueryAttributes(entry.get(), attributes))
-        throw FileError("cannot tell what stands at the name", ERROR_ACCESS_DENIED, path);
-    if (IsPlainFolder(attributes)) throw FileError("a folder stands at the name", ERROR_ACCESS_DENIED, path);
+    const AttributesAnswer answer = QueryAttributes(entry.get());
+    if (!answer.Known()) throw FileError("cannot tell what stands at the name", ErrorOf(answer.status), path);
+    if (IsPlainFolder(answer.attributes)) throw FileError::Refusal("a folder stands at the name", ERROR_ACCESS_DENIED, path);
     ConfirmPath();
     if (const std::uint32_t error = DeleteOpenFile(entry.get()))
         throw FileError("cannot remove what stands at the name", error, path);
@@ -265,15 +269,15 @@ std::uint32_t HeldFolder::DeleteOpenFile(HANDLE file) const {
 
 std::optional<FileFacts> QueryFileFacts(HANDLE file) {
     FileFacts facts;
-    ULONG attributes = 0;
+    const AttributesAnswer answer = QueryAttributes(file);
     StandardInformation standard{};
     LARGE_INTEGER index{};
     IO_STATUS_BLOCK status{};
-    if (!QueryAttributes(file, attributes) ||
+    if (!answer.Known() ||
         !NT_SUCCESS(Native().queryInformation(file, &status, &standard, sizeof standard, kFileStandardInformation)) ||
         !NT_SUCCESS(Native().queryInformation(file, &status, &index, sizeof index, kFileInternalInformation)))
         return std::nullopt;
-    facts.attributes = attributes;
+    facts.attributes = answer.attributes;
     facts.links = standard.numberOfLinks;
     facts.fileIndex = static_cast<std::uint64_t>(index.QuadPart);
     return facts;
@@ -293,12 +297,12 @@ UniqueHandle OpenSubfolder(HANDLE parent, std::wstring_view name) {
 }
 
 std::optional<std::uint64_t> PlainFolderIndex(HANDLE folder) {
-    ULONG attributes = 0;
+    const AttributesAnswer answer = QueryAttributes(folder);
     LARGE_INTEGER index{};
     IO_STATUS_BLOCK status{};
-    if (!QueryAttributes(folder, attributes) ||
+    if (!answer.Known() ||
         !NT_SUCCESS(Native().queryInformation(folder, &status, &index, sizeof index, kFileInternalInformation)) ||
-        !IsPlainFolder(attributes))
+        !IsPlainFolder(answer.attributes))
         return std::nullopt;
     return static_cast<std::uint64_t>(index.QuadPart);
 }

@@ -19,19 +19,33 @@
 namespace kavrel {
 
 // A failed file operation with the Windows error and the path it concerned,
-// kept together until the failure is reported.
+// kept together until the failure is reported. Either Windows answered with
+// the error, or the installer itself refused to go on (a folder or a link
+// where a file is to be written, too little space): a refusal carries the
+// Windows error whose meaning the user is told, but is logged in its own
+// words, never as an error that Windows did not return.
 class FileError : public std::runtime_error {
 public:
     FileError(const std::string& what, std::uint32_t error, std::wstring path)
         : std::runtime_error(what), error_(error), path_(std::move(path)) {}
-    // The Windows error number (GetLastError's kind).
+    // The installer's own refusal; `toldAs` is the error the user is told of.
+    static FileError Refusal(const std::string& what, std::uint32_t toldAs, std::wstring path) {
+        FileError refusal(what, toldAs, std::move(path));
+        refusal.refused_ = true;
+        return refusal;
+    }
+    // The Windows error number (GetLastError's kind); for a refusal, the one
+    // whose meaning the user is told.
     std::uint32_t error() const noexcept { return error_; }
+    // True when the installer refused, not Windows.
+    bool refused() const noexcept { return refused_; }
     // The path of the file or folder the operation was about.
     const std::wstring& path() const noexcept { return path_; }
 
 private:
     std::uint32_t error_;
     std::wstring path_;
+    bool refused_ = false;
 };
 
 // What a folder is on its volume: the same folder whatever path led to it.

@@ -12,10 +12,11 @@ namespace kavrel {
 // on the first call, and kept: the station of a process never changes.
 bool WindowStationIsVisible() noexcept;
 
-// Sends a message box to the session of the user signed in at the console
-// (WTSSendMessageW to WTSGetActiveConsoleSessionId) without waiting for it
-// to be closed. `style` takes MessageBox's flags. False when no session is
-// attached to the console or the system refuses; nothing else happens then.
-bool SendToConsoleSession(const std::wstring& caption, const std::wstring& text, std::uint32_t style) noexcept;
+// Sends a message box to every session where a user is signed in and at the
+// screen (WTSSendMessageW to each active session of WTSEnumerateSessionsW:
+// the console's and remote desktops), without waiting for it to be closed.
+// `style` takes MessageBox's flags. False when it reached no session (nobody
+// signed in, or the system refuses); nothing else happens then.
+bool SendToActiveSessions(const std::wstring& caption, const std::wstring& text, std::uint32_t style) noexcept;
 
 }  // namespace kavrel

@@ -2,6 +2,8 @@
 // Whether anyone can see this process's windows, as a plain rule of what the
 // system reports about its window station.
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace kavrel {
 
@@ -22,6 +24,28 @@ constexpr std::uint32_t kServicesSession = 0;
 constexpr bool IsVisibleStation(bool queried, std::uint32_t flags, bool sessionQueried, std::uint32_t sessionId) {
     if (sessionQueried && sessionId == kServicesSession) return false;
     return !queried || (flags & kVisibleStationFlag) != 0;
+}
+
+// A session as the system lists it: its id and WTS_CONNECTSTATE_CLASS.
+struct SessionFacts {
+    std::uint32_t id = 0;
+    int state = 0;
+};
+// WTSActive: a user is signed in there and at the screen (the console or a
+// remote desktop).
+constexpr int kActiveSessionState = 0;
+
+// The sessions that a message for the signed-in users goes to: every active
+// one, so that a remote-desktop user reads it too. A system lists at least
+// the services' session; one that lists none cannot tell (Wine), and the
+// console's session, when there is one, stands for them.
+inline std::vector<std::uint32_t> SessionsToTell(const std::vector<SessionFacts>& listed,
+                                                 std::optional<std::uint32_t> consoleSession) {
+    std::vector<std::uint32_t> sessions;
+    for (const SessionFacts& session : listed)
+        if (session.state == kActiveSessionState) sessions.push_back(session.id);
+    if (listed.empty() && consoleSession) sessions.push_back(*consoleSession);
+    return sessions;
 }
 
 }  // namespace kavrel

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace kavrel {
 namespace {
 
@@ -22,16 +24,27 @@ TEST(SizeWalk, OnlyAMissingFolderIsNoFailure) {
 }
 
 TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
-    for (std::uint32_t error : {5u, 32u, 33u, 303u}) EXPECT_TRUE(IsFileInUseError(error));
+    for (std::uint32_t error : {5u, 32u, 33u, 303u, 1224u}) EXPECT_TRUE(IsFileInUseError(error));
     // Not found, disk full, path not found: waiting would not help.
     for (std::uint32_t error : {0u, 2u, 3u, 112u, 39u}) EXPECT_FALSE(IsFileInUseError(error));
-    EXPECT_GE(kReplaceRetryAttempts * kReplaceRetryIntervalMs, 9000u);
-    EXPECT_LE(kReplaceRetryAttempts * kReplaceRetryIntervalMs, 12000u);
+    // 100 ms, doubling to 1 s, then every second until 30 s in all have been waited.
+    std::vector<std::uint32_t> waits;
+    std::uint32_t waited = 0;
+    for (std::optional<std::uint32_t> wait = NextHeldFileWait(0, 0); wait; wait = NextHeldFileWait(*wait, waited)) {
+        waits.push_back(*wait);
+        waited += *wait;
+        ASSERT_LT(waits.size(), 100u);
+    }
+    ASSERT_GE(waits.size(), 6u);
+    EXPECT_EQ(std::vector<std::uint32_t>(waits.begin(), waits.begin() + 6),
+              (std::vector<std::uint32_t>{100, 200, 400, 800, 1000, 1000}));
+    EXPECT_EQ(waited, 30000u);
 }
 
 TEST(WriteFailures, TheReasonFollowsTheWindowsError) {
     for (std::uint32_t error : {112u, 39u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::NotEnoughSpace);
-    for (std::uint32_t error : {32u, 33u, 303u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::FileInUse);
+    for (std::uint32_t error : {32u, 33u, 303u, 1224u})
+        EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::FileInUse);
     EXPECT_EQ(ReasonOfWriteError(5, true), WriteFailureReason::FileInUse);
     EXPECT_EQ(ReasonOfWriteError(5, false), WriteFailureReason::AccessDenied);
     for (std::uint32_t error : {0u, 2u, 3u, 87u, 1117u}) EXPECT_EQ(ReasonOfWriteError(error, true), WriteFailureReason::Other);

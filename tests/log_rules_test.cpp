@@ -43,6 +43,18 @@ TEST(LogSwitch, TheOtherArgumentsKeepTheirOrder) {
     EXPECT_EQ(CommandLineArgumentBesidesLog(L"/log modest", 1), L"modest");
 }
 
+TEST(LogPlace, TheSwitchDecidesAndWhereNobodySeesTheSystemsLogFolder) {
+    const LogRequest given{L"C:\\Logs\\x.log"};
+    for (bool seen : {true, false}) {
+        EXPECT_EQ(LogPlaceOf(given, seen), LogPlace::GivenPath);
+        EXPECT_EQ(LogPlaceOf(LogRequest{}, seen), LogPlace::TempFolder);
+    }
+    EXPECT_EQ(LogPlaceOf(std::nullopt, true), LogPlace::None);
+    EXPECT_EQ(LogPlaceOf(std::nullopt, false), LogPlace::SystemLogFolder);
+    EXPECT_EQ(SystemLogPath(L"C:\\Windows"), L"C:\\Windows\\Logs\\Software\\lexova-update.log");
+    EXPECT_EQ(SystemLogFolder(L"D:\\WINNT\\"), L"D:\\WINNT\\Logs\\Software");
+}
+
 TEST(LogLines, StampedOneLineEachWithWindowsLineEnds) {
     const LogTime time{2026, 12, 7, 9, 5, 3, 42};
     EXPECT_EQ(FormatLogLine(time, "exit code 0"), "2026-12-07 09:05:03.042 exit code 0\r\n");

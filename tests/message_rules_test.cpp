@@ -71,6 +71,18 @@ TEST(UnseenBox, OnlyAStationWithTheVisibleFlagOutsideSessionZeroHidesBoxesFromNo
             << c.queried << " " << c.flags << " " << c.sessionQueried << " " << c.session;
 }
 
+TEST(UnseenBox, GoesToEveryActiveSession) {
+    using Ids = std::vector<std::uint32_t>;
+    // Services (disconnected: 4), the console (active), a remote desktop (active), a listener (6).
+    const std::vector<SessionFacts> listed = {{0, 4}, {1, 0}, {3, 0}, {65536, 6}};
+    EXPECT_EQ(SessionsToTell(listed, 1u), (Ids{1, 3}));
+    // Nobody signed in: nobody to tell, the console's session is not active either.
+    EXPECT_EQ(SessionsToTell({{0, 4}, {1, 1}}, 1u), Ids{});
+    // A system that lists nothing: the console's session, when there is one.
+    EXPECT_EQ(SessionsToTell({}, 2u), (Ids{2}));
+    EXPECT_EQ(SessionsToTell({}, std::nullopt), Ids{});
+}
+
 TEST(UnseenBox, EveryBoxOfTheInstallerGoesWhereItCanBeReadOrIsNotAsked) {
     struct Case {
         const char* box;

@@ -91,6 +91,7 @@ check "exit code" "$(exit_code)" 0
 check "no box" "$(boxes)" 0
 check "package written" "$(package_installed)" yes
 check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+check "the package's version recorded beside it" "$(uninstall_number zyq.pak)" 6660
 check "application not started" "$(standin_saw started)" no
 
 echo "== Quiet mode as Windows 10, where \"ver\" runs alongside the update: nothing left behind, ComSpec never run"
@@ -282,9 +283,12 @@ rm -f "$APP_DIR/~zyq.pak"
 echo "== A folder at the temporary name: the write failure"
 install_app
 mkdir "$APP_DIR/~zyq.pak"
-run_installer "$installer" "" modest
+rm -f "$WORK/refused.log"
+run_installer "$installer" "" modest "/log=Z:${WORK//\//\\}\\refused.log"
 check "exit code" "$(exit_code)" 2
 check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$denied_en" error ok
+check "logged as the installer's refusal, not as a Windows error" \
+  "$(grep -cF "write refused: a folder stands at the name, path $APP_WIN\\~zyq.pak" "$WORK/refused.log") $(grep -c 'Windows error' "$WORK/refused.log")" "1 0"
 check "installed package unchanged" "$(package_untouched)" yes
 check "the folder left as it was" "$(ls -A "$APP_DIR/~zyq.pak")" ""
 rmdir "$APP_DIR/~zyq.pak"
@@ -366,6 +370,13 @@ order=$(awk '
   /Call ntdll\.NtSetInformationFile\([0-9a-f]+,[0-9a-f]+,[0-9a-f]+,[0-9a-f]+,0000000a\)/ { renamed = first_argument($0) }
 ' "$WORK/relay.log")
 check "flush, replace, flush" "$order" "flushed, renamed, flushed"
+order=$(awk '
+  /Call ntdll\.NtSetInformationFile\([0-9a-f]+,[0-9a-f]+,[0-9a-f]+,[0-9a-f]+,0000000a\)/ && !renamed { renamed = NR }
+  /Call advapi32\.RegSetValueEx[AW]\(.*EstimatedSize/ && !size { size = NR }
+  /Call advapi32\.RegSetValueEx[AW]\(.*zyq\.pak/ && !version { version = NR }
+  END { print (renamed && size && version && renamed < size && size < version) ? "replaced, size, version" : renamed " " size " " version }
+' "$WORK/relay.log")
+check "the package replaced, then EstimatedSize, then the version" "$order" "replaced, size, version"
 
 echo "== Links to the parent and to a big tree elsewhere: the size walk ends and counts the folder's own files"
 install_app
@@ -435,7 +446,7 @@ check "after the holder was killed: package written" "$(package_installed)" yes
 
 echo "== Two installers at once: the first writes, the second says so and ends with 1618"
 # The first is held where it waits for the package to be free (it retries
-# for about 10 s), with its temporary file written: the second starts there.
+# for up to 30 s), with its temporary file written: the second starts there.
 install_app
 hold_package
 LC_ALL=en_US.UTF-8 "$run" "$KAVREL_DIALOG_TOOL" --log "$WORK/first.log" --timeout-ms 120000 -- "$installer" modest \
@@ -457,9 +468,11 @@ check "no temporary file" "$(temporary_left)" no
 
 echo "== The installed package held open without sharing"
 install_app
+reg_64 add "$UNINSTALL_KEY" /v zyq.pak /t REG_DWORD /d 6000 /f
 hold_package
 run_installer "$installer" "" modest
 check "exit code" "$(exit_code)" 2
+check "the recorded version of the package that is there, unchanged" "$(uninstall_number zyq.pak)" 6000
 check_box 1 "Lexova update" "$(logged "Can't install file $APP_WIN\\zyq.pak")$in_use_en" error ok
 check "installed package unchanged" "$(package_untouched)" yes
 check "no temporary file" "$(temporary_left)" no
@@ -615,6 +628,16 @@ check "package written" "$(package_installed)" yes
 wait "$holder"
 end_standins
 
+echo "== The package held for 15 s, as by endpoint protection: waited out"
+install_app
+hold_package en_US.UTF-8 --hold-ms 15000 --run-ms 20000
+run_installer "$installer" "" modest
+check "exit code" "$(exit_code)" 0
+check "package written" "$(package_installed)" yes
+check "no temporary file" "$(temporary_left)" no
+wait "$holder"
+end_standins
+
 echo "== A vendor's package of version 6670, all of it in the first part"
 install_app
 run_installer "$vendor_installer" yes,no
@@ -751,7 +774,7 @@ echo "== Where nobody sees the installer, as under a deployment tool: no box wai
 # The runner starts the installer in a window station of its own, without
 # WSF_VISIBLE, as session 0 is for a deployment tool running it as SYSTEM. A
 # box shown there is never answered: the runner ends the run at its limit of
-# 30 s ("exit=timeout"). It lists every top-level window made on the
+# 60 s ("exit=timeout"). It lists every top-level window made on the
 # installer's desktop; the progress window is a "PlainWindow", a box "#32770"
 # (run_unseen, tests/harness/e2e.sh).
 install_app
@@ -769,7 +792,7 @@ check "no application: sent to the user's session" "$(sent_to_session "Lexova up
 install_app
 hold_package
 run_unseen "$installer" modest
-check "a failed quiet write: exit code 2 within 30 s" "$(unseen_exit)" 2
+check "a failed quiet write: exit code 2 within the runner's limit" "$(unseen_exit)" 2
 check "installed package unchanged" "$(package_untouched)" yes
 check "no temporary file" "$(temporary_left)" no
 check "no box" "$(unseen_windows)" ""
@@ -778,8 +801,15 @@ check "the failure sent to the user's session, once" \
 end_standins
 wait "$holder"
 install_app
+system_log=$PREFIX/drive_c/windows/Logs/Software/lexova-update.log
+rm -rf "$PREFIX/drive_c/windows/Logs/Software"
 run_unseen "$installer" modest runapp
 check "modest runapp: exit code" "$(unseen_exit)" 0
+log_text=$(tr -d '\r' <"$system_log" 2>/dev/null)
+check "a log without /log, in the system's log folder, every line stamped" \
+  "$(grep -cvE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} ' <<<"$log_text") $(tail -n1 <<<"$log_text" | cut -d' ' -f3-)" \
+  "0 exit code 0"
+check "the log's stamps keep their milliseconds" "$(grep -qvE '^[^ ]+ [^ ]+\.000 ' <<<"$log_text" && echo yes || echo no)" yes
 check "package written" "$(package_installed)" yes
 wait_for_standin activated
 check "started by the desktop shell or not at all" \

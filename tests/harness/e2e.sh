@@ -78,7 +78,7 @@ run_installer() {
 }
 
 # run_unseen EXE [ARGS...]: runs EXE where nobody sees it, in a window
-# station of its own (KAVREL_HIDDEN_STATION_RUNNER), for at most 30 s; the
+# station of its own (KAVREL_HIDDEN_STATION_RUNNER), for at most 60 s; the
 # runner's lines are in $UNSEEN, the run's Wine trace of wtsapi32 in
 # $UNSEEN.trace. Wine 8's WTSSendMessageW only traces its arguments
 # (session, caption, text, their byte lengths, style, time limit, bWait): the
@@ -88,7 +88,7 @@ run_unseen() {
   shift
   E2E_RUNS=$((E2E_RUNS + 1))
   UNSEEN=$WORK/unseen$E2E_RUNS.log
-  WINEDEBUG=+wtsapi in_locale "${E2E_LOCALE:-en_US.UTF-8}" "$run" "$KAVREL_HIDDEN_STATION_RUNNER" --timeout-ms 30000 \
+  WINEDEBUG=+wtsapi in_locale "${E2E_LOCALE:-en_US.UTF-8}" "$run" "$KAVREL_HIDDEN_STATION_RUNNER" --timeout-ms 60000 \
     -- "Z:${exe//\//\\}" "$@" 2>"$UNSEEN.trace" | tr -d '\r' >"$UNSEEN"
 }
 # "timeout" when the runner had to end it.
@@ -108,12 +108,14 @@ logged() { printf '%s' "$1" | sed 's/\\/\\\\/g'; }
 box() { awk -v n="$1" -v f="$2=" '/^box=/ { b = substr($0, 5) } b == n && index($0, f) == 1 { print substr($0, length(f) + 1) }' "$LOG"; }
 boxes() { grep -c '^box=' "$LOG"; }
 exit_code() { sed -n 's/^exit=//p' "$LOG"; }
-estimated_size() {
+# uninstall_number NAME: a number in the uninstall key (64-bit view), in decimal.
+uninstall_number() {
   local value
-  value=$("$run" reg query "$UNINSTALL_KEY" /v EstimatedSize /reg:64 2>/dev/null | tr -d '\r' |
-          awk '/EstimatedSize/ { print $3 }')
+  value=$("$run" reg query "$UNINSTALL_KEY" /v "$1" /reg:64 2>/dev/null | tr -d '\r' |
+          awk -v name="$1" '$1 == name { print $3 }')
   [[ -n $value ]] && echo $((value))
 }
+estimated_size() { uninstall_number EstimatedSize; }
 # The expected "EstimatedSize": whole KiB of all files below the folder.
 folder_kib() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", s / 1024 }'; }
 
@@ -130,7 +132,8 @@ pose_installer() {
   posed=$!
 }
 # wait_for_box N: until box N of the posed run is up (bounded).
-wait_for_box() { for _ in $(seq 300); do [[ -s $POSE/box$1 ]] && break; sleep 0.1; done; }
+# A box that follows a wait for a held file comes after up to 30 s.
+wait_for_box() { for _ in $(seq 600); do [[ -s $POSE/box$1 ]] && break; sleep 0.1; done; }
 # release_box N: box N of the posed run answered, once it is up.
 release_box() { wait_for_box "$1"; touch "$POSE/box$1.done"; }
 
