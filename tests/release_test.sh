@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A vendor's release in a build tree of its own: scripts/release builds,
-# signs and proves an installer for a small package; the proof finds a byte
-# flipped after signing and a package other than the one installed; and the
+# signs and proves an installer for a small package and writes the deployment
+# sheet beside it; the proof finds a byte flipped after signing and a package
+# other than the one installed, and leaves no sheet for either; and the
 # build refuses every file that is not a package of this installer, with one
 # message naming the file and what it found, leaving no installer behind.
 #   release_test.sh SOURCE_DIR MAKE_PACKAGE WORK_DIR
@@ -32,9 +33,12 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
   -subj "/CN=Lexova release test" >/dev/null 2>&1
 release=$source_dir/scripts/release
 installer=$tree/lexova-update.exe
+sheet=$tree/deployment
+url=https://downloads.example.com/lexova/lexova-update.exe
 
 echo "== A release, signed with a throwaway certificate"
-"$release" "$work/zyq.pak" --cert "$work/cert.pem" --key "$work/key.pem" --tree "$tree" >"$work/release.log" 2>&1
+"$release" "$work/zyq.pak" --cert "$work/cert.pem" --key "$work/key.pem" --tree "$tree" --url "$url" \
+  >"$work/release.log" 2>&1
 check "release exit code" "$?" 0
 for line in "release: installer $installer" "release: SHA-256   $(sha256sum "$installer" | cut -d' ' -f1)" \
             "release: package   version 6670, 300,000 bytes" "release: 4 passed, 0 failed"; do
@@ -47,6 +51,48 @@ done
 check "the installer is signed" "$(osslsigncode verify -in "$installer" -CAfile "$work/cert.pem" >/dev/null 2>&1 && echo yes)" yes
 check "the Wine prefix thrown away" "$([[ -e $tree/wine ]] && echo kept || echo gone)" gone
 
+echo "== The deployment sheet beside it"
+sha=$(sha256sum "$installer" | cut -d' ' -f1)
+size=$(LC_NUMERIC=en_US.UTF-8 printf "%'d" "$(stat -c %s "$installer")")
+for line in '| File | `lexova-update.exe` |' "| Size | $size bytes |" "| SHA-256 | \`$sha\` |" \
+            '| Package version | 6670 ' 'lexova-update.exe modest /log=<path>' 'modest runapp' \
+            'Key path: `HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel`' \
+            'Value name: `zyq.pak` (REG_DWORD' 'Greater than or equal to **6670**' \
+            'Associated with a 32-bit app on 64-bit clients: **No**' \
+            "'HKLM:\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'" \
+            '| 0 | Success | Success |' '| 1618 | Retry | Fast Retry |' '| 1 | Failed | Failure |' \
+            '| 2 | Failed | Failure |' '`%SystemRoot%\Logs\Software\lexova-update.log`'; do
+  contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
+done
+# Each manifest file parses, begins with its schema and holds these values;
+# ... stands for any text.
+check "winget manifest" "$(python3 - "$sheet/winget" "$url" "${sha^^}" <<'PY' 2>&1
+import sys, yaml
+folder, url, sha = sys.argv[1:]
+files = {'version': ('Orvyn.Lexova.yaml', {'DefaultLocale': 'en-US'}),
+         'installer': ('Orvyn.Lexova.installer.yaml', {
+             'InstallerType': 'exe', 'Scope': 'machine', 'ElevationRequirement': 'elevatesSelf',
+             'InstallerSwitches': {'Silent': 'modest', 'SilentWithProgress': 'modest', 'Log': '/log="<LOGPATH>"'},
+             'ExpectedReturnCodes': [{'InstallerReturnCode': 1618, 'ReturnResponse': 'installInProgress'}],
+             'Installers': [{'Architecture': 'x86', 'InstallerUrl': url, 'InstallerSha256': sha}]}),
+         'defaultLocale': ('Orvyn.Lexova.locale.en-US.yaml', {
+             'PackageLocale': 'en-US', 'Publisher': ..., 'PackageName': ..., 'License': ..., 'ShortDescription': ...})}
+for kind, (name, want) in files.items():
+    text = open(f'{folder}/{name}', encoding='utf-8').read()
+    if not text.startswith(f'# yaml-language-server: $schema=https://aka.ms/winget-manifest.{kind}.1.10.0.schema.json\n'):
+        print(f'{name}: no schema line')
+    have = yaml.safe_load(text)
+    want.update(PackageIdentifier='Orvyn.Lexova', PackageVersion='6670', ManifestType=kind, ManifestVersion='1.10.0')
+    for key, value in want.items():
+        if not (have.get(key) == value or value is ... and isinstance(have.get(key), str) and have[key]):
+            print(f'{name}: {key} is {have.get(key)!r}, not {value!r}')
+PY
+)" ""
+"$release" "$work/zyq.pak" --tree "$tree" --url 'https://example.com/a b.exe' >"$work/bad-url.log" 2>&1
+check "an address with a space: exit code" "$?" 1
+contains "an address with a space: refused" "$work/bad-url.log" "release: --url takes an https address"
+check "an address with a space: the sheet kept" "$([[ -f $sheet/DEPLOYMENT.md ]] && echo kept)" kept
+
 echo "== The proof of a copy with a byte flipped after signing"
 cp "$installer" "$work/flipped.exe"
 offset=$(($(stat -c %s "$installer") / 2))
@@ -58,6 +104,7 @@ contains "flipped: signature fails" "$work/flipped.log" "signature (osslsigncode
 check "flipped: signature result" "$(grep -F 'check: signature' "$work/flipped.log" | grep -c FAILED)" 1
 contains "flipped: the installer refuses itself" "$work/flipped.log" 'exit code 1, box "The package file has been distorted!'
 check "flipped: package not installed" "$(grep -F 'check: installed package' "$work/flipped.log" | grep -c FAILED)" 1
+check "flipped: no sheet beside it" "$([[ -e $work/deployment ]] && echo present || echo none)" none
 
 echo "== The proof against another package file"
 "$release" --verify "$installer" "$work/other.pak" --cert "$work/cert.pem" --tree "$tree" >"$work/other.log" 2>&1
@@ -67,6 +114,7 @@ check "other package: quiet run" "$(grep -F 'check: quiet run' "$work/other.log"
 contains "other package: identity fails" "$work/other.log" "installed package identical to PACKAGE_FILE"
 check "other package: identity result" "$(grep -F 'check: installed package' "$work/other.log" | grep -c FAILED)" 1
 contains "other package: summary" "$work/other.log" "release: 3 passed, 1 failed"
+check "other package: the earlier sheet removed" "$([[ -e $sheet ]] && echo present || echo none)" none
 
 echo "== Files the build refuses"
 # build_with NAME PACKAGE [CMAKE ARGS...]: the tree reconfigured for PACKAGE
