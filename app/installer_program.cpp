@@ -1,5 +1,6 @@
 #include "app/installer_program.h"
 
+#include <exception>
 #include <string>
 
 #include "app/integrity_check.h"
@@ -21,7 +22,12 @@ int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& 
         StartUpSettings();
         SetPackageIdentity(CurrentSetup(), identity);
         exitCode = ExitCodeOf(RunUpdateFlow(seams));
+    } catch (const std::exception& failure) {
+        // What no step caught still reaches the administrator's log.
+        LogLine("run ended by an unexpected failure: " + SystemText(failure.what()));
+        exitCode = kExitCheckFailed;
     } catch (...) {
+        LogLine("run ended by an unexpected failure");
         exitCode = kExitCheckFailed;
     }
     LogLine("exit code " + ProgramText(std::to_string(exitCode)));

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/scope_exit.h"
 #include "base/setup_state.h"
 #include "base/text.h"
 #include "env/discovery_rules.h"
@@ -54,22 +55,11 @@ void ReadFolderValue(RegistryAccessor& registry, const char* name, std::wstring&
     AddTrailingBackslash(target);
 }
 
-// Closes the accessor's key on every way out of a step.
-class KeyScope {
-public:
-    explicit KeyScope(RegistryAccessor& registry) : registry_(registry) {}
-    ~KeyScope() { registry_.CloseKey(); }
-    KeyScope(const KeyScope&) = delete;
-    KeyScope& operator=(const KeyScope&) = delete;
-
-private:
-    RegistryAccessor& registry_;
-};
 
 // The folder of the uninstall command stored under `keyPath`, if any.
 std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath) {
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    KeyScope scope(registry);
+    const ScopeExit closeKey([&registry] { registry.CloseKey(); });
     if (!registry.OpenKey(keyPath, false) || !registry.ValueExists("UninstallString")) return std::nullopt;
     return CutUninstallCommand(registry.ReadPathText("UninstallString"));
 }
@@ -82,7 +72,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     std::wstring programFilesDir;
     {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
-        KeyScope scope(registry);
+        const ScopeExit closeKey([&registry] { registry.CloseKey(); });
         if (registry.OpenKey(state.currentVersionKey, false)) ReadFolderValue(registry, "ProgramFilesDir", programFilesDir);
     }
 
@@ -92,7 +82,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     const std::string shellFoldersKey = state.currentVersionKey + kShellFoldersKey;
     {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
-        KeyScope scope(registry);
+        const ScopeExit closeKey([&registry] { registry.CloseKey(); });
         state.commonDesktopDir.clear();
         if (registry.OpenKey(shellFoldersKey, false)) {
             ReadFolderValue(registry, "Common Desktop", state.commonDesktopDir);
@@ -101,7 +91,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     }
     {
         registry.SetRootKey(HKEY_CURRENT_USER);
-        KeyScope scope(registry);
+        const ScopeExit closeKey([&registry] { registry.CloseKey(); });
         if (registry.OpenKey(shellFoldersKey, false)) {
             ReadFolderValue(registry, "Programs", state.userProgramsDir);
             ReadFolderValue(registry, "Desktop", extras.userDesktopDir);
@@ -109,8 +99,9 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
         }
     }
 
-    // From here on the fields are written only once everything has been read:
-    // a failed discovery leaves the keys and the folder empty.
+    // The keys and the installation folder are written only once everything
+    // has been read: a failed discovery leaves them empty (the folders read
+    // above may be set).
     std::string uninstallKey = state.currentVersionKey + "Uninstall\\";
     std::string productSettingsKey = state.vendorKey + state.appName + "\\";
     state.commonProgramsDir = EffectiveCommonProgramsDir(state.commonProgramsDir, state.userProgramsDir);

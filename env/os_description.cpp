@@ -4,6 +4,7 @@
 
 #include "base/setup_state.h"
 #include "platform/registry.h"
+#include "platform/system_library.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -16,10 +17,7 @@ std::uint16_t NativeArchitecture() {
     SYSTEM_INFO info{};
     // Looked up at run time: Windows 2000 has no GetNativeSystemInfo.
     using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    auto native = kernel ? reinterpret_cast<NativeInfoFn>(
-                               reinterpret_cast<void*>(::GetProcAddress(kernel, "GetNativeSystemInfo")))
-                         : nullptr;
+    auto native = LoadedSystemFunction<NativeInfoFn>("kernel32.dll", "GetNativeSystemInfo");
     if (native) native(&info);
     else ::GetSystemInfo(&info);
     return info.wProcessorArchitecture;

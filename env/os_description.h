@@ -14,7 +14,8 @@ namespace kavrel {
 OsFacts GatherOsFacts();
 
 // The one-line description; "unknown" when the version cannot be told.
-// Sets Is64BitWindows and IsServerWindows unless it is "unknown".
+// Sets the setup state's is64BitWindows and isServerWindows unless it is
+// "unknown".
 std::string DescribeOperatingSystem(bool includeVersion);
 
 // A description, with the "ver" command that it started but did not wait

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/text.h"
+
 namespace kavrel {
 namespace {
 
@@ -357,18 +359,6 @@ void ApplyNtEditionStep(const OsFacts& facts, WindowsVersionParts& parts) {
     }
 }
 
-bool IsBlankOrControl(char character) {
-    return static_cast<unsigned char>(character) <= static_cast<unsigned char>(' ');
-}
-
-bool IsBlankText(const std::string& text) {
-    for (const char character : text) {
-        if (!IsBlankOrControl(character)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 constexpr std::string_view kServicePack6 = "Service Pack 6";
 
@@ -447,9 +437,9 @@ std::string ComposeOsDescription(const std::optional<WindowsVersionParts>& parts
     if (!parts) {
         return "unknown";
     }
-    const bool hasServicePack = !IsBlankText(parts->servicePack);
+    const bool hasServicePack = !IsBlank(parts->servicePack);
     std::string tail;
-    if (includeVersion && !IsBlankText(parts->version)) {
+    if (includeVersion && !IsBlank(parts->version)) {
         tail = hasServicePack ? parts->version + " " + parts->servicePack : parts->version;
     } else if (hasServicePack) {
         tail = parts->servicePack;

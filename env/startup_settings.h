@@ -9,7 +9,8 @@
 
 namespace kavrel {
 
-// Runs once per process, before the program entry; a second call does nothing.
+// Runs once per process, called first by the program entry (after its DLL
+// and junction hardening); a second call does nothing.
 void StartUpSettings();
 
 // Closes the log, destroys the shared accessor, waits for a "ver" still running (bounded)

@@ -20,7 +20,8 @@ int ShowMessageBox(const MessageBoxCall& call);
 using MessageBoxHandler = std::function<int(const MessageBoxCall&)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
-// Shows the Russian or the English text of the pair, as UseRussian selects,
+// Shows the Russian or the English text of the pair, as the setup state's
+// useRussian selects,
 // as an error box with the matching title (`flags`: the error box's, or
 // another button set of it); returns the system's answer.
 int ShowBilingualMessage(const ShownText& englishText, const ShownText& russianText,

@@ -1,11 +1,13 @@
 #include "platform/console_command_rules.h"
 
+#include "base/text.h"
+
 namespace kavrel {
 
 std::wstring SystemInterpreterPath(std::wstring_view systemFolder) {
     if (systemFolder.empty()) return {};
     std::wstring path(systemFolder);
-    if (path.back() != L'\\') path += L'\\';
+    AddTrailingBackslash(path);
     return path + L"cmd.exe";
 }
 

@@ -6,30 +6,13 @@
 
 #include <vector>
 
+#include "base/scope_exit.h"
+#include "base/text.h"
 #include "base/text_decoding.h"
 #include "platform/system_library.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
-
-namespace {
-
-// A Restart Manager session, ended on every way out.
-class RestartSession {
-public:
-    using EndFn = DWORD(WINAPI*)(DWORD);
-    RestartSession(DWORD handle, EndFn end) : handle_(handle), end_(end) {}
-    RestartSession(const RestartSession&) = delete;
-    RestartSession& operator=(const RestartSession&) = delete;
-    ~RestartSession() { end_(handle_); }
-    DWORD get() const { return handle_; }
-
-private:
-    DWORD handle_;
-    EndFn end_;
-};
-
-}  // namespace
 
 std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId) {
     // Freed however this ends, also when the copy below finds no memory.
@@ -55,21 +38,23 @@ std::string ProgramsHoldingFile(const std::wstring& path) {
     auto start = SystemFunction<StartFn>(library, "RmStartSession");
     auto registerFiles = SystemFunction<RegisterFn>(library, "RmRegisterResources");
     auto list = SystemFunction<ListFn>(library, "RmGetList");
-    auto end = SystemFunction<RestartSession::EndFn>(library, "RmEndSession");
+    using EndFn = DWORD(WINAPI*)(DWORD);
+    auto end = SystemFunction<EndFn>(library, "RmEndSession");
     if (!start || !registerFiles || !list || !end) return {};
     DWORD handle = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
     if (start(&handle, 0, key) != ERROR_SUCCESS) return {};
-    RestartSession session(handle, end);
+    // Ended on every way out.
+    const ScopeExit endSession([&] { end(handle); });
     LPCWSTR files[] = {path.c_str()};
-    if (registerFiles(session.get(), 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) return {};
+    if (registerFiles(handle, 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) return {};
     // The list may grow between the two calls: asked again a few times.
     std::vector<RM_PROCESS_INFO> processes;
     for (int attempt = 0; attempt < 3; ++attempt) {
         UINT needed = 0;
         UINT count = static_cast<UINT>(processes.size());
         DWORD reasons = 0;
-        const DWORD result = list(session.get(), &needed, &count, processes.empty() ? nullptr : processes.data(), &reasons);
+        const DWORD result = list(handle, &needed, &count, processes.empty() ? nullptr : processes.data(), &reasons);
         if (result == ERROR_SUCCESS) {
             processes.resize(count);
             break;
@@ -88,8 +73,8 @@ std::string ProgramsHoldingFile(const std::wstring& path) {
 
 bool FreeSpaceOf(const std::wstring& folder, std::uint64_t& freeBytes) {
     // A folder of a network share is named with its trailing backslash.
-    std::wstring path = folder;
-    if (path.empty() || path.back() != L'\\') path += L'\\';
+    std::wstring path = folder.empty() ? std::wstring(L"\\") : folder;
+    AddTrailingBackslash(path);
     ULARGE_INTEGER available{};
     if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
     freeBytes = available.QuadPart;

@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "base/text.h"
+#include "platform/system_library.h"
 
 #include <vector>
 
@@ -44,20 +45,15 @@ struct NativeFiles {
     }
 };
 
-template <typename Function>
-Function NtdllFunction(HMODULE ntdll, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(ntdll, name)));
-}
-
 const NativeFiles& Native() {
     static const NativeFiles files = [] {
         NativeFiles found;
         if (HMODULE ntdll = ::GetModuleHandleA("ntdll.dll")) {
-            found.createFile = NtdllFunction<CreateFileFn>(ntdll, "NtCreateFile");
-            found.queryInformation = NtdllFunction<QueryInformationFileFn>(ntdll, "NtQueryInformationFile");
-            found.setInformation = NtdllFunction<SetInformationFileFn>(ntdll, "NtSetInformationFile");
-            found.queryDirectory = NtdllFunction<QueryDirectoryFileFn>(ntdll, "NtQueryDirectoryFile");
-            found.statusToError = NtdllFunction<StatusToErrorFn>(ntdll, "RtlNtStatusToDosError");
+            found.createFile = ModuleFunction<CreateFileFn>(ntdll, "NtCreateFile");
+            found.queryInformation = ModuleFunction<QueryInformationFileFn>(ntdll, "NtQueryInformationFile");
+            found.setInformation = ModuleFunction<SetInformationFileFn>(ntdll, "NtSetInformationFile");
+            found.queryDirectory = ModuleFunction<QueryDirectoryFileFn>(ntdll, "NtQueryDirectoryFile");
+            found.statusToError = ModuleFunction<StatusToErrorFn>(ntdll, "RtlNtStatusToDosError");
         }
         return found;
     }();
@@ -134,6 +130,12 @@ std::wstring Joined(const std::wstring& folder, std::wstring_view name) {
     return path.append(name);
 }
 
+// A folder opened as itself: a link, junction or mount point at its name is
+// opened, never followed, and then refused by its attributes.
+constexpr DWORD kFolderAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+static_assert((kFolderAsItself & FILE_FLAG_OPEN_REPARSE_POINT) != 0 && (kFolderAsItself & FILE_FLAG_BACKUP_SEMANTICS) != 0,
+              "the application folder is opened as itself, never through a link in its place");
+
 }  // namespace
 
 HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
@@ -145,7 +147,7 @@ HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
         share &= ~static_cast<DWORD>(FILE_SHARE_DELETE);
     }
     UniqueHandle handle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                      kFolderAsItself, nullptr));
     if (!handle) throw FileError("cannot open the folder", ::GetLastError(), path);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle.get(), &info))
@@ -162,7 +164,7 @@ HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
 void HeldFolder::ConfirmPath() const {
     UniqueHandle again(::CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                     kFolderAsItself, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!again || !::GetFileInformationByHandle(again.get(), &info) || !IsPlainFolder(info.dwFileAttributes) ||
         !IsPlainFolder(::GetFileAttributesW(path_.c_str())) ||
@@ -211,8 +213,7 @@ UniqueHandle HeldFolder::OpenFileToAppend(std::wstring_view name) const {
 
 bool HeldFolder::HoldsFile(HANDLE file) const {
     using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-    static const auto finalPath = reinterpret_cast<FinalPathFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+    static const auto finalPath = LoadedSystemFunction<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleW");
     if (!finalPath) return true;
     std::wstring path(MAX_PATH, L'\0');
     DWORD length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), 0);

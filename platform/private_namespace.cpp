@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/system_library.h"
+
 namespace kavrel {
 
 namespace {
@@ -11,11 +13,6 @@ using AddSidToBoundaryDescriptorFn = BOOL(WINAPI*)(HANDLE*, PSID);
 using DeleteBoundaryDescriptorFn = VOID(WINAPI*)(HANDLE);
 using CreatePrivateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
 using OpenPrivateNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
-
-template <typename Function>
-Function KernelFunction(HMODULE kernel, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
-}
 
 // The boundary descriptor, deleted on every way out.
 class Boundary {
@@ -44,11 +41,11 @@ AdministratorsNamespace OpenAdministratorsNamespace(std::string_view asciiAlias)
     // a SID to one ends the process.
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
     if (!kernel) return result;
-    auto createBoundary = KernelFunction<CreateBoundaryDescriptorFn>(kernel, "CreateBoundaryDescriptorW");
-    auto addSid = KernelFunction<AddSidToBoundaryDescriptorFn>(kernel, "AddSIDToBoundaryDescriptor");
-    auto deleteBoundary = KernelFunction<DeleteBoundaryDescriptorFn>(kernel, "DeleteBoundaryDescriptor");
-    auto createNamespace = KernelFunction<CreatePrivateNamespaceFn>(kernel, "CreatePrivateNamespaceW");
-    auto openNamespace = KernelFunction<OpenPrivateNamespaceFn>(kernel, "OpenPrivateNamespaceW");
+    auto createBoundary = ModuleFunction<CreateBoundaryDescriptorFn>(kernel, "CreateBoundaryDescriptorW");
+    auto addSid = ModuleFunction<AddSidToBoundaryDescriptorFn>(kernel, "AddSIDToBoundaryDescriptor");
+    auto deleteBoundary = ModuleFunction<DeleteBoundaryDescriptorFn>(kernel, "DeleteBoundaryDescriptor");
+    auto createNamespace = ModuleFunction<CreatePrivateNamespaceFn>(kernel, "CreatePrivateNamespaceW");
+    auto openNamespace = ModuleFunction<OpenPrivateNamespaceFn>(kernel, "OpenPrivateNamespaceW");
     if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace) return result;
 
     result.outcome = NamespaceOutcome::BoundaryFailed;

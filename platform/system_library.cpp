@@ -14,15 +14,10 @@ UniqueModule LoadSystemLibrary(const std::string& fileName) {
 bool HardenDllSearch() {
     constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-                                   ::GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                             : nullptr;
+    auto setDefault = LoadedSystemFunction<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
     // Where it is missing, at least take the current folder out of the search.
     using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
-    auto setDllDirectory = kernel ? reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(
-                                        ::GetProcAddress(kernel, "SetDllDirectoryA")))
-                                  : nullptr;
+    auto setDllDirectory = LoadedSystemFunction<SetDllDirectoryFn>("kernel32.dll", "SetDllDirectoryA");
     if (setDllDirectory) setDllDirectory("");
     return setDefault && setDefault(kSearchSystem32);
 }
@@ -31,10 +26,7 @@ bool RefuseUsersJunctions() {
     constexpr int kProcessRedirectionTrustPolicy = 16;
     constexpr DWORD kEnforceRedirectionTrust = 0x1;
     using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int, PVOID, SIZE_T);
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    auto setPolicy = kernel ? reinterpret_cast<SetProcessMitigationPolicyFn>(reinterpret_cast<void*>(
-                                  ::GetProcAddress(kernel, "SetProcessMitigationPolicy")))
-                            : nullptr;
+    auto setPolicy = LoadedSystemFunction<SetProcessMitigationPolicyFn>("kernel32.dll", "SetProcessMitigationPolicy");
     DWORD policy = kEnforceRedirectionTrust;
     // Older systems refuse the unknown policy; the run goes on without it.
     return setPolicy && setPolicy(kProcessRedirectionTrustPolicy, &policy, sizeof policy);

@@ -14,11 +14,24 @@ namespace kavrel {
 // The DLL of that file name from the system folder; empty when it cannot be loaded.
 UniqueModule LoadSystemLibrary(const std::string& fileName);
 
+// A function of a module, cast to its type; null when it is missing.
+template <typename Function>
+Function ModuleFunction(HMODULE module, const char* name) {
+    if (!module) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
 // A function of a loaded DLL, cast to its type; null when it is missing.
 template <typename Function>
 Function SystemFunction(const UniqueModule& library, const char* name) {
-    if (!library) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library.get(), name)));
+    return ModuleFunction<Function>(library.get(), name);
+}
+
+// A function of a DLL that every process has loaded ("kernel32.dll",
+// "ntdll.dll"), looked up at run time because older systems lack it.
+template <typename Function>
+Function LoadedSystemFunction(const char* moduleName, const char* name) {
+    return ModuleFunction<Function>(::GetModuleHandleA(moduleName), name);
 }
 
 // Restricts the process's DLL search to the system folder, where the system

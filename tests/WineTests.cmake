@@ -133,7 +133,7 @@ kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
           "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
           $<TARGET_FILE:lexova-update-slow-steps> $<TARGET_FILE:lexova-update-6670> "${VENDOR_PACKAGE}"
-  ENVIRONMENT "${E2E_TOOLS}")
+  ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 1500)
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}")

@@ -14,6 +14,7 @@
 #include "install/version_probe.h"
 #include "lang/language_files.h"
 #include "lang/messages.h"
+#include "platform/folder_handle.h"
 #include "support/wine_paths.h"
 #include "support/win_test_support.h"
 #include "ui/progress_window.h"
@@ -362,6 +363,22 @@ TEST_F(ResourceInstallOwnProcess, ProgressWindow) {
     ::GetWindowTextA(ProgressWindowHandle(), caption, sizeof caption);
     EXPECT_STREQ(caption, "");
     SetMessageBoxHandler(nullptr);
+}
+
+// The size walk enters only what its handle shows to be a plain folder.
+TEST(FolderHandles, APlainFilesHandleIsNoFolderToEnter) {
+    const std::string file = testing::UniqueTempName("kavrel plain") + ".dat";
+    ASSERT_TRUE(WriteWholeFile(file, "data"));
+    UniqueHandle opened(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(PlainFolderIndex(opened.get()), std::nullopt);
+    const std::string folder = testing::TempFolder();
+    UniqueHandle listed(::CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(listed);
+    EXPECT_NE(PlainFolderIndex(listed.get()), std::nullopt);
+    opened.reset();
+    ::DeleteFileA(file.c_str());
 }
 
 TEST(VersionProbes, ReadTheFieldsOfThePackageHeader) {

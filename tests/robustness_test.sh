@@ -69,6 +69,16 @@ if mount -t tmpfs -o size=4m tmpfs "$disk"; then
   check_box 1 "Обновление Lexova" "$(logged 'Не удается установить файл K:\Kavrel\zyq.pak')\\r\\n\\r\\nНедостаточно места на диске: нужно $needed_mb МБ, свободно $free_mb МБ." error ok
   check "Russian: installed package unchanged" "$(cat "$disk/Kavrel/zyq.pak")" "$OLD_PACKAGE"
   check "Russian: no temporary file" "$([[ -e $disk/Kavrel/~zyq.pak ]] && echo yes || echo no)" no
+  # Room for more than half the package but not all of it: still found
+  # before the first byte, never met by a write that fills the disk.
+  mount -o remount,size=45m "$disk"
+  half_free_mb=$(stat -f -c '%a %S' "$disk" | awk '{ printf "%d", $1 * $2 / 1048576 }')
+  run_installer "$large" "" modest "/log=Z:${WORK//\//\\}\\space.log"
+  check "room for half: exit code" "$(exit_code)" 2
+  check_box 1 "Lexova update" "$(logged 'Can'"'"'t install file K:\Kavrel\zyq.pak')\\r\\n\\r\\nThere is not enough free space on the disk: $needed_mb MB are needed, $half_free_mb MB are free." error ok
+  check "room for half: refused before a temporary file was made" \
+    "$(grep -c 'write refused: not enough free space' "$WORK/space.log") $(grep -c 'Windows error' "$WORK/space.log")" "1 0"
+  mount -o remount,size=4m "$disk"
   # Interactive: the user makes room while the box is up, then tries again.
   pose_installer "$WORK/full.log" yes,retry,no "$large"
   release_box 1

@@ -1,0 +1,19 @@
+#pragma once
+// Starting a program through the desktop shell's own process, so that it runs
+// with the signed-in user's token, not with this elevated process's.
+#include <string>
+
+#include "app/wait_rules.h"
+
+namespace kavrel {
+
+// Asks the desktop shell (Explorer's Shell.Application, reached through the
+// shell's windows collection) to start `file` in `folder`, on a thread of
+// its own, waited for at most kDesktopShellStartWaitMs: COM calls into the
+// shell's process have no time limit, and a shell that hangs must not keep
+// the installer from ending. Refused when there is no desktop shell to ask
+// (a service, a deployment tool, another shell) or it refuses; NoAnswer
+// when it did not answer in time (it may still start the program).
+ShellStartOutcome StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder);
+
+}  // namespace kavrel
