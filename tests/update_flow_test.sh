@@ -801,8 +801,10 @@ check "the failure sent to the user's session, once" \
 end_standins
 wait "$holder"
 install_app
-system_log=$PREFIX/drive_c/windows/Logs/Software/lexova-update.log
-rm -rf "$PREFIX/drive_c/windows/Logs/Software"
+# Wine's prefix has "C:\windows\logs"; names are found in any letter case.
+logs_folder=$(find "$PREFIX/drive_c/windows" -maxdepth 1 -iname logs | head -n1)
+system_log=${logs_folder:-$PREFIX/drive_c/windows/Logs}/Software/lexova-update.log
+rm -rf "$(dirname "$system_log")"
 run_unseen "$installer" modest runapp
 check "modest runapp: exit code" "$(unseen_exit)" 0
 log_text=$(tr -d '\r' <"$system_log" 2>/dev/null)
