@@ -79,6 +79,8 @@ public:
 
     // The first failure met, or Intact.
     IntegrityResult Failure() const noexcept { return failure_.load(std::memory_order_acquire); }
+    // The Windows error of a failed read; 0 when none failed.
+    std::uint32_t ReadError() const noexcept { return readError_.load(std::memory_order_relaxed); }
 
     // The digest of the whole, once every thread is done and none failed.
     std::array<std::uint8_t, 16> Digest() const { return CombineBlockDigests(digests_); }
@@ -96,8 +98,11 @@ private:
         // move, but under Wine it made the reads a third slower.
         LARGE_INTEGER position{};
         position.QuadPart = static_cast<LONGLONG>(at);
-        if (!::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) || !ReadExactly(file, buffer, size))
+        if (!::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) || !ReadExactly(file, buffer, size)) {
+            // Kept by the thread that met it; read once both threads have ended.
+            readError_.store(::GetLastError(), std::memory_order_relaxed);
             return IntegrityResult::Unreadable;
+        }
         for (DWORD i = covered; i < size; ++i)
             if (buffer[i] != 0) return IntegrityResult::Distorted;
         digests_[index] = BlockDigest(buffer, covered, at, masks_);
@@ -119,6 +124,7 @@ private:
     std::atomic<std::uint64_t> next_{0};
     std::atomic<std::uint64_t> done_{0};
     std::atomic<IntegrityResult> failure_{IntegrityResult::Intact};
+    std::atomic<std::uint32_t> readError_{0};
 };
 
 struct HelperWork {
@@ -155,6 +161,7 @@ private:
 struct FileToCheck {
     UniqueHandle file;
     UniqueHandle second;
+    std::uint32_t openError = 0;  // why the file could not be opened
 };
 
 UniqueHandle OpenToRead(const std::wstring& path) {
@@ -164,7 +171,10 @@ UniqueHandle OpenToRead(const std::wstring& path) {
 
 FileToCheck OpenFileToCheck(const std::wstring& path) {
     FileToCheck opened{OpenToRead(path), {}};
-    if (!opened.file) return opened;
+    if (!opened.file) {
+        opened.openError = ::GetLastError();
+        return opened;
+    }
     UniqueHandle second = OpenToRead(path);
     if (!second) return opened;
     const std::optional<FileFacts> first = QueryFileFacts(opened.file.get());
@@ -184,11 +194,11 @@ FileToCheck& HeldOwnFile() {
 // check costs about what reading the file costs (reading and hashing in
 // turn cost a third more). Where no second thread or handle can be had, the
 // first handle's thread does them all.
-IntegrityResult CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot, const ByteProgress& progress) {
+IntegrityOutcome CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot, const ByteProgress& progress) {
     const UniqueHandle& file = opened.file;
-    if (!file) return IntegrityResult::Unreadable;
+    if (!file) return {IntegrityResult::Unreadable, opened.openError};
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) return IntegrityResult::Unreadable;
+    if (!::GetFileSizeEx(file.get(), &size)) return {IntegrityResult::Unreadable, ::GetLastError()};
     const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
 
     std::uint8_t head[kHeadSize];
@@ -196,11 +206,11 @@ IntegrityResult CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot,
     // From the first byte, wherever an earlier check left the held handle.
     if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
         !ReadExactly(file.get(), head, headSize))
-        return IntegrityResult::Unreadable;
+        return {IntegrityResult::Unreadable, ::GetLastError()};
     std::optional<ImageLayout> layout = ParseImageLayout(head, headSize);
-    if (!layout) return IntegrityResult::Distorted;
+    if (!layout) return {IntegrityResult::Distorted};
     std::optional<std::uint64_t> padding = PaddingAfterCoveredContent(fileSize, slot.coveredLength, *layout);
-    if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return IntegrityResult::Distorted;
+    if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return {IntegrityResult::Distorted};
 
     const std::uint64_t readEnd = slot.coveredLength + *padding;
     BlockCheck check(slot, DigestMasks(*layout, slot.slotFileOffset), readEnd);
@@ -219,32 +229,33 @@ IntegrityResult CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot,
         ThreadJoiner joiner(helper);
         check.Work(file.get(), report);
     }
-    if (check.Failure() != IntegrityResult::Intact) return check.Failure();
+    if (check.Failure() != IntegrityResult::Intact) return {check.Failure(), check.ReadError()};
     report();
     const std::array<std::uint8_t, 16> actual = check.Digest();
-    return std::memcmp(actual.data(), slot.digest, actual.size()) == 0 ? IntegrityResult::Intact
-                                                                          : IntegrityResult::Distorted;
+    return {std::memcmp(actual.data(), slot.digest, actual.size()) == 0 ? IntegrityResult::Intact
+                                                                         : IntegrityResult::Distorted};
 }
 
 }  // namespace
 
 IntegrityResult CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot, const ByteProgress& progress) {
-    return CheckOpenFile(OpenFileToCheck(path), slot, progress);
+    return CheckOpenFile(OpenFileToCheck(path), slot, progress).result;
 }
 
 void HoldOwnFileForCheck() noexcept {
     try {
         if (const std::optional<std::wstring> path = OwnExecutablePath()) HeldOwnFile() = OpenFileToCheck(*path);
+        else HeldOwnFile().openError = ::GetLastError();
     } catch (...) {
         // No memory for the path: the check finds the file unreadable.
     }
 }
 
-IntegrityResult IntegritySelfCheck(const ByteProgress& progress) {
+IntegrityOutcome IntegritySelfCheck(const ByteProgress& progress) {
     try {
         return CheckOpenFile(HeldOwnFile(), StampedSlot(), progress);
     } catch (const std::exception&) {
-        return IntegrityResult::Unreadable;
+        return {IntegrityResult::Unreadable};
     }
 }
 

@@ -10,6 +10,13 @@ namespace kavrel {
 
 enum class IntegrityResult { Intact, Distorted, Unreadable };
 
+// How the self-check ended, with the Windows error of a file that could not
+// be opened or read (0 otherwise).
+struct IntegrityOutcome {
+    IntegrityResult result = IntegrityResult::Unreadable;
+    std::uint32_t error = 0;
+};
+
 // Reads the installer file at `path` and compares it with the digest in
 // `slot`, the slot as stamped into that file. Shows nothing; throws only
 // what allocation throws. The self-check passes its own file and its
@@ -29,7 +36,7 @@ void HoldOwnFileForCheck() noexcept;
 // and compares it with the digest stored at build time; unreadable when it
 // could not be opened. It only reads and shows nothing. `progress` hears of
 // every block, as for CheckFileIntegrity.
-IntegrityResult IntegritySelfCheck(const ByteProgress& progress = {});
+IntegrityOutcome IntegritySelfCheck(const ByteProgress& progress = {});
 
 // The size of the installer's own file in bytes, for the log; 0 when unknown.
 std::uint64_t OwnFileBytes();

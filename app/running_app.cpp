@@ -88,8 +88,10 @@ void LaunchApp() noexcept {
         // the current folder, which is now the installation folder.
         const auto result = reinterpret_cast<INT_PTR>(
             ::ShellExecuteW(nullptr, L"open", executable.c_str(), L"", L"", SW_SHOWNORMAL));
-        LogLine(result > 32 ? "application: started by the installer (no desktop shell to ask)"
-                            : "application: the start failed");
+        // ShellExecute answers 32 or less for a failure: its own error number.
+        LogLine(result > 32 ? ShownText("application: started by the installer (no desktop shell to ask)")
+                            : "application: the start failed, ShellExecute error " +
+                                  ProgramText(std::to_string(static_cast<long long>(result))));
     } catch (...) {
         // Only building the path or a text can throw (no memory): the start is then skipped.
     }

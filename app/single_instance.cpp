@@ -14,14 +14,26 @@ namespace {
 UniqueHandle updateRunningMutex;
 }  // namespace
 
-bool ClaimUpdateRun() {
+UpdateRunClaim ClaimUpdateRun() {
+    UpdateRunClaim result;
     const AdministratorsNamespace space = OpenAdministratorsNamespace(kUpdateNamespaceAlias);
     const UpdateLockPlan plan = PlanUpdateLock(space.outcome, space.prefix);
-    if (plan.action != LockAction::TakeMutex) return plan.action == LockAction::GoOnUnguarded;
+    if (plan.action != LockAction::TakeMutex) {
+        result.anotherCopyRunning = plan.action == LockAction::AnotherCopyRunning;
+        if (!result.anotherCopyRunning) result.unguardedBecause = "the administrators' namespace was refused";
+        result.error = space.error;
+        return result;
+    }
     UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, plan.mutexName.c_str()));
-    const MutexClaim claim = MutexClaimOf(static_cast<bool>(mutex), ::GetLastError());
+    const DWORD error = ::GetLastError();
+    const MutexClaim claim = MutexClaimOf(static_cast<bool>(mutex), error);
     if (claim == MutexClaim::Claimed) updateRunningMutex = std::move(mutex);
-    return claim != MutexClaim::AnotherCopyRunning;
+    result.anotherCopyRunning = claim == MutexClaim::AnotherCopyRunning;
+    if (claim == MutexClaim::Unguarded) {
+        result.unguardedBecause = "the mutex was refused";
+        result.error = error;
+    }
+    return result;
 }
 
 }  // namespace kavrel

@@ -55,7 +55,8 @@ void LogFailure(const std::string& step, const std::string& what, const ShownTex
         LogLine(ProgramText(step) + " refused: " + ProgramText(what) + ", path " + where);
         return;
     }
-    ShownText line = ProgramText(step) + " failed: " + SystemText(what) + ", path " + where;
+    ShownText line = ProgramText(step) + " failed: " + SystemText(what);
+    if (!where.Empty()) line += ", path " + where;
     if (error != 0)
         line += ", Windows error " + ProgramText(std::to_string(error)) + ": " +
                 UnicodeText(SystemErrorText(error, kEnglishUnitedStates));

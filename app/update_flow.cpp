@@ -68,10 +68,14 @@ ByteProgress LongStepReporter(const UpdateFlowSeams& seams, ProgressStep& step) 
 RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const UpdateFlowSeams& seams) {
     // Two copies (a double click on a slow machine) would write the same
     // temporary file and both replace the package.
-    if (!ClaimUpdateRun()) {
+    const UpdateRunClaim claim = ClaimUpdateRun();
+    if (claim.anotherCopyRunning) {
         TellUser("The update is already running.", "Обновление уже запущено.");
         return RunOutcome::AnotherCopyRunning;
     }
+    if (!claim.unguardedBecause.empty())
+        LogFailure("one-installer lock", claim.unguardedBecause + "; the run goes on without it", ShownText(),
+                   claim.error);
 
     const DiscoveryResult discovery = DiscoverInstallation();
     if (!discovery.registryReadable) {
@@ -79,6 +83,10 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
         TellUser("No access to system registry", "Нет доступа к системному реестру");
         return RunOutcome::CheckFailed;
     }
+    if (!DiscoveredExtras().unopenedUninstallKey.empty())
+        LogFailure("uninstall registration", "the key cannot be opened and is taken for none",
+                   SystemText("HKEY_LOCAL_MACHINE\\" + DiscoveredExtras().unopenedUninstallKey),
+                   DiscoveredExtras().unopenedUninstallKeyError);
     if (seams.afterDiscovery) seams.afterDiscovery();
     LogLine("administrator: " + YesNo(state.isAdmin));
     if (!state.isAdmin) {
@@ -100,13 +108,15 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
         const DWORD began = ::GetTickCount();
-        const IntegrityResult integrity = IntegritySelfCheck(LongStepReporter(seams, checking));
+        const IntegrityOutcome integrity = IntegritySelfCheck(LongStepReporter(seams, checking));
         const DWORD elapsed = ::GetTickCount() - began;
-        LogLine("self-check: " + ShownText(IntegrityLogText(integrity)) + ", " +
+        LogLine("self-check: " + ShownText(IntegrityLogText(integrity.result)) + ", " +
                 ProgramText(std::to_string(OwnFileBytes())) + " bytes, " + ProgramText(std::to_string(elapsed)) +
                 " ms");
-        if (integrity != IntegrityResult::Intact) {
-            ReportIntegrity(integrity);
+        if (integrity.error != 0)
+            LogFailure("self-check", "the installer's own file cannot be read", ShownText(), integrity.error);
+        if (integrity.result != IntegrityResult::Intact) {
+            ReportIntegrity(integrity.result);
             return RunOutcome::CheckFailed;
         }
     }

@@ -60,7 +60,12 @@ void ReadFolderValue(RegistryAccessor& registry, const char* name, std::wstring&
 std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath) {
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     const ScopeExit closeKey([&registry] { registry.CloseKey(); });
-    if (!registry.OpenKey(keyPath, false) || !registry.ValueExists("UninstallString")) return std::nullopt;
+    const RegistryAccessor::KeyOpening opening = registry.OpenKey(keyPath, false);
+    if (!opening && opening.error != ERROR_FILE_NOT_FOUND && extras.unopenedUninstallKey.empty()) {
+        extras.unopenedUninstallKey = keyPath;
+        extras.unopenedUninstallKeyError = opening.error;
+    }
+    if (!opening || !registry.ValueExists("UninstallString")) return std::nullopt;
     return CutUninstallCommand(registry.ReadPathText("UninstallString"));
 }
 

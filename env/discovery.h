@@ -14,6 +14,10 @@ struct DiscoveryExtras {
     std::string userMenuDirRu;
     std::string userMenuDirEn;
     std::string wow64UninstallKey;  // where the uninstall command was found below WOW6432Node
+    // An uninstall key that exists but could not be opened (taken for no
+    // registration), and the Windows error; empty when none.
+    std::string unopenedUninstallKey;
+    std::uint32_t unopenedUninstallKeyError = 0;
 };
 
 // Whether discovery could read the registry, and if not, what it met.

@@ -22,9 +22,10 @@ RegistryRecord WriteUninstallValue(const SetupState& state, const std::string& n
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     const std::string key = state.uninstallKey + state.appName;
     try {
-        if (!registry.OpenKey(key, true)) {
+        if (const RegistryAccessor::KeyOpening opening = registry.OpenKey(key, true); !opening) {
             record.failure = "the uninstall key cannot be opened or created";
             record.where = SystemText(kUninstallRoot + key);
+            record.error = opening.error;
         } else {
             registry.WriteInteger(name, value);
             record.result = RegistryRecord::Result::Recorded;

@@ -50,20 +50,30 @@ AdministratorsNamespace OpenAdministratorsNamespace(std::string_view asciiAlias)
 
     result.outcome = NamespaceOutcome::BoundaryFailed;
     Boundary boundary(createBoundary(alias.c_str(), 0), deleteBoundary);
-    if (!boundary.get()) return result;
+    if (!boundary.get()) {
+        result.error = ::GetLastError();
+        return result;
+    }
     // Only a process whose token holds the Administrators group may create
     // or open a namespace with this boundary.
     BYTE sid[SECURITY_MAX_SID_SIZE] = {};
     DWORD sidSize = sizeof sid;
-    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) || !addSid(boundary.put(), sid))
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) || !addSid(boundary.put(), sid)) {
+        result.error = ::GetLastError();
         return result;
+    }
     for (int triesMade = 1;; ++triesMade) {
         // Its default security is the elevated token's: administrators and
         // the system only.
         HANDLE space = createNamespace(nullptr, boundary.get(), alias.c_str());
         const DWORD createError = space ? ERROR_SUCCESS : ::GetLastError();
         const bool created = space != nullptr;
-        if (!created && OpensExistingNamespace(createError)) space = openNamespace(boundary.get(), alias.c_str());
+        DWORD openError = ERROR_SUCCESS;
+        if (!created && OpensExistingNamespace(createError)) {
+            space = openNamespace(boundary.get(), alias.c_str());
+            if (!space) openError = ::GetLastError();
+        }
+        result.error = space ? ERROR_SUCCESS : openError != ERROR_SUCCESS ? openError : createError;
         switch (NamespaceStepAfter(created, createError, space != nullptr, triesMade)) {
         case NamespaceStep::Made:
             // `space` is never closed, so held until the process ends: the

@@ -2,6 +2,7 @@
 // A private object namespace that only administrators can create or open:
 // named objects in it cannot be taken first by another account, as any
 // account may take a name in the global namespace.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,7 +14,8 @@ namespace kavrel {
 // process names objects in it when it was made.
 struct AdministratorsNamespace {
     NamespaceOutcome outcome = NamespaceOutcome::FunctionsMissing;
-    std::string prefix;  // empty unless outcome is Made
+    std::string prefix;       // empty unless outcome is Made
+    std::uint32_t error = 0;  // the Windows error of the step that failed
 };
 
 // Creates, or opens where it exists, the administrators' namespace of that

@@ -11,16 +11,16 @@ void RegistryAccessor::SetRootKey(HKEY root) {
     root_ = root;
 }
 
-bool RegistryAccessor::OpenKey(const std::string& path, bool create) {
+RegistryAccessor::KeyOpening RegistryAccessor::OpenKey(const std::string& path, bool create) {
     CloseKey();
     UniqueHKey opened;
     LONG status = create ? ::RegCreateKeyExA(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr,
                                              opened.put(), nullptr)
                          : ::RegOpenKeyExA(root_, path.c_str(), 0, access_, opened.put());
-    if (status != ERROR_SUCCESS) return false;
+    if (status != ERROR_SUCCESS) return {static_cast<std::uint32_t>(status)};
     key_ = std::move(opened);
     keyPath_ = path;
-    return true;
+    return {};
 }
 
 bool RegistryAccessor::ValueExists(const std::string& name) const {

@@ -35,8 +35,13 @@ public:
 
     // Changes the root key, closing any open key.
     void SetRootKey(HKEY root);
-    // Opens a key below the root (creating it when asked); false when it cannot.
-    bool OpenKey(const std::string& path, bool create);
+    // How opening a key ended: true when opened, else the Windows error.
+    struct KeyOpening {
+        std::uint32_t error = 0;
+        explicit operator bool() const noexcept { return error == 0; }
+    };
+    // Opens a key below the root (creating it when asked).
+    KeyOpening OpenKey(const std::string& path, bool create);
     // True when the open key holds a value of that name.
     bool ValueExists(const std::string& name) const;
     // A REG_SZ or REG_EXPAND_SZ value as stored, cut at its first NUL.
