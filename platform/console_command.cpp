@@ -121,9 +121,14 @@ std::string ConsoleCommand::Finish(DWORD waitLimitMs) {
     // A blocking read would wait for ever on an interpreter that hangs with
     // its output open: the pipe is looked at, and read only when it holds
     // something, until it ends or the time is up.
-    while (output_ && remaining() > 0 && ReadAvailable(output_.get(), output)) {
+    // Once the interpreter has ended, all it wrote is in the pipe: read, and
+    // not waited for any other holder of the write end (Wine's console host)
+    // to let go of it.
+    bool ended = !process_;
+    while (output_ && remaining() > 0 && ReadAvailable(output_.get(), output) && !ended) {
         const DWORD pause = std::min(kPollMs, remaining());
-        if (!process_ || ::WaitForSingleObject(process_.get(), pause) == WAIT_OBJECT_0) ::Sleep(pause);
+        ended = ::WaitForSingleObject(process_.get(), pause) == WAIT_OBJECT_0;
+        if (ended) ReadAvailable(output_.get(), output);
     }
     output_.reset();
     if (process_ && ::WaitForSingleObject(process_.get(), remaining()) != WAIT_OBJECT_0) {
