@@ -34,9 +34,10 @@ public:
     ConsoleCommand& operator=(const ConsoleCommand&) = delete;
     ~ConsoleCommand();
 
-    // Reads the output until the interpreter and whatever inherited its
-    // output are done, at most waitLimitMs in all (then ends the
-    // interpreter), and returns it as CR LF lines in the ANSI code page: CR
+    // Reads the output until the interpreter has ended (not waiting for
+    // another holder of the pipe, such as Wine's console host), at most
+    // waitLimitMs in all (then ends the interpreter), and returns it as CR LF
+    // lines in the ANSI code page: CR
     // LF alone when the interpreter did not start, empty when nothing was
     // started. Only the first call waits; later ones return empty.
     std::string Finish(DWORD waitLimitMs = kConsoleCommandWaitMs);
