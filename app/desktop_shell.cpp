@@ -89,25 +89,26 @@ ComPtr<IShellDispatch2> DesktopShellApplication(const ComRuntime& com) {
 // account was typed at the elevation prompt. Refused when the shell cannot
 // be reached or refuses; nothing has been started then. Runs on the thread
 // that calls it, in an apartment of its own, for as long as the shell takes.
-ShellStartOutcome StartThroughDesktopShell(const std::wstring& file, const std::wstring& folder) {
+ShellStart StartThroughDesktopShell(const std::wstring& file, const std::wstring& folder) {
     std::optional<ComRuntime> com = LoadComRuntime();
-    if (!com) return ShellStartOutcome::Refused;
+    if (!com) return {};
     ComApartment apartment(*com);
-    if (!apartment.Usable()) return ShellStartOutcome::Refused;
+    if (!apartment.Usable()) return {};
     // Every interface and text below goes before the apartment does.
     ComPtr<IShellDispatch2> shell = DesktopShellApplication(*com);
-    if (!shell) return ShellStartOutcome::Refused;
+    if (!shell) return {};
     UniqueBstr fileText(*com, file);
     UniqueBstr parameters(*com, L"");
     UniqueBstr folderText(*com, folder);
     UniqueBstr operation(*com, L"open");
-    if (!fileText || !parameters || !folderText || !operation) return ShellStartOutcome::Refused;
+    if (!fileText || !parameters || !folderText || !operation) return {};
     VARIANT show{};
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     // Wine's shell reports a start that failed as S_FALSE.
-    return ShellStartOutcomeOf(shell->ShellExecute(fileText.get(), TextVariant(parameters), TextVariant(folderText),
-                                                   TextVariant(operation), show));
+    const HRESULT answer = shell->ShellExecute(fileText.get(), TextVariant(parameters), TextVariant(folderText),
+                                               TextVariant(operation), show);
+    return {ShellStartOutcomeOf(answer), answer};
 }
 
 // One start through the desktop shell, shared by the thread that makes it
@@ -118,7 +119,7 @@ struct ShellStartJob {
     std::wstring file;
     std::wstring folder;
     // Written by the thread before it ends; read after its end only.
-    ShellStartOutcome outcome = ShellStartOutcome::Refused;
+    ShellStart outcome;
 };
 
 DWORD WINAPI ShellStartThread(void* parameter) noexcept {
@@ -139,7 +140,7 @@ DWORD WINAPI ShellStartThread(void* parameter) noexcept {
 // After the wait the thread is left to itself; it holds its own reference to
 // the job, and the process's end ends it. Where no thread can be started,
 // the start is made on this thread.
-ShellStartOutcome StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder) {
+ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder) {
     auto job = std::make_shared<ShellStartJob>();
     job->file = file;
     job->folder = folder;
@@ -150,7 +151,7 @@ ShellStartOutcome StartThroughDesktopShellBounded(const std::wstring& file, cons
         return StartThroughDesktopShell(file, folder);
     }
     if (::WaitForSingleObject(thread.get(), kDesktopShellStartWaitMs) != WAIT_OBJECT_0)
-        return ShellStartOutcome::NoAnswer;
+        return {ShellStartOutcome::NoAnswer, std::nullopt};
     return job->outcome;
 }
 

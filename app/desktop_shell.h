@@ -1,6 +1,8 @@
 #pragma once
 // Starting a program through the desktop shell's own process, so that it runs
 // with the signed-in user's token, not with this elevated process's.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/wait_rules.h"
@@ -14,6 +16,11 @@ namespace kavrel {
 // the installer from ending. Refused when there is no desktop shell to ask
 // (a service, a deployment tool, another shell) or it refuses; NoAnswer
 // when it did not answer in time (it may still start the program).
-ShellStartOutcome StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder);
+struct ShellStart {
+    ShellStartOutcome outcome = ShellStartOutcome::Refused;
+    // The shell's answer (an HRESULT), where it was reached and answered: for the log.
+    std::optional<std::int32_t> answer;
+};
+ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder);
 
 }  // namespace kavrel

@@ -74,14 +74,15 @@ void LaunchApp() noexcept {
         // the foreground only when allowed. Its process id is not known
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
-        const ShellStartOutcome outcome = StartThroughDesktopShellBounded(executable, setup.installDir);
-        if (!StartsItselfAfter(outcome, WindowStationIsVisible(), RunsAsLocalSystem())) {
-            LogLine(outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
-                    : outcome == ShellStartOutcome::NoAnswer
+        const ShellStart shell = StartThroughDesktopShellBounded(executable, setup.installDir);
+        const ShownText refusal = ProgramText(ShellRefusalText(shell.answer));
+        if (!StartsItselfAfter(shell.outcome, WindowStationIsVisible(), RunsAsLocalSystem())) {
+            LogLine(shell.outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
+                    : shell.outcome == ShellStartOutcome::NoAnswer
                         ? "application: the desktop shell did not answer in time; not started by the installer"
                     : RunsAsLocalSystem()
-                        ? "application: the desktop shell refused to start it and the installer runs as LocalSystem; not started"
-                        : "application: no desktop shell to start it where nobody sees the installer; not started");
+                        ? "application: " + refusal + " and the installer runs as LocalSystem; not started"
+                        : "application: " + refusal + " where nobody sees the installer; not started");
             return;
         }
         // Empty parameters and folder, not null ones: the new process starts in
@@ -89,8 +90,8 @@ void LaunchApp() noexcept {
         const auto result = reinterpret_cast<INT_PTR>(
             ::ShellExecuteW(nullptr, L"open", executable.c_str(), L"", L"", SW_SHOWNORMAL));
         // ShellExecute answers 32 or less for a failure: its own error number.
-        LogLine(result > 32 ? ShownText("application: started by the installer (no desktop shell to ask)")
-                            : "application: the start failed, ShellExecute error " +
+        LogLine(result > 32 ? "application: started by the installer (" + refusal + ")"
+                            : "application: " + refusal + "; the start failed, ShellExecute error " +
                                   ProgramText(std::to_string(static_cast<long long>(result))));
     } catch (...) {
         // Only building the path or a text can throw (no memory): the start is then skipped.

@@ -11,6 +11,15 @@ ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer) {
     return answer == 0 ? ShellStartOutcome::Started : ShellStartOutcome::Refused;
 }
 
+std::string ShellRefusalText(std::optional<std::int32_t> answer) {
+    if (!answer) return "no desktop shell to ask";
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    std::string digits;
+    for (int shift = 28; shift >= 0; shift -= 4)
+        digits += kHexDigits[(static_cast<std::uint32_t>(*answer) >> shift) & 0xF];
+    return "the desktop shell refused to start it (answer 0x" + digits + ")";
+}
+
 bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible, bool runsAsLocalSystem) {
     return stationVisible && !runsAsLocalSystem && outcome == ShellStartOutcome::Refused;
 }

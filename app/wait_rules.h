@@ -3,6 +3,8 @@
 // how long to sleep between probes, how many probes there may be, and which
 // outcome counts as seen.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace kavrel {
 
@@ -34,6 +36,11 @@ constexpr std::uint32_t kDesktopShellStartWaitMs = 20000;
 // a start: the shell answers S_FALSE, a success code, when it could not start
 // the file.
 ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer);
+
+// What the log says of a start the shell did not make: "no desktop shell to
+// ask" where none was reached, else the shell's answer in hex
+// ("the desktop shell refused to start it (answer 0x80004005)").
+std::string ShellRefusalText(std::optional<std::int32_t> answer);
 
 // Whether the installer then starts the application itself: only after a
 // refusal. After no answer the shell may still start it, and a second start

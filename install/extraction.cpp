@@ -183,9 +183,11 @@ bool IsHeldByAnotherProgram(const std::wstring& path) {
     return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+}  // namespace
+
 // What the user is told of a failed write rests on these facts of the
 // system, gathered while they still hold.
-WriteOutcome DescribeFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
+WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
     WriteOutcome outcome;
     outcome.step = failure.what();
     outcome.path = failure.path();
@@ -202,12 +204,6 @@ WriteOutcome DescribeFailure(const FileError& failure, const std::wstring& targe
     return outcome;
 }
 
-}  // namespace
-
-WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
-    return DescribeFailure(failure, target, packageBytes);
-}
-
 WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes, const std::function<void()>& install) {
     try {
         install();
@@ -217,7 +213,7 @@ WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes
     } catch (const FileError& failure) {
         return DescribeWriteFailure(failure, target, packageBytes);
     } catch (const std::bad_alloc&) {
-        return DescribeFailure(FileError::Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, target), target, packageBytes);
+        return DescribeWriteFailure(FileError::Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, target), target, packageBytes);
     }
 }
 

@@ -140,12 +140,14 @@ echo "== Without the desktop shell's route the installer starts the application 
 dll_overrides='HKCU\Software\Wine\AppDefaults\'"$(basename "$installer")"'\DllOverrides'
 "$run" reg add "$dll_overrides" /v oleaut32 /d "" /f >/dev/null 2>&1
 install_app
-run_installer "$installer" "" modest runapp
+rm -f "$WORK/no-shell.log"
+run_installer "$installer" "" modest runapp "/log=Z:${WORK//\//\\}\\no-shell.log"
 check "exit code" "$(exit_code)" 0
 check "no box" "$(boxes)" 0
 wait_for_standin activated
 check "application started" "$(standin_saw started)" yes
 check "started by the installer" "$(started_by)" "$(basename "$installer" | tr '[:upper:]' '[:lower:]')"
+check "the log says why" "$(grep -c ' application: started by the installer (no desktop shell to ask)' "$WORK/no-shell.log")" 1
 check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
 check "application activated" "$(standin_saw activated)" yes
 end_standins

@@ -60,6 +60,10 @@ TEST(DesktopShellStart, OnlySOkIsAStart) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ShellStartOutcomeOf(static_cast<std::int32_t>(c.answer)), c.outcome) << std::hex << c.answer;
+    EXPECT_EQ(ShellRefusalText(static_cast<std::int32_t>(0x80004005)),
+              "the desktop shell refused to start it (answer 0x80004005)");
+    EXPECT_EQ(ShellRefusalText(1), "the desktop shell refused to start it (answer 0x00000001)");
+    EXPECT_EQ(ShellRefusalText(std::nullopt), "no desktop shell to ask");
 }
 
 TEST(DesktopShellStart, TheInstallerStartsTheApplicationItselfOnlyAfterARefusal) {
