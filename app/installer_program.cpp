@@ -17,18 +17,17 @@ int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& 
     HardenDllSearch();
     HoldOwnFileForCheck();
     RefuseUsersJunctions();
-    int exitCode = kExitCheckFailed;
+    // What no step caught still reaches the administrator's log, and is
+    // never reported as success: a failure nobody foresaw.
+    std::uint32_t exitCode = ExitCodeOf(Failure{});
     try {
         StartUpSettings();
         SetPackageIdentity(CurrentSetup(), identity);
-        exitCode = ExitCodeOf(RunUpdateFlow(seams));
+        exitCode = RunUpdateFlow(seams);
     } catch (const std::exception& failure) {
-        // What no step caught still reaches the administrator's log.
         LogLine("run ended by an unexpected failure: " + SystemText(failure.what()));
-        exitCode = kExitCheckFailed;
     } catch (...) {
         LogLine("run ended by an unexpected failure");
-        exitCode = kExitCheckFailed;
     }
     LogLine("exit code " + ProgramText(std::to_string(exitCode)));
     try {
@@ -38,7 +37,7 @@ int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& 
         ShutDownSettings();
     } catch (...) {
     }
-    return exitCode;
+    return static_cast<int>(exitCode);
 }
 
 }  // namespace kavrel

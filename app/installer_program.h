@@ -10,7 +10,7 @@ namespace kavrel {
 
 // Runs the process's update for `identity` and returns the process exit
 // code. No exception leaves it: an unexpected one ends the run as a failed
-// check.
+// install (1603).
 int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& seams = {});
 
 }  // namespace kavrel

@@ -38,6 +38,27 @@ DigestSlot StampedSlot() {
     return slot;
 }
 
+enum class IntegrityResult { Intact, Distorted, Unreadable };
+
+// How a check ended, with the Windows error of a file that could not be
+// opened or read (0 otherwise).
+struct IntegrityOutcome {
+    IntegrityResult result = IntegrityResult::Unreadable;
+    std::uint32_t error = 0;
+};
+
+// The failure the run reports of a check that did not find the file intact.
+std::optional<Failure> FailureOf(const IntegrityOutcome& outcome) {
+    if (outcome.result == IntegrityResult::Intact) return std::nullopt;
+    Failure failure = outcome.result == IntegrityResult::Distorted
+                          ? Refusal("the file differs from its digest", kDistortedFileCode, ShownText())
+                      : outcome.error != 0 ? WindowsFailure("the file cannot be read", outcome.error, ShownText())
+                                           : Refusal("the file cannot be read", ERROR_READ_FAULT, ShownText());
+    failure.cause = FailureCause::InstallerDamaged;
+    failure.step = "self-check";
+    return failure;
+}
+
 // Reads exactly `size` bytes; false on a failed or short read.
 bool ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size) {
     DWORD read = 0;
@@ -238,8 +259,9 @@ IntegrityOutcome CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot
 
 }  // namespace
 
-IntegrityResult CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot, const ByteProgress& progress) {
-    return CheckOpenFile(OpenFileToCheck(path), slot, progress).result;
+std::optional<Failure> CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot,
+                                          const ByteProgress& progress) {
+    return FailureOf(CheckOpenFile(OpenFileToCheck(path), slot, progress));
 }
 
 void HoldOwnFileForCheck() noexcept {
@@ -251,11 +273,11 @@ void HoldOwnFileForCheck() noexcept {
     }
 }
 
-IntegrityOutcome IntegritySelfCheck(const ByteProgress& progress) {
+std::optional<Failure> IntegritySelfCheck(const ByteProgress& progress) {
     try {
-        return CheckOpenFile(HeldOwnFile(), StampedSlot(), progress);
+        return FailureOf(CheckOpenFile(HeldOwnFile(), StampedSlot(), progress));
     } catch (const std::exception&) {
-        return {IntegrityResult::Unreadable};
+        return FailureOf({IntegrityResult::Unreadable});
     }
 }
 

@@ -14,26 +14,28 @@ namespace {
 UniqueHandle updateRunningMutex;
 }  // namespace
 
-UpdateRunClaim ClaimUpdateRun() {
-    UpdateRunClaim result;
+std::optional<Failure> ClaimUpdateRun() {
     const AdministratorsNamespace space = OpenAdministratorsNamespace(kUpdateNamespaceAlias);
     const UpdateLockPlan plan = PlanUpdateLock(space.outcome, space.prefix);
-    if (plan.action != LockAction::TakeMutex) {
-        result.anotherCopyRunning = plan.action == LockAction::AnotherCopyRunning;
-        if (!result.anotherCopyRunning) result.unguardedBecause = "the administrators' namespace was refused";
-        result.error = space.error;
-        return result;
+    bool anotherCopy = plan.action == LockAction::AnotherCopyRunning;
+    Failure unguarded =
+        WindowsFailure("the administrators' namespace was refused; the run goes on without it", space.error, {});
+    if (plan.action == LockAction::TakeMutex) {
+        UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, plan.mutexName.c_str()));
+        const DWORD error = ::GetLastError();
+        const MutexClaim claim = MutexClaimOf(static_cast<bool>(mutex), error);
+        if (claim == MutexClaim::Claimed) {
+            updateRunningMutex = std::move(mutex);
+            return std::nullopt;
+        }
+        anotherCopy = claim == MutexClaim::AnotherCopyRunning;
+        unguarded = WindowsFailure("the mutex was refused; the run goes on without it", error, {});
     }
-    UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, plan.mutexName.c_str()));
-    const DWORD error = ::GetLastError();
-    const MutexClaim claim = MutexClaimOf(static_cast<bool>(mutex), error);
-    if (claim == MutexClaim::Claimed) updateRunningMutex = std::move(mutex);
-    result.anotherCopyRunning = claim == MutexClaim::AnotherCopyRunning;
-    if (claim == MutexClaim::Unguarded) {
-        result.unguardedBecause = "the mutex was refused";
-        result.error = error;
-    }
-    return result;
+    // Another copy is the installer's finding, not a failure that Windows reported.
+    if (anotherCopy)
+        return Finding(FailureCause::AnotherCopyRunning, "one-installer lock", "another copy of the installer runs");
+    unguarded.step = "one-installer lock";
+    return unguarded;
 }
 
 }  // namespace kavrel

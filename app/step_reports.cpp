@@ -1,5 +1,6 @@
 #include "app/step_reports.h"
 
+#include "app/integrity_check.h"
 #include "base/setup_state.h"
 #include "install/install_rules.h"
 #include "install/version_rules.h"
@@ -14,6 +15,51 @@ namespace {
 // The languages asked for the system's error texts.
 constexpr std::uint16_t kRussianRussia = 0x0419;
 constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
+
+// The system's text of the failure's code, where the system has one: Win32
+// errors and the HRESULTs that wrap them.
+ShownText SystemTextOf(const Failure& failure, std::uint16_t language) {
+    if (failure.origin != FailureOrigin::Windows && failure.origin != FailureOrigin::HResult) return {};
+    return UnicodeText(SystemErrorText(failure.code, language));
+}
+
+void LogFailure(const Failure& failure) {
+    LogLine(FailureLogText(failure, SystemTextOf(failure, kEnglishUnitedStates)));
+}
+
+// The box of a failure that ends the run before anything is written; none
+// for an answer the person gave, a question nobody could answer, or a
+// record that nobody reads in a box (the size, the version).
+void ShowFailureBox(const Failure& failure) {
+    switch (failure.cause) {
+        case FailureCause::AnotherCopyRunning:
+            TellUser("The update is already running.", "Обновление уже запущено.");
+            return;
+        case FailureCause::NotInstalled:
+            TellUser("There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
+                     "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите "
+                     "программу.");
+            return;
+        case FailureCause::NotAdministrator:
+            TellUser("You have no right to install applications!", "У Вас нет права устанавливать программы!");
+            return;
+        case FailureCause::RegistryUnreadable:
+            TellUser("No access to system registry", "Нет доступа к системному реестру");
+            return;
+        case FailureCause::InstallerDamaged:
+            if (failure.code == kDistortedFileCode)
+                TellUser("The package file has been distorted!\r\nVirus?", "Файл пакета установки искажён!\r\nВирус?");
+            else
+                TellUser("Failed to check up the package file!", "Не удаётся проверить файл пакета установки!");
+            return;
+        case FailureCause::Declined:
+        case FailureCause::NobodyToAnswer:
+        case FailureCause::DiskFull:
+        case FailureCause::FileInUse:
+        case FailureCause::InstallFailed:
+            return;
+    }
+}
 }  // namespace
 
 void ShowLanguageFileErrors() {
@@ -30,55 +76,29 @@ int TellUser(const ShownText& englishText, const ShownText& russianText, std::ui
     return ShowBilingualMessage(englishText, russianText, flags);
 }
 
-void ReportIntegrity(IntegrityResult result) {
-    if (result == IntegrityResult::Distorted)
-        TellUser("The package file has been distorted!\r\nVirus?", "Файл пакета установки искажён!\r\nВирус?");
-    else
-        TellUser("Failed to check up the package file!", "Не удаётся проверить файл пакета установки!");
+void RunReport::Note(const Failure& failure) const { LogFailure(failure); }
+
+void RunReport::Fail(const Failure& failure) {
+    LogFailure(failure);
+    ShowFailureBox(failure);
+    KeepFirst(first_, failure);
 }
 
-const char* IntegrityLogText(IntegrityResult result) {
-    switch (result) {
-        case IntegrityResult::Intact:
-            return "passed";
-        case IntegrityResult::Distorted:
-            return "failed, the file differs from its digest";
-        case IntegrityResult::Unreadable:
-            break;
-    }
-    return "failed, the file cannot be read";
-}
-
-void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error,
-                bool refused) {
-    if (refused) {
-        LogLine(ProgramText(step) + " refused: " + ProgramText(what) + ", path " + where);
-        return;
-    }
-    ShownText line = ProgramText(step) + " failed: " + SystemText(what);
-    if (!where.Empty()) line += ", path " + where;
-    if (error != 0)
-        line += ", Windows error " + ProgramText(std::to_string(error)) + ": " +
-                UnicodeText(SystemErrorText(error, kEnglishUnitedStates));
-    LogLine(line);
-}
-
-bool ReportWriteFailure(const std::wstring& target, const WriteOutcome& outcome, bool offerRetry) {
-    const std::uint32_t error = outcome.failure.error;
-    LogFailure("write", outcome.step, WideText(outcome.path), error, outcome.refused);
+bool RunReport::FailWrite(const Failure& failure, const std::wstring& target, bool offerRetry) {
+    LogFailure(failure);
     // From the UTF-16 path: read whole on any code page.
     const ShownText path = WideText(target);
-    const ShownText holders = UnicodeText(outcome.holders);
+    // A refusal is told as the error whose meaning it has.
     auto reason = [&](bool russian) {
-        const ShownText errorText =
-            outcome.failure.reason == WriteFailureReason::Other
-                ? UnicodeText(SystemErrorText(error, russian ? kRussianRussia : kEnglishUnitedStates))
-                : ShownText();
-        return WriteFailureReasonText(russian, outcome.failure, holders, errorText);
+        return WriteFailureReasonText(
+            russian, failure, UnicodeText(SystemErrorText(failure.code, russian ? kRussianRussia : kEnglishUnitedStates)));
     };
-    const int answer = TellUser(InstallFailureText(false, path, reason(false)), InstallFailureText(true, path, reason(true)),
-                            offerRetry ? kRetryErrorBoxFlags : kErrorBoxFlags);
-    return offerRetry && answer == kIdRetry;
+    const int answer = TellUser(InstallFailureText(false, path, reason(false)),
+                                InstallFailureText(true, path, reason(true)),
+                                offerRetry ? kRetryErrorBoxFlags : kErrorBoxFlags);
+    if (offerRetry && answer == kIdRetry) return true;
+    KeepFirst(first_, failure);
+    return false;
 }
 
 bool AskAboutOlderFile(const std::wstring& target, const VersionComparison& versions) {

@@ -1,13 +1,14 @@
 #pragma once
-// What a run tells its user and its log of each step's outcome. The steps
-// show nothing: they hand the update flow what happened, and every box of a
-// run goes through here, in the message language.
+// What a run tells its user, its log and whoever started it. The steps show
+// nothing: they hand the update flow a failure record, and every box, every
+// log line of a failure and the exit code come from here, in the message
+// language.
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "app/integrity_check.h"
+#include "base/failure.h"
 #include "base/shown_text.h"
-#include "install/extraction.h"
 #include "install/resource_install.h"
 #include "lang/message_rules.h"
 
@@ -23,22 +24,32 @@ int TellUser(const ShownText& englishText, const ShownText& russianText, std::ui
 // Shows the messages that the language files left, oldest first.
 void ShowLanguageFileErrors();
 
-// The log line of a failed step: what failed, the path or key it concerned,
-// and the Windows error with the system's text (none for error 0). A step
-// that the installer refused is logged as refused, without an error.
-void LogFailure(const std::string& step, const std::string& what, const ShownText& where, std::uint32_t error,
-                bool refused = false);
+// The one reporter of a run's failures. Each failure is logged in its own
+// words ("<step> failed: ..., Windows error E: <text>", or "refused" where
+// the installer itself refused) and shown in its box; the first that ends
+// the run, or that the run goes on after, decides the exit code.
+class RunReport {
+public:
+    // Logs a failure that decides nothing: what a probe met while it gave
+    // its neutral answer, the lock the run goes on without.
+    void Note(const Failure& failure) const;
 
-// The box of a self-check that did not find the file intact.
-void ReportIntegrity(IntegrityResult result);
+    // Logs the failure, shows its box, and keeps it for the exit code unless
+    // an earlier one decides.
+    void Fail(const Failure& failure);
 
-// How the self-check ended, for the log.
-const char* IntegrityLogText(IntegrityResult result);
+    // A failed write of `target`: logged and shown as "Can't install file
+    // <target>" and why; in an interactive run (`offerRetry`) with Retry and
+    // Cancel. True when the person asks to try again: the failure then
+    // decides nothing. Otherwise it is kept as by Fail.
+    bool FailWrite(const Failure& failure, const std::wstring& target, bool offerRetry);
 
-// Logs a failed write (step, path, Windows error and its text) and shows
-// "Can't install file <target>" with the reason; in an interactive run
-// (`offerRetry`) with Retry and Cancel. True when the user asks to try again.
-bool ReportWriteFailure(const std::wstring& target, const WriteOutcome& outcome, bool offerRetry);
+    // The exit code of the run so far: 0, or the first failure's.
+    std::uint32_t ExitCode() const { return ExitCodeOf(first_); }
+
+private:
+    std::optional<Failure> first_;
+};
 
 // Asks whether an older file may replace the installed one at `target`, in
 // the selected language file's words where there is one.

@@ -32,20 +32,12 @@ namespace kavrel {
 
 namespace {
 
-// Logs how recording a value ended; false when it failed.
-bool LogRecord(const std::string& name, const RegistryRecord& record, const char* unit) {
-    switch (record.result) {
-        case RegistryRecord::Result::Recorded:
-            LogLine(ProgramText(name) + " recorded: " + ProgramText(std::to_string(record.value)) + unit);
-            return true;
-        case RegistryRecord::Result::NothingToRecord:
-            LogLine(ProgramText(name) + " not recorded: no folder to measure");
-            return true;
-        case RegistryRecord::Result::Failed:
-            break;
-    }
-    LogFailure(name, record.failure, record.where, record.error);
-    return false;
+// Logs a value recorded, or hands its failure to the report.
+void ReportRecord(RunReport& report, const std::string& name, const RegistryRecord& record, const char* unit) {
+    if (record.failure) report.Fail(*record.failure);
+    else if (record.value)
+        LogLine(ProgramText(name) + " recorded: " + ProgramText(std::to_string(*record.value)) + unit);
+    else LogLine(ProgramText(name) + " not recorded: no folder to measure");
 }
 
 ShownText YesNo(bool value) { return value ? "yes" : "no"; }
@@ -65,34 +57,23 @@ ByteProgress LongStepReporter(const UpdateFlowSeams& seams, ProgressStep& step) 
     return seams.longStepProgress ? seams.longStepProgress(std::move(reporter)) : reporter;
 }
 
-RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const UpdateFlowSeams& seams) {
+// The steps of a run, up to the first failure that ends it; every failure
+// goes to `report`.
+void RunSteps(RunReport& report, SetupState& state, const std::string& packageFileName,
+              const UpdateFlowSeams& seams) {
     // Two copies (a double click on a slow machine) would write the same
     // temporary file and both replace the package.
-    const UpdateRunClaim claim = ClaimUpdateRun();
-    if (claim.anotherCopyRunning) {
-        TellUser("The update is already running.", "Обновление уже запущено.");
-        return RunOutcome::AnotherCopyRunning;
+    if (const std::optional<Failure> lock = ClaimUpdateRun()) {
+        if (lock->cause == FailureCause::AnotherCopyRunning) return report.Fail(*lock);
+        report.Note(*lock);
     }
-    if (!claim.unguardedBecause.empty())
-        LogFailure("one-installer lock", claim.unguardedBecause + "; the run goes on without it", ShownText(),
-                   claim.error);
 
-    const DiscoveryResult discovery = DiscoverInstallation();
-    if (!discovery.registryReadable) {
-        LogFailure("discovery", discovery.problem, SystemText(discovery.key), discovery.error);
-        TellUser("No access to system registry", "Нет доступа к системному реестру");
-        return RunOutcome::CheckFailed;
-    }
-    if (!DiscoveredExtras().unopenedUninstallKey.empty())
-        LogFailure("uninstall registration", "the key cannot be opened and is taken for none",
-                   SystemText("HKEY_LOCAL_MACHINE\\" + DiscoveredExtras().unopenedUninstallKey),
-                   DiscoveredExtras().unopenedUninstallKeyError);
+    if (const std::optional<Failure> discovery = DiscoverInstallation()) return report.Fail(*discovery);
+    if (DiscoveredExtras().unopenedUninstallKey) report.Note(*DiscoveredExtras().unopenedUninstallKey);
     if (seams.afterDiscovery) seams.afterDiscovery();
     LogLine("administrator: " + YesNo(state.isAdmin));
-    if (!state.isAdmin) {
-        TellUser("You have no right to install applications!", "У Вас нет права устанавливать программы!");
-        return RunOutcome::CheckFailed;
-    }
+    if (!state.isAdmin)
+        return report.Fail(Finding(FailureCause::NotAdministrator, "rights", "the user is not an administrator"));
     LogLine("uninstall registration: HKEY_LOCAL_MACHINE\\" + SystemText(state.uninstallKey + state.appName) +
             (DiscoveredExtras().wow64UninstallKey.empty() ? ", native view" : ", found below WOW6432Node") +
             ", InstallDir " + WideText(state.installDir));
@@ -108,41 +89,37 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     {
         ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
         const DWORD began = ::GetTickCount();
-        const IntegrityOutcome integrity = IntegritySelfCheck(LongStepReporter(seams, checking));
+        const std::optional<Failure> integrity = IntegritySelfCheck(LongStepReporter(seams, checking));
         const DWORD elapsed = ::GetTickCount() - began;
-        LogLine("self-check: " + ShownText(IntegrityLogText(integrity.result)) + ", " +
-                ProgramText(std::to_string(OwnFileBytes())) + " bytes, " + ProgramText(std::to_string(elapsed)) +
-                " ms");
-        if (integrity.error != 0)
-            LogFailure("self-check", "the installer's own file cannot be read", ShownText(), integrity.error);
-        if (integrity.result != IntegrityResult::Intact) {
-            ReportIntegrity(integrity.result);
-            return RunOutcome::CheckFailed;
-        }
+        LogLine("self-check: " + (integrity ? "failed, " + ProgramText(integrity->what) : ShownText("passed")) +
+                ", " + ProgramText(std::to_string(OwnFileBytes())) + " bytes, " +
+                ProgramText(std::to_string(elapsed)) + " ms");
+        if (integrity) return report.Fail(*integrity);
     }
 
     state.quietMode = IsQuietSwitch(state.commandSwitch);
     LogLine(state.quietMode ? "mode: quiet" : "mode: interactive");
-    if (!IsExistingFile(state.installDir + L"Kavrel.exe")) {
-        TellUser(
-            "There's no subject of update - the Lexova installed.\r\nPlease, install the program at first.",
-            "Нет предмета обновления - установленной программы Lexova.\r\nПожалуйста, сначала установите программу.");
-        return RunOutcome::CheckFailed;
-    }
+    const std::wstring application = state.installDir + L"Kavrel.exe";
+    if (!IsExistingFile(application))
+        return report.Fail(Finding(FailureCause::NotInstalled, "application", "no executable of the application",
+                                   WideText(application)));
     if (!state.quietMode) {
         const int answer = AskUser(ConfirmationQuestion(state));
         // Where nobody could answer, nothing was declined: the run could not be confirmed.
-        if (!IsYesAnswer(answer)) return NoOneAnswered(answer) ? RunOutcome::CheckFailed : RunOutcome::Declined;
+        if (NoOneAnswered(answer))
+            return report.Fail(Finding(FailureCause::NobodyToAnswer, "confirmation",
+                                       "a question nobody can answer here (run it as modest)"));
+        if (!IsYesAnswer(answer))
+            return report.Fail(Finding(FailureCause::Declined, "confirmation", "declined by the user"));
     }
 
-    RunOutcome outcome = RunOutcome::Completed;
-    bool installedPackage = false;
     const std::wstring target = state.installDir + WideFromAscii(packageFileName);
+    bool installed = false;
     {
         ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
         const ByteProgress installProgress = LongStepReporter(seams, installing);
         const DWORD began = ::GetTickCount();
-        const bool installed = InstallWithRetry(target, !state.quietMode, [&] {
+        installed = InstallWithRetry(report, target, !state.quietMode, [&] {
             return state.packageBaseName == "zyq"
                        ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress)
                        : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
@@ -150,14 +127,11 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
         });
         LogLine("write: " + WideText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
-        installedPackage = installed;
-        if (!installed) outcome = RunOutcome::WriteFailed;
     }
-    if (!LogRecord("EstimatedSize", RecordInstalledSize(state), " KiB")) outcome = RunOutcome::WriteFailed;
+    ReportRecord(report, "EstimatedSize", RecordInstalledSize(state), " KiB");
     // Last, and only over a package that was installed: deployment tools
     // take the value for the package that is there.
-    if (installedPackage && !LogRecord(packageFileName, RecordPackageVersion(state, packageFileName), ""))
-        outcome = RunOutcome::WriteFailed;
+    if (installed) ReportRecord(report, packageFileName, RecordPackageVersion(state, packageFileName), "");
 
     if (state.quietMode) {
         if (AsksToRunApp(NarrowAscii(CommandLineArgumentBesidesLog(CommandLineText(), 2)))) LaunchAndActivate();
@@ -167,27 +141,29 @@ RunOutcome RunSteps(SetupState& state, const std::string& packageFileName, const
     } else {
         LogLine("application: not started");
     }
-    return outcome;
 }
 
 }  // namespace
 
-bool InstallWithRetry(const std::wstring& target, bool offerRetry, const std::function<WriteOutcome()>& attempt) {
+bool InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
+                      const std::function<std::optional<Failure>()>& attempt) {
     for (;;) {
-        const WriteOutcome outcome = attempt();
+        const std::optional<Failure> failure = attempt();
         ShowLanguageFileErrors();
-        if (outcome.installed) return true;
-        if (!ReportWriteFailure(target, outcome, offerRetry)) return false;
+        if (!failure) return true;
+        if (!report.FailWrite(*failure, target, offerRetry)) return false;
         // The box hid the progress window; the write shows in it again.
         ShowProgressWindowAgain();
     }
 }
 
-RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams) {
+std::uint32_t RunUpdateFlow(const UpdateFlowSeams& seams) {
     SetupState& state = CurrentSetup();
     const std::string packageFileName = RunIdentityStep(state);
     LogStart(state);
-    return RunSteps(state, packageFileName, seams);
+    RunReport report;
+    RunSteps(report, state, packageFileName, seams);
+    return report.ExitCode();
 }
 
 void ShutDownUpdateFlow() {

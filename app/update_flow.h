@@ -1,9 +1,12 @@
 #pragma once
 // The installer's whole job, run once by the program entry.
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "app/step_reports.h"
 #include "app/update_rules.h"
 #include "base/byte_progress.h"
 #include "install/extraction.h"
@@ -20,17 +23,17 @@ struct UpdateFlowSeams {
     std::function<ByteProgress(ByteProgress)> longStepProgress;
 };
 
-// Runs the update and returns how it ended; while another copy holds the
-// mutex it says so and returns RunOutcome::AnotherCopyRunning, having
-// written nothing.
-RunOutcome RunUpdateFlow(const UpdateFlowSeams& seams = {});
+// Runs the update and returns its exit code: 0, or the code of the cause of
+// its first failure (ReturnCodeTable).
+std::uint32_t RunUpdateFlow(const UpdateFlowSeams& seams = {});
 
-// Runs `attempt`, one write of `target`, until it succeeds. Each failure is
-// logged and shown as "Can't install file <target>" and its reason; in an
-// interactive run (`offerRetry`) the box has Retry and Cancel, and Retry
-// writes again with the progress window back. False once the user cancels,
-// or after the first failure of a quiet run.
-bool InstallWithRetry(const std::wstring& target, bool offerRetry, const std::function<WriteOutcome()>& attempt);
+// Runs `attempt`, one write of `target`, until it succeeds. Each failure
+// goes to `report`, which shows "Can't install file <target>" and its
+// reason; in an interactive run (`offerRetry`) the box has Retry and Cancel,
+// and Retry writes again with the progress window back. False once the user
+// cancels, or after the first failure of a quiet run.
+bool InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
+                      const std::function<std::optional<Failure>()>& attempt);
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

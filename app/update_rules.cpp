@@ -11,18 +11,6 @@ bool InstanceProbeFindsCopy(bool created, std::uint32_t error) {
     return created ? error == kAlreadyExists : error == kAccessDenied;
 }
 
-int ExitCodeOf(RunOutcome outcome) {
-    switch (outcome) {
-    case RunOutcome::Completed:
-    case RunOutcome::Declined: return kExitDone;
-    case RunOutcome::AnotherCopyRunning: return kExitAnotherInstallRunning;
-    case RunOutcome::WriteFailed: return kExitWriteFailed;
-    case RunOutcome::CheckFailed: break;
-    }
-    // Anything unforeseen must never read as success.
-    return kExitCheckFailed;
-}
-
 bool IsQuietSwitch(std::string_view commandSwitch) { return commandSwitch == "modest"; }
 
 bool AsksToRunApp(std::string_view secondArgument) { return LowerAscii(secondArgument) == "runapp"; }

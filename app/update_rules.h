@@ -11,30 +11,6 @@ namespace kavrel {
 
 struct SetupState;
 
-// How a run ended, as far as whoever started the installer needs to know.
-enum class RunOutcome {
-    Completed,           // the run reached its end
-    Declined,            // the user declined the confirmation; nothing written
-    AnotherCopyRunning,  // another installer holds the one-at-a-time mutex; nothing written
-    CheckFailed,         // a check before writing ended the run; nothing written
-    WriteFailed,         // a writing step failed
-};
-
-// Process exit codes, so that a script or a deployment tool running the
-// quiet mode can tell what happened.
-enum ExitCode : int {
-    kExitDone = 0,
-    kExitCheckFailed = 1,
-    kExitWriteFailed = 2,
-    // Windows Installer's ERROR_INSTALL_ALREADY_RUNNING: Intune and
-    // Configuration Manager retry it by themselves later, and winget maps it
-    // to installInProgress, instead of recording a failed update.
-    kExitAnotherInstallRunning = 1618,
-};
-
-// The exit code of a run that ended so.
-int ExitCodeOf(RunOutcome outcome);
-
 // True for the quiet switch: the first argument, already lowered, is exactly "modest".
 bool IsQuietSwitch(std::string_view commandSwitch);
 

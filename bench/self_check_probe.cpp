@@ -57,12 +57,13 @@ int main(int argc, char** argv) {
     auto step = kavrel::bench::ShownProgressStep(window, "Checking the installation package...");
     const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
     kavrel::bench::Stopwatch clock;
-    const kavrel::IntegrityResult result = kavrel::CheckFileIntegrity(kavrel::DecodeBytes(installer, kavrel::kSystemCodePage), *slot, bar);
+    const std::optional<kavrel::Failure> failure =
+        kavrel::CheckFileIntegrity(kavrel::DecodeBytes(installer, kavrel::kSystemCodePage), *slot, bar);
     const double ms = clock.ElapsedMs();
     kavrel::ShutDownProgressWindow();
-    const char* name = result == kavrel::IntegrityResult::Intact      ? "intact"
-                       : result == kavrel::IntegrityResult::Distorted ? "distorted"
-                                                                      : "unreadable";
+    const char* name = !failure                                     ? "intact"
+                       : failure->code == kavrel::kDistortedFileCode ? "distorted"
+                                                                     : "unreadable";
     std::printf("ms=%.3f result=%s\n", ms, name);
-    return result == kavrel::IntegrityResult::Intact ? 0 : 1;
+    return failure ? 1 : 0;
 }

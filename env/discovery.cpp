@@ -61,9 +61,10 @@ std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const st
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     const ScopeExit closeKey([&registry] { registry.CloseKey(); });
     const RegistryAccessor::KeyOpening opening = registry.OpenKey(keyPath, false);
-    if (!opening && opening.error != ERROR_FILE_NOT_FOUND && extras.unopenedUninstallKey.empty()) {
-        extras.unopenedUninstallKey = keyPath;
-        extras.unopenedUninstallKeyError = opening.error;
+    if (!opening && opening.error != ERROR_FILE_NOT_FOUND && !extras.unopenedUninstallKey) {
+        extras.unopenedUninstallKey = WindowsFailure("the key cannot be opened and is taken for none", opening.error,
+                                                     SystemText("HKEY_LOCAL_MACHINE\\" + keyPath));
+        extras.unopenedUninstallKey->step = "uninstall registration";
     }
     if (!opening || !registry.ValueExists("UninstallString")) return std::nullopt;
     return CutUninstallCommand(registry.ReadPathText("UninstallString"));
@@ -138,15 +139,18 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
 
 }  // namespace
 
-DiscoveryResult DiscoverInstallation() {
+std::optional<Failure> DiscoverInstallation() {
     extras = DiscoveryExtras{};
     try {
         Discover(CurrentSetup(), Registry());
-        return {};
-    } catch (const RegistryError& error) {
+        return std::nullopt;
+    } catch (const FailureRaised& raised) {
         // Any value of the wrong kind, wherever it stands, means the registry
         // cannot be trusted for this run: nothing has been written yet.
-        return {false, error.what(), error.key(), error.error()};
+        Failure failure = raised.failure();
+        failure.cause = FailureCause::RegistryUnreadable;
+        failure.step = "discovery";
+        return failure;
     }
 }
 

@@ -30,7 +30,7 @@ std::optional<std::string> ReadProductName() {
     if (!registry.ValueExists("ProductName")) return std::nullopt;
     try {
         return registry.ReadText("ProductName");
-    } catch (const RegistryError&) {
+    } catch (const FailureRaised&) {
         // A value of another type: the name built so far stands.
         return std::nullopt;
     }

@@ -27,8 +27,8 @@ void WriteAll(HANDLE file, const std::wstring& path, const char* data, DWORD siz
     while (size > 0) {
         DWORD slice = std::min(size, kWriteSlice);
         DWORD written = 0;
-        if (!::WriteFile(file, data, slice, &written, nullptr)) throw FileError("write failed", ::GetLastError(), path);
-        if (written != slice) throw FileError::Refusal("short write", ERROR_WRITE_FAULT, path);
+        if (!::WriteFile(file, data, slice, &written, nullptr)) Raise(WindowsFailure("write failed", ::GetLastError(), WideText(path)));
+        if (written != slice) Raise(Refusal("short write", ERROR_WRITE_FAULT, WideText(path)));
         data += slice;
         size -= slice;
         done += slice;
@@ -42,10 +42,10 @@ void WriteAll(HANDLE file, const std::wstring& path, const char* data, DWORD siz
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     HRSRC found = ::FindResourceA(self, name.c_str(), type.c_str());
-    if (!found) throw FileError("no resource", ::GetLastError(), WideFromAscii(name));
+    if (!found) Raise(WindowsFailure("no resource", ::GetLastError(), SystemText(name)));
     HGLOBAL loaded = ::LoadResource(self, found);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    if (!data) throw FileError("cannot load the resource", ::GetLastError(), WideFromAscii(name));
+    if (!data) Raise(WindowsFailure("cannot load the resource", ::GetLastError(), SystemText(name)));
     return {static_cast<const char*>(data), ::SizeofResource(self, found)};
 }
 
@@ -57,7 +57,7 @@ void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint
     const std::optional<FileFacts> facts = QueryFileFacts(file);
     if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) ||
         (expectedIndex && facts->fileIndex != *expectedIndex))
-        throw FileError::Refusal("not the plain file that was written", ERROR_ACCESS_DENIED, path);
+        Raise(Refusal("not the plain file that was written", ERROR_ACCESS_DENIED, WideText(path)));
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
     // one beside it. Found now, not after most of it has been written.
     std::uint64_t freeBytes = 0;
     if (FreeSpaceOf(folder_.path(), freeBytes) && !HasRoomFor(total, freeBytes))
-        throw FileError::Refusal("not enough free space", ERROR_DISK_FULL, targetPath_);
+        Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
     UniqueHandle file = folder_.CreateNewFile(temporaryName_);
     try {
         // A name planted between the removal and the create only makes the
@@ -93,12 +93,12 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
         for (const ResourceBytes& part : parts)
             WriteAll(file.get(), temporaryPath_, part.data, part.size, done, total, progress);
         // On disk before it takes the installed file's place.
-        if (!::FlushFileBuffers(file.get())) throw FileError("flush failed", ::GetLastError(), temporaryPath_);
+        if (!::FlushFileBuffers(file.get())) Raise(WindowsFailure("flush failed", ::GetLastError(), WideText(temporaryPath_)));
     } catch (...) {
         try {
             folder_.ConfirmPath();
             folder_.DeleteOpenFile(file.get());
-        } catch (const FileError&) {
+        } catch (const FailureRaised&) {
             // Left where it is rather than removed through a path that leads elsewhere.
         }
         throw;
@@ -111,33 +111,6 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
 
 StagedFile::~StagedFile() { Discard(); }
 
-namespace {
-
-// Runs `attempt` until it succeeds or fails for another reason than a file
-// that another program holds: the application closing, or a scanner looking
-// at the new file. Waits growing from 100 ms to 1 s, 30 s in all.
-template <typename Attempt>
-void RetryWhileHeld(Attempt attempt) {
-    std::uint32_t lastWait = 0;
-    std::uint32_t waited = 0;
-    for (;;) {
-        try {
-            attempt();
-            return;
-        } catch (const FileError& failure) {
-            const std::optional<std::uint32_t> wait =
-                !failure.refused() && IsFileInUseError(failure.error()) ? NextHeldFileWait(lastWait, waited)
-                                                                         : std::nullopt;
-            if (!wait) throw;
-            ::Sleep(*wait);
-            lastWait = *wait;
-            waited += *wait;
-        }
-    }
-}
-
-}  // namespace
-
 void StagedFile::Replace() {
     UniqueHandle file;
     RetryWhileHeld([&] {
@@ -149,8 +122,8 @@ void StagedFile::Replace() {
         // the held folder's; on Windows the held folder cannot be moved.
         folder_.ConfirmPath();
         if (const std::uint32_t error = folder_.MoveInto(file.get(), targetName_))
-            throw FileError("cannot replace the installed file", error, targetPath_);
-    });
+            Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
+    }, [](std::uint32_t ms) { ::Sleep(ms); });
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
     // new name, commits the change of its name with it. Its bytes are on disk
@@ -187,45 +160,40 @@ bool IsHeldByAnotherProgram(const std::wstring& path) {
 
 // What the user is told of a failed write rests on these facts of the
 // system, gathered while they still hold.
-WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes) {
-    WriteOutcome outcome;
-    outcome.step = failure.what();
-    outcome.path = failure.path();
-    outcome.refused = failure.refused();
-    const std::uint32_t error = failure.error();
-    outcome.failure.error = error;
-    outcome.failure.reason =
-        ReasonOfWriteError(error, error == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
-    if (outcome.failure.reason == WriteFailureReason::NotEnoughSpace) {
-        outcome.failure.neededBytes = packageBytes;
-        FreeSpaceOf(SplitFilePath(target).folder, outcome.failure.freeBytes);
+Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes) {
+    failure.step = "write";
+    failure.cause = CauseOfWriteError(
+        failure.code, failure.code == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
+    if (failure.cause == FailureCause::DiskFull) {
+        failure.neededBytes = packageBytes;
+        FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);
     }
-    if (outcome.failure.reason == WriteFailureReason::FileInUse) outcome.holders = ProgramsHoldingFile(target);
-    return outcome;
+    if (failure.cause == FailureCause::FileInUse) failure.holders = ProgramsHoldingFile(target);
+    return failure;
 }
 
-WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes, const std::function<void()>& install) {
+std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t packageBytes,
+                                    const std::function<void()>& install) {
     try {
         install();
-        WriteOutcome outcome;
-        outcome.installed = true;
-        return outcome;
-    } catch (const FileError& failure) {
-        return DescribeWriteFailure(failure, target, packageBytes);
+        return std::nullopt;
+    } catch (const FailureRaised& raised) {
+        return DescribeWriteFailure(raised.failure(), target, packageBytes);
     } catch (const std::bad_alloc&) {
-        return DescribeWriteFailure(FileError::Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, target), target, packageBytes);
+        return DescribeWriteFailure(Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, WideText(target)), target,
+                                    packageBytes);
     }
 }
 
-WriteOutcome InstallSplitResource(const std::string& baseName, const std::string& resourceType,
-                                  const std::wstring& target, const ByteProgress& progress) {
+std::optional<Failure> InstallSplitResource(const std::string& baseName, const std::string& resourceType,
+                                            const std::wstring& target, const ByteProgress& progress) {
     ResourceBytes first;
     ResourceBytes second;
     try {
         first = FindPayloadResource(baseName + "1", resourceType);
         second = FindPayloadResource(baseName + "2", resourceType);
-    } catch (const FileError& failure) {
-        return DescribeWriteFailure(failure, target, 0);
+    } catch (const FailureRaised& raised) {
+        return DescribeWriteFailure(raised.failure(), target, 0);
     }
     return AttemptWrite(target, static_cast<std::uint64_t>(first.size) + second.size, [&] {
         StagedFile staged(target, {first, second}, progress);

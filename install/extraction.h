@@ -4,44 +4,37 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "base/byte_progress.h"
+#include "base/failure.h"
 #include "install/install_rules.h"
 #include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
 
-// How one write of a file ended: installed (or left as it was at the
-// user's word), or what it met, for the update flow to report: the step
-// that failed, the path it concerned and what the failure means to the user.
-struct WriteOutcome {
-    bool installed = false;
-    std::string step;
-    std::wstring path;
-    // The installer refused to go on; Windows returned no error.
-    bool refused = false;
-    WriteFailure failure;
-    // The programs that hold the target open, for a file in use; UTF-8.
-    std::string holders;
-};
-
 // Joins the resources <base>1 and <base>2 of the type into the target file,
 // once. The package goes to "~" + name beside the target, is flushed, and
 // then replaces the target in one step; on failure the target is as it was
-// and no temporary file is left. Shows nothing. `progress` hears of every
+// and no temporary file is left. Shows nothing; returns the failure, its
+// cause told apart (DescribeWriteFailure). `progress` hears of every
 // slice written, the last one once it is on disk.
-WriteOutcome InstallSplitResource(const std::string& baseName, const std::string& resourceType,
+std::optional<Failure> InstallSplitResource(const std::string& baseName, const std::string& resourceType,
                                   const std::wstring& target, const ByteProgress& progress = {});
 
-// Runs `install` (which raises FileError or std::bad_alloc on failure) once
-// and describes how it ended; `packageBytes` is what a write needs on the
-// target's volume.
-WriteOutcome AttemptWrite(const std::wstring& target, std::uint64_t packageBytes, const std::function<void()>& install);
+// Runs `install` (which raises FailureRaised or std::bad_alloc on failure)
+// once and returns how it failed, if it did; `packageBytes` is what a write
+// needs on the target's volume.
+std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t packageBytes,
+                                    const std::function<void()>& install);
 
-// The outcome of a write of `target` that failed with `failure`.
-WriteOutcome DescribeWriteFailure(const FileError& failure, const std::wstring& target, std::uint64_t packageBytes);
+// A failed write of `target` as the run reports it: the step "write" and
+// its cause (too little space, the file in use, or another failure), with
+// the facts of the system that tell the person why, gathered while they
+// still hold.
+Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes);
 
 // A resource of the installer's own module, read in place where the system
 // has mapped it: no copy of the package is made.
@@ -49,7 +42,7 @@ struct ResourceBytes {
     const char* data = nullptr;
     unsigned long size = 0;
 };
-// Raises FileError when the resource is missing.
+// Raises FailureRaised when the resource is missing.
 ResourceBytes FindPayloadResource(const std::string& name, const std::string& type);
 
 // A new file written and flushed under the temporary name beside its
@@ -66,7 +59,7 @@ public:
     // anew there, writes the parts in order and flushes them to disk. Others
     // may read the file meanwhile, never write it; it is closed until its
     // replace, which checks that it is still the file written. Raises
-    // FileError, or std::bad_alloc. `progress` hears of every slice written; of the whole
+    // FailureRaised, or std::bad_alloc. `progress` hears of every slice written; of the whole
     // only after the flush.
     StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
                const ByteProgress& progress = {});
@@ -79,7 +72,7 @@ public:
 
     // Replaces the target in one step and writes the change through to disk,
     // retrying for up to 30 s while the file or the target is held by
-    // another program. Raises FileError; the target is then as it was.
+    // another program. Raises FailureRaised; the target is then as it was.
     void Replace();
 
     // Removes the temporary file, unless it is no longer the file written or

@@ -52,10 +52,7 @@ void ListFolder(OpenFolder& folder, std::vector<LONGLONG>& buffer, std::uint64_t
 
 FolderSize MeasureFolderSize(const std::wstring& folder) {
     FolderSize result;
-    if (folder.empty()) {
-        result.folderMissing = true;
-        return result;
-    }
+    if (folder.empty()) return result;
     std::uint64_t total = 0;
     try {
         const HeldFolder root = HeldFolder::Open(FolderToOpen(folder), HeldFolder::Purpose::Listing);
@@ -87,11 +84,11 @@ FolderSize MeasureFolderSize(const std::wstring& folder) {
             ListFolder(next, listing, total);
             open.push_back(std::move(next));
         }
-    } catch (const FileError& failure) {
-        // No folder to measure, or none that may be measured.
-        result.folderMissing = IsMissingFolderError(failure.error());
-        result.failure = failure.what();
-        result.error = failure.error();
+    } catch (const FailureRaised& raised) {
+        // No folder to measure, or none that may be measured: a refusal
+        // stays a refusal, never a Windows error that Windows did not give.
+        const Failure& failure = raised.failure();
+        if (failure.origin != FailureOrigin::Windows || !IsMissingFolderError(failure.code)) result.failure = failure;
         return result;
     } catch (const std::bad_alloc&) {
         // A probe never fails: what was counted stands.

@@ -1,16 +1,19 @@
 #pragma once
 // The installed size recorded in the application's uninstall registration.
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "base/failure.h"
 
 namespace kavrel {
 
-// What the walk found: the size, or why it could not begin.
+// What the walk found: the size, or none (-1), and what kept a walk of an
+// existing folder from beginning. A missing folder is no failure: there is
+// nothing to measure.
 struct FolderSize {
-    std::int32_t kib = -1;      // -1: no size
-    bool folderMissing = false;  // no size because the folder does not exist
-    std::string failure;         // otherwise, what kept the walk from beginning
-    std::uint32_t error = 0;     // and the Windows error, where Windows gave one
+    std::int32_t kib = -1;
+    std::optional<Failure> failure;
 };
 
 // The total size of all files in the folder and every folder below it, in

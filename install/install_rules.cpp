@@ -43,7 +43,7 @@ std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uin
     return std::min(next, kHeldFileWaitLimitMs - waitedMs);
 }
 
-WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
+FailureCause CauseOfWriteError(std::uint32_t error, bool targetHeld) {
     constexpr std::uint32_t kAccessDenied = 5;
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
@@ -55,16 +55,16 @@ WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld) {
     switch (error) {
         case kDiskFull:
         case kHandleDiskFull:
-            return WriteFailureReason::NotEnoughSpace;
+            return FailureCause::DiskFull;
         case kSharingViolation:
         case kLockViolation:
         case kDeletePending:
         case kUserMappedFile:
-            return WriteFailureReason::FileInUse;
+            return FailureCause::FileInUse;
         case kAccessDenied:
-            return targetHeld ? WriteFailureReason::FileInUse : WriteFailureReason::AccessDenied;
+            return targetHeld ? FailureCause::FileInUse : FailureCause::InstallFailed;
         default:
-            return WriteFailureReason::Other;
+            return FailureCause::InstallFailed;
     }
 }
 
@@ -74,27 +74,25 @@ std::uint64_t MegabytesNeeded(std::uint64_t bytes) { return bytes / kMegabyte + 
 
 std::uint64_t MegabytesFree(std::uint64_t bytes) { return bytes / kMegabyte; }
 
-ShownText WriteFailureReasonText(bool russian, const WriteFailure& failure, const ShownText& holders,
-                                 const ShownText& errorText) {
-    switch (failure.reason) {
-        case WriteFailureReason::NotEnoughSpace: {
-            const ShownText needed = ProgramText(std::to_string(MegabytesNeeded(failure.neededBytes)));
-            const ShownText free = ProgramText(std::to_string(MegabytesFree(failure.freeBytes)));
-            if (russian) return "Недостаточно места на диске: нужно " + needed + " МБ, свободно " + free + " МБ.";
-            return "There is not enough free space on the disk: " + needed + " MB are needed, " + free + " MB are free.";
-        }
-        case WriteFailureReason::FileInUse:
-            if (holders.Empty())
-                return russian ? ShownText("Файл занят другой программой. Закройте её и повторите попытку.")
-                               : ShownText("The file is in use by another program. Close it and try again.");
-            if (russian) return "Файл занят другой программой (" + holders + "). Закройте её и повторите попытку.";
-            return "The file is in use by another program (" + holders + "). Close it and try again.";
-        case WriteFailureReason::AccessDenied:
-            return russian ? ShownText("Нет доступа к папке.") : ShownText("Access to the folder is denied.");
-        case WriteFailureReason::Other:
-            break;
+ShownText WriteFailureReasonText(bool russian, const Failure& failure, const ShownText& errorText) {
+    constexpr std::uint32_t kAccessDenied = 5;
+    if (failure.cause == FailureCause::DiskFull) {
+        const ShownText needed = ProgramText(std::to_string(MegabytesNeeded(failure.neededBytes)));
+        const ShownText free = ProgramText(std::to_string(MegabytesFree(failure.freeBytes)));
+        if (russian) return "Недостаточно места на диске: нужно " + needed + " МБ, свободно " + free + " МБ.";
+        return "There is not enough free space on the disk: " + needed + " MB are needed, " + free + " MB are free.";
     }
-    const ShownText number = ProgramText(std::to_string(failure.error));
+    if (failure.cause == FailureCause::FileInUse) {
+        const ShownText holders = UnicodeText(failure.holders);
+        if (holders.Empty())
+            return russian ? ShownText("Файл занят другой программой. Закройте её и повторите попытку.")
+                           : ShownText("The file is in use by another program. Close it and try again.");
+        if (russian) return "Файл занят другой программой (" + holders + "). Закройте её и повторите попытку.";
+        return "The file is in use by another program (" + holders + "). Close it and try again.";
+    }
+    if (failure.code == kAccessDenied)
+        return russian ? ShownText("Нет доступа к папке.") : ShownText("Access to the folder is denied.");
+    const ShownText number = ProgramText(std::to_string(failure.code));
     return (russian ? "Ошибка Windows " : "Windows error ") + number + ": " + errorText;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
 #include "base/shown_text.h"
 #include "base/text.h"
 #include "platform/file_rules.h"
@@ -29,27 +30,37 @@ bool IsFileInUseError(std::uint32_t error);
 constexpr std::uint32_t kHeldFileWaitLimitMs = 30000;
 std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs);
 
-// Why a write of the package failed, as the user is told.
-enum class WriteFailureReason {
-    NotEnoughSpace,  // the volume cannot hold the package
-    FileInUse,       // another program holds the installed file
-    AccessDenied,    // the folder may not be written
-    Other,           // any other Windows error
-};
+// Runs `attempt` until it succeeds, or fails for another reason than a
+// file that another program holds (the application closing, or a scanner
+// looking at the new file): waits of NextHeldFileWait, 30 s in all, slept
+// through `sleep` (milliseconds), the wait's clock. A refusal of the
+// installer's own is never waited on. Raises the last failure.
+template <typename Attempt, typename Sleep>
+void RetryWhileHeld(Attempt attempt, Sleep sleep) {
+    std::uint32_t lastWait = 0;
+    std::uint32_t waited = 0;
+    for (;;) {
+        try {
+            attempt();
+            return;
+        } catch (const FailureRaised& raised) {
+            const Failure& failure = raised.failure();
+            const std::optional<std::uint32_t> wait =
+                failure.origin == FailureOrigin::Windows && IsFileInUseError(failure.code)
+                    ? NextHeldFileWait(lastWait, waited)
+                    : std::nullopt;
+            if (!wait) throw;
+            sleep(*wait);
+            lastWait = *wait;
+            waited += *wait;
+        }
+    }
+}
 
-// A failed write: the reason, the Windows error, and for too little space
-// the package's size and the volume's free space, in bytes.
-struct WriteFailure {
-    WriteFailureReason reason = WriteFailureReason::Other;
-    std::uint32_t error = 0;
-    std::uint64_t neededBytes = 0;
-    std::uint64_t freeBytes = 0;
-};
-
-// The reason of a Windows error met while writing. Access denied means a
+// The cause of a Windows error met while writing. Access denied means a
 // file in use only where another program holds the installed file
 // (`targetHeld`): a replace refused while it is open.
-WriteFailureReason ReasonOfWriteError(std::uint32_t error, bool targetHeld);
+FailureCause CauseOfWriteError(std::uint32_t error, bool targetHeld);
 
 // Whether the volume's free space can take a package of `neededBytes`
 // beside the installed one, which stays until the replace.
@@ -60,12 +71,11 @@ bool HasRoomFor(std::uint64_t neededBytes, std::uint64_t freeBytes);
 std::uint64_t MegabytesNeeded(std::uint64_t bytes);
 std::uint64_t MegabytesFree(std::uint64_t bytes);
 
-// The line that says why, in the message language. `holders` names the
-// programs holding the file, joined by ", " (empty when none is known);
-// `errorText` is the system's description of the error, without its line
-// end.
-ShownText WriteFailureReasonText(bool russian, const WriteFailure& failure, const ShownText& holders,
-                                 const ShownText& errorText);
+// The line that says why a write failed, in the message language: too
+// little space (with the megabytes), the file in use (with its holders,
+// where known), no access to the folder, or the Windows error with
+// `errorText`, the system's description of it without its line end.
+ShownText WriteFailureReasonText(bool russian, const Failure& failure, const ShownText& errorText);
 
 // The whole message of a failed write: "Can't install file " and the path,
 // an empty line, and the reason line (or the Russian twins).

@@ -23,34 +23,27 @@ RegistryRecord WriteUninstallValue(const SetupState& state, const std::string& n
     const std::string key = state.uninstallKey + state.appName;
     try {
         if (const RegistryAccessor::KeyOpening opening = registry.OpenKey(key, true); !opening) {
-            record.failure = "the uninstall key cannot be opened or created";
-            record.where = SystemText(kUninstallRoot + key);
-            record.error = opening.error;
+            record.failure = WindowsFailure("the uninstall key cannot be opened or created", opening.error,
+                                            SystemText(kUninstallRoot + key));
         } else {
             registry.WriteInteger(name, value);
-            record.result = RegistryRecord::Result::Recorded;
             record.value = value;
         }
-    } catch (const RegistryError& error) {
-        record.failure = error.what();
-        record.where = SystemText(error.key());
-        record.error = error.error();
+    } catch (const FailureRaised& raised) {
+        record.failure = raised.failure();
     }
     registry.CloseKey();
+    if (record.failure) record.failure->step = name;
     return record;
 }
 
 }  // namespace
 
 RegistryRecord RecordInstalledSize(const SetupState& state) {
-    const FolderSize size = MeasureFolderSize(state.installDir);
+    FolderSize size = MeasureFolderSize(state.installDir);
     if (size.kib >= 0) return WriteUninstallValue(state, "EstimatedSize", size.kib);
-    RegistryRecord record;
-    record.result = size.folderMissing ? RegistryRecord::Result::NothingToRecord : RegistryRecord::Result::Failed;
-    record.failure = size.failure;
-    record.where = WideText(state.installDir);
-    record.error = size.error;
-    return record;
+    if (size.failure) size.failure->step = "EstimatedSize";
+    return {std::nullopt, std::move(size.failure)};
 }
 
 RegistryRecord RecordPackageVersion(const SetupState& state, const std::string& valueName) {

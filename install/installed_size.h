@@ -6,20 +6,19 @@
 #include <cstdint>
 #include <string>
 
+#include <optional>
+
+#include "base/failure.h"
 #include "base/setup_state.h"
-#include "base/shown_text.h"
 
 namespace kavrel {
 
-// How recording one value ended. Shows and logs nothing: the update flow
-// does, from this.
+// How recording one value ended: the value recorded; nothing, when there
+// was nothing to record; or the failure. Shows and logs nothing: the update
+// flow does, from this.
 struct RegistryRecord {
-    enum class Result { Recorded, NothingToRecord, Failed };
-    Result result = Result::Failed;
-    std::int32_t value = 0;  // what was recorded
-    std::string failure;     // what failed
-    ShownText where;         // the folder or key it concerned
-    std::uint32_t error = 0; // the Windows error; 0 when Windows gave none
+    std::optional<std::int32_t> value;
+    std::optional<Failure> failure;
 };
 
 // Measures the application folder and records the size as "EstimatedSize",

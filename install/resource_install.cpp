@@ -46,13 +46,14 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::wstrin
     return result;
 }
 
-WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::wstring& target,
-                                 bool compare, const OlderFileQuestion& allowOlder, const ByteProgress& progress) {
+std::optional<Failure> InstallResourceFile(const std::string& name, const std::string& type,
+                                           const std::wstring& target, bool compare,
+                                           const OlderFileQuestion& allowOlder, const ByteProgress& progress) {
     ResourceBytes content;
     try {
         content = FindPayloadResource(name, type);
-    } catch (const FileError& failure) {
-        return DescribeWriteFailure(failure, target, 0);
+    } catch (const FailureRaised& raised) {
+        return DescribeWriteFailure(raised.failure(), target, 0);
     }
     return AttemptWrite(target, content.size, [&] {
         const bool targetExists = IsExistingFile(target);

@@ -34,10 +34,12 @@ using OlderFileQuestion = std::function<bool(const std::wstring& target, const V
 // then takes the target's place in one step: an existing target is never
 // left half written, and no link planted at either name is written
 // through. Shows no box of its own (the question is `allowOlder`'s, which
-// the update flow gives); a refusal is no failure. `progress` hears of every
+// the update flow gives); a refusal is no failure. Returns the failure of
+// the write, as InstallSplitResource. `progress` hears of every
 // slice written. The progress window is hidden during the question and
 // shown again after it.
-WriteOutcome InstallResourceFile(const std::string& name, const std::string& type, const std::wstring& target,
-                                 bool compare, const OlderFileQuestion& allowOlder, const ByteProgress& progress = {});
+std::optional<Failure> InstallResourceFile(const std::string& name, const std::string& type,
+                                           const std::wstring& target, bool compare,
+                                           const OlderFileQuestion& allowOlder, const ByteProgress& progress = {});
 
 }  // namespace kavrel

@@ -148,16 +148,16 @@ HeldFolder HeldFolder::Open(const std::wstring& path, Purpose purpose) {
     }
     UniqueHandle handle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                                       kFolderAsItself, nullptr));
-    if (!handle) throw FileError("cannot open the folder", ::GetLastError(), path);
+    if (!handle) Raise(WindowsFailure("cannot open the folder", ::GetLastError(), WideText(path)));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle.get(), &info))
-        throw FileError("cannot tell what the folder is", ::GetLastError(), path);
+        Raise(WindowsFailure("cannot tell what the folder is", ::GetLastError(), WideText(path)));
     // A link, junction or mount point in the folder's place could lead
     // anywhere. Wine opens a Unix link to a folder as the folder it points
     // to, whatever the flags say, and shows the link only by its path.
     if (!IsPlainFolder(info.dwFileAttributes) || !IsPlainFolder(::GetFileAttributesW(path.c_str())))
-        throw FileError::Refusal("no plain folder", ERROR_ACCESS_DENIED, path);
-    if (!Native().Complete()) throw FileError::Refusal("no native file functions", ERROR_CALL_NOT_IMPLEMENTED, path);
+        Raise(Refusal("no plain folder", ERROR_ACCESS_DENIED, WideText(path)));
+    if (!Native().Complete()) Raise(Refusal("no native file functions", ERROR_CALL_NOT_IMPLEMENTED, WideText(path)));
     return HeldFolder(std::move(handle), path, FolderFacts{info.dwVolumeSerialNumber, FileIndex(info)});
 }
 
@@ -169,7 +169,7 @@ void HeldFolder::ConfirmPath() const {
     if (!again || !::GetFileInformationByHandle(again.get(), &info) || !IsPlainFolder(info.dwFileAttributes) ||
         !IsPlainFolder(::GetFileAttributesW(path_.c_str())) ||
         info.dwVolumeSerialNumber != facts_.volumeSerial || FileIndex(info) != facts_.fileIndex)
-        throw FileError::Refusal("the folder's path leads elsewhere now", ERROR_PATH_NOT_FOUND, path_);
+        Raise(Refusal("the folder's path leads elsewhere now", ERROR_PATH_NOT_FOUND, WideText(path_)));
 }
 
 void HeldFolder::RemoveEntry(std::wstring_view name) const {
@@ -178,20 +178,20 @@ void HeldFolder::RemoveEntry(std::wstring_view name) const {
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, entry);
     if (opened == kStatusObjectNameNotFound) return;
     const std::wstring path = Joined(path_, name);
-    if (!NT_SUCCESS(opened)) throw FileError("cannot open what stands at the name", ErrorOf(opened), path);
+    if (!NT_SUCCESS(opened)) Raise(WindowsFailure("cannot open what stands at the name", ErrorOf(opened), WideText(path)));
     const AttributesAnswer answer = QueryAttributes(entry.get());
-    if (!answer.Known()) throw FileError("cannot tell what stands at the name", ErrorOf(answer.status), path);
-    if (IsPlainFolder(answer.attributes)) throw FileError::Refusal("a folder stands at the name", ERROR_ACCESS_DENIED, path);
+    if (!answer.Known()) Raise(WindowsFailure("cannot tell what stands at the name", ErrorOf(answer.status), WideText(path)));
+    if (IsPlainFolder(answer.attributes)) Raise(Refusal("a folder stands at the name", ERROR_ACCESS_DENIED, WideText(path)));
     ConfirmPath();
     if (const std::uint32_t error = DeleteOpenFile(entry.get()))
-        throw FileError("cannot remove what stands at the name", error, path);
+        Raise(WindowsFailure("cannot remove what stands at the name", error, WideText(path)));
 }
 
 UniqueHandle HeldFolder::CreateNewFile(std::wstring_view name) const {
     UniqueHandle file;
     const NTSTATUS status = OpenRelative(handle_.get(), name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                                          FILE_CREATE, FILE_NON_DIRECTORY_FILE, file);
-    if (!NT_SUCCESS(status)) throw FileError("cannot create the file", ErrorOf(status), Joined(path_, name));
+    if (!NT_SUCCESS(status)) Raise(WindowsFailure("cannot create the file", ErrorOf(status), WideText(Joined(path_, name))));
     return file;
 }
 
@@ -199,7 +199,7 @@ UniqueHandle HeldFolder::OpenFileToReplace(std::wstring_view name) const {
     UniqueHandle file;
     const NTSTATUS status = OpenRelative(handle_.get(), name, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file);
-    if (!NT_SUCCESS(status)) throw FileError("cannot open the file", ErrorOf(status), Joined(path_, name));
+    if (!NT_SUCCESS(status)) Raise(WindowsFailure("cannot open the file", ErrorOf(status), WideText(Joined(path_, name))));
     return file;
 }
 
@@ -207,7 +207,7 @@ UniqueHandle HeldFolder::OpenFileToAppend(std::wstring_view name) const {
     UniqueHandle file;
     const NTSTATUS status = OpenRelative(handle_.get(), name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE, file);
-    if (!NT_SUCCESS(status)) throw FileError("cannot open the file", ErrorOf(status), Joined(path_, name));
+    if (!NT_SUCCESS(status)) Raise(WindowsFailure("cannot open the file", ErrorOf(status), WideText(Joined(path_, name))));
     return file;
 }
 

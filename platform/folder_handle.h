@@ -10,43 +10,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
-
-// A failed file operation with the Windows error and the path it concerned,
-// kept together until the failure is reported. Either Windows answered with
-// the error, or the installer itself refused to go on (a folder or a link
-// where a file is to be written, too little space): a refusal carries the
-// Windows error whose meaning the user is told, but is logged in its own
-// words, never as an error that Windows did not return.
-class FileError : public std::runtime_error {
-public:
-    FileError(const std::string& what, std::uint32_t error, std::wstring path)
-        : std::runtime_error(what), error_(error), path_(std::move(path)) {}
-    // The installer's own refusal; `toldAs` is the error the user is told of.
-    static FileError Refusal(const std::string& what, std::uint32_t toldAs, std::wstring path) {
-        FileError refusal(what, toldAs, std::move(path));
-        refusal.refused_ = true;
-        return refusal;
-    }
-    // The Windows error number (GetLastError's kind); for a refusal, the one
-    // whose meaning the user is told.
-    std::uint32_t error() const noexcept { return error_; }
-    // True when the installer refused, not Windows.
-    bool refused() const noexcept { return refused_; }
-    // The path of the file or folder the operation was about.
-    const std::wstring& path() const noexcept { return path_; }
-
-private:
-    std::uint32_t error_;
-    std::wstring path_;
-    bool refused_ = false;
-};
 
 // What a folder is on its volume: the same folder whatever path led to it.
 struct FolderFacts {
@@ -64,7 +34,7 @@ class HeldFolder {
 public:
     enum class Purpose { Listing, Writing };
 
-    // Opens the folder at `path`. Raises FileError when it cannot be opened or
+    // Opens the folder at `path`. Raises FailureRaised when it cannot be opened or
     // is no plain folder.
     static HeldFolder Open(const std::wstring& path, Purpose purpose);
 
@@ -73,7 +43,7 @@ public:
     const std::wstring& path() const noexcept { return path_; }
     const FolderFacts& facts() const noexcept { return facts_; }
 
-    // Raises FileError unless the folder's path still leads to the held
+    // Raises FailureRaised unless the folder's path still leads to the held
     // folder. Wine renames and deletes by the path that a file was opened
     // with, and a Unix rename of the folder ignores sharing: before a name is
     // removed or replaced, the path must still be this folder's.
@@ -81,21 +51,21 @@ public:
 
     // Removes whatever stands at `name` in the folder: a link itself, never
     // what it points to. Nothing there is fine; a folder there raises
-    // FileError, as does a path that no longer leads here.
+    // FailureRaised, as does a path that no longer leads here.
     void RemoveEntry(std::wstring_view name) const;
 
     // A new file at `name`, opened for writing with others allowed to read
     // only; it fails on anything already there, a dangling link included.
-    // Raises FileError.
+    // Raises FailureRaised.
     UniqueHandle CreateNewFile(std::wstring_view name) const;
 
     // Opens the file at `name` itself (a link is not followed) for writing
-    // and deletion, others allowed to read only. Raises FileError.
+    // and deletion, others allowed to read only. Raises FailureRaised.
     UniqueHandle OpenFileToReplace(std::wstring_view name) const;
 
     // Opens the file at `name` itself, or makes it, for appending; others may
     // read it and append to it too. A link at the name is opened as the link,
-    // never followed. Raises FileError.
+    // never followed. Raises FailureRaised.
     UniqueHandle OpenFileToAppend(std::wstring_view name) const;
 
     // True when `file`, as the system resolves its path now, lies in this

@@ -77,7 +77,9 @@ void RegistryAccessor::Fail(const std::string& what, std::uint32_t error) const 
     const char* rootName = root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\"
                            : root_ == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER\\"
                                                         : "";
-    throw RegistryError(what, error, rootName + keyPath_);
+    const ShownText key = SystemText(rootName + keyPath_);
+    if (error == ERROR_SUCCESS) Raise(Refusal(what, ERROR_INVALID_DATA, key));
+    Raise(WindowsFailure(what, error, key));
 }
 
 }  // namespace kavrel

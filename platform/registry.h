@@ -5,28 +5,13 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
+#include "base/failure.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
-
-// Raised by a read or write that fails; the text names the value.
-class RegistryError : public std::runtime_error {
-public:
-    RegistryError(const std::string& what, std::uint32_t error, std::string key)
-        : std::runtime_error(what), error_(error), key_(std::move(key)) {}
-    // The Windows error number (ERROR_SUCCESS for a value of the wrong type).
-    std::uint32_t error() const noexcept { return error_; }
-    // The key the value is in, with the name of its root.
-    const std::string& key() const noexcept { return key_; }
-
-private:
-    std::uint32_t error_;
-    std::string key_;
-};
 
 class RegistryAccessor {
 public:
@@ -61,7 +46,8 @@ public:
     bool HasOpenKey() const { return static_cast<bool>(key_); }
 
 private:
-    // Raises the failure of a read or write of the open key.
+    // Raises the failure of a read or write of the open key; a value of the
+    // wrong type (`error` 0) is the installer's refusal.
     [[noreturn]] void Fail(const std::string& what, std::uint32_t error) const;
     // A text value of characters `Char`, read through `query` (the A or W call).
     template <typename Char, typename Query, typename NameChar>

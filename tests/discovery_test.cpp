@@ -98,7 +98,7 @@ TEST_F(Discovery, TakesTheFolderOfThePlainCommandFromThe64BitView) {
     HKEY key32 = nullptr;
     ASSERT_NE(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstall + kTestApp).c_str(), 0, KEY_READ | KEY_WOW64_32KEY,
                               &key32), ERROR_SUCCESS);
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
     EXPECT_EQ(State().uninstallKey, kUninstall);
     EXPECT_EQ(State().productSettingsKey, std::string("Software\\Orvyn\\") + kTestApp + "\\");
@@ -108,14 +108,14 @@ TEST_F(Discovery, TakesTheFolderOfThePlainCommandFromThe64BitView) {
 
 TEST_F(Discovery, CutsAQuotedCommandWithArgumentsWithinItsQuotes) {
     Register(kUninstall, "\"C:\\Program Files\\Kavrel\\uninstall.exe\" /S /log=C:\\Logs\\u.txt");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
     Register(kUninstall, "\"C:\\Program Files\\Kavrel\\uninstall.exe\"");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
     // Blanks before the quote: the quote stays out of the folder.
     Register(kUninstall, "  \"C:\\Program Files\\Kavrel\\uninstall.exe\" /S");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Program Files\\Kavrel\\");
 }
 
@@ -123,19 +123,19 @@ TEST_F(Discovery, KeepsLettersThatTheAnsiCodePageLacks) {
     // Cyrillic on this English prefix's code page, Kazakh on any.
     const std::wstring folder = L"C:\\\u041F\u0440\u043E\u0433\\\u04D8\u043B\u0438\u044F \u049A\\";
     RegistryEdit::SetWideText(kUninstall + kTestApp, L"UninstallString", L"\"" + folder + L"uninstall.exe\" /S");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, folder);
 }
 
 TEST_F(Discovery, IgnoresTheCommandsOwnTrailingBackslash) {
     Register(kUninstall, "C:\\A\\B\\");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\A\\");
 }
 
 TEST_F(Discovery, FallsBackToTheWow6432NodeRegistration) {
     Register(kWow64Uninstall, "C:\\Program Files (x86)\\Kavrel\\uninstall.exe");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Program Files (x86)\\Kavrel\\");
     EXPECT_EQ(DiscoveredExtras().wow64UninstallKey, kWow64Uninstall + kTestApp);
     EXPECT_EQ(State().uninstallKey, kUninstall);
@@ -144,30 +144,30 @@ TEST_F(Discovery, FallsBackToTheWow6432NodeRegistration) {
 TEST_F(Discovery, AnEmptyOrFolderlessCommandCountsAsNotFound) {
     Register(kUninstall, "");
     Register(kWow64Uninstall, "C:\\Wow\\Kavrel\\uninstall.exe");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Wow\\Kavrel\\");
     Register(kUninstall, "uninstall.exe");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Wow\\Kavrel\\");
 }
 
 TEST_F(Discovery, DefaultsToTheProgramFilesFolderWithoutRegistration) {
     SavedRegistryValue programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     RegistryEdit::SetText(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "C:\\Program Files");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(NarrowAscii(State().installDir), std::string("C:\\Program Files\\") + kTestApp + "\\");
     RegistryEdit::DeleteValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(NarrowAscii(State().installDir), std::string(kTestApp) + "\\");
 }
 
 TEST_F(Discovery, MenuFoldersCarryTheTitleOfTheMessageLanguage) {
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     const std::string english = DiscoveredExtras().commonMenuDir;
     EXPECT_EQ(english.substr(english.size() - 14), "Lexova update\\");
     EXPECT_EQ(english.substr(0, State().commonProgramsDir.size()), State().commonProgramsDir);
     CurrentSetup().useRussian = true;
-    ASSERT_TRUE(DiscoverInstallation().registryReadable);
+    ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(DiscoveredExtras().commonMenuDir, State().commonProgramsDir + "Обновление Lexova\\");
     EXPECT_EQ(DiscoveredExtras().commonMenuDirOther, english);
 }
@@ -176,9 +176,12 @@ TEST_F(Discovery, APerUserProgramsFolderStoredAsANumberIsARegistryFailure) {
     SavedRegistryValue programs(HKEY_CURRENT_USER, kShellFolders, "Programs");
     RegistryEdit::SetNumber(HKEY_CURRENT_USER, kShellFolders, "Programs", 5);
     Register(kUninstall, "C:\\Program Files\\Kavrel\\uninstall.exe");
-    const DiscoveryResult result = DiscoverInstallation();
-    EXPECT_FALSE(result.registryReadable);
-    EXPECT_NE(result.problem.find("Programs"), std::string::npos) << result.problem;
+    const std::optional<Failure> failure = DiscoverInstallation();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->cause, FailureCause::RegistryUnreadable);
+    // A value of the wrong type is the installer's refusal, never a Windows error.
+    EXPECT_EQ(failure->origin, FailureOrigin::Installer);
+    EXPECT_NE(failure->what.find("Programs"), std::string::npos) << failure->what;
     EXPECT_EQ(State().installDir, L"");
     EXPECT_EQ(State().uninstallKey, "");
     // The update flow tells the user.
@@ -187,7 +190,7 @@ TEST_F(Discovery, APerUserProgramsFolderStoredAsANumberIsARegistryFailure) {
 
 TEST_F(Discovery, AnUninstallCommandStoredAsANumberEndsDiscovery) {
     RegistryEdit::SetNumber(HKEY_LOCAL_MACHINE, kUninstall + kTestApp, "UninstallString", 1);
-    EXPECT_FALSE(DiscoverInstallation().registryReadable);
+    EXPECT_TRUE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"");
     EXPECT_TRUE(shown.empty());
 }
@@ -301,7 +304,7 @@ TEST_F(Discovery, AnyValueReadOfAWrongTypeIsARegistryFailure) {
             shown.clear();
             CurrentSetup().installDir.clear();
             CurrentSetup().uninstallKey.clear();
-            EXPECT_FALSE(DiscoverInstallation().registryReadable);
+            EXPECT_TRUE(DiscoverInstallation());
             EXPECT_TRUE(shown.empty());
             EXPECT_EQ(State().installDir, L"");
             EXPECT_EQ(State().uninstallKey, "");
@@ -320,7 +323,7 @@ TEST_F(Discovery, TextValuesAreReadWholeAndExactlyAndAnEmptyOneLeavesItsFieldEmp
             ASSERT_TRUE(stored.has_value());
             ASSERT_EQ(stored->bytes, StoredText(site, text)) << "not stored byte for byte";
             shown.clear();
-            EXPECT_TRUE(DiscoverInstallation().registryReadable);
+            EXPECT_FALSE(DiscoverInstallation());
             EXPECT_TRUE(shown.empty());
             std::string folder = text.folder.empty() ? "" : text.folder + "\\";
             EXPECT_EQ(site.field(), site.expected(folder));

@@ -41,13 +41,45 @@ TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
     EXPECT_EQ(waited, 30000u);
 }
 
-TEST(WriteFailures, TheReasonFollowsTheWindowsError) {
-    for (std::uint32_t error : {112u, 39u}) EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::NotEnoughSpace);
-    for (std::uint32_t error : {32u, 33u, 303u, 1224u})
-        EXPECT_EQ(ReasonOfWriteError(error, false), WriteFailureReason::FileInUse);
-    EXPECT_EQ(ReasonOfWriteError(5, true), WriteFailureReason::FileInUse);
-    EXPECT_EQ(ReasonOfWriteError(5, false), WriteFailureReason::AccessDenied);
-    for (std::uint32_t error : {0u, 2u, 3u, 87u, 1117u}) EXPECT_EQ(ReasonOfWriteError(error, true), WriteFailureReason::Other);
+// The held-file wait as its clock sees it: which failures are waited on,
+// for how long in all, and what ends it.
+TEST(FileInUse, OnlyWindowsInUseErrorsAreWaitedOnFor30Seconds) {
+    struct Case {
+        Failure failure;
+        int failuresBeforeSuccess;  // -1: never succeeds
+        bool succeeds;
+        std::uint32_t waitedMs;
+    };
+    const Case cases[] = {
+        {WindowsFailure("held", 32, {}), 3, true, 100 + 200 + 400},
+        {WindowsFailure("held", 5, {}), 1, true, 100},
+        {WindowsFailure("held", 32, {}), -1, false, 30000},
+        // A refusal of the installer's own is never waited on, whatever code it is told as.
+        {Refusal("a folder stands at the name", 5, {}), -1, false, 0},
+        {WindowsFailure("not found", 3, {}), -1, false, 0},
+    };
+    for (const Case& c : cases) {
+        std::uint32_t waited = 0;
+        int attempts = 0;
+        bool succeeded = false;
+        try {
+            RetryWhileHeld([&] { if (c.failuresBeforeSuccess < 0 || attempts++ < c.failuresBeforeSuccess) Raise(c.failure); },
+                           [&](std::uint32_t ms) { waited += ms; });
+            succeeded = true;
+        } catch (const FailureRaised& raised) {
+            EXPECT_EQ(raised.failure().code, c.failure.code);
+        }
+        EXPECT_EQ(succeeded, c.succeeds) << c.failure.what << " " << c.failure.code;
+        EXPECT_EQ(waited, c.waitedMs) << c.failure.what << " " << c.failure.code;
+    }
+}
+
+TEST(WriteFailures, TheCauseFollowsTheWindowsError) {
+    for (std::uint32_t error : {112u, 39u}) EXPECT_EQ(CauseOfWriteError(error, false), FailureCause::DiskFull);
+    for (std::uint32_t error : {32u, 33u, 303u, 1224u}) EXPECT_EQ(CauseOfWriteError(error, false), FailureCause::FileInUse);
+    EXPECT_EQ(CauseOfWriteError(5, true), FailureCause::FileInUse);
+    EXPECT_EQ(CauseOfWriteError(5, false), FailureCause::InstallFailed);
+    for (std::uint32_t error : {0u, 2u, 3u, 87u, 1117u}) EXPECT_EQ(CauseOfWriteError(error, true), FailureCause::InstallFailed);
 }
 
 TEST(WriteFailures, MegabytesNeededRoundUpAndFreeOnesDown) {
@@ -65,29 +97,36 @@ TEST(WriteFailures, MegabytesNeededRoundUpAndFreeOnesDown) {
 TEST(WriteFailures, EveryReasonInBothLanguages) {
     const ShownText none;
     const ShownText errorText = UnicodeText("Недопустимый дескриптор.");
-    WriteFailure space{WriteFailureReason::NotEnoughSpace, 112, 249191962, (3u << 20) + 5};
-    EXPECT_EQ(WriteFailureReasonText(false, space, none, none).Bytes(),
+    Failure space = Refusal("not enough free space", 112, {});
+    space.cause = FailureCause::DiskFull;
+    space.neededBytes = 249191962;
+    space.freeBytes = (3u << 20) + 5;
+    EXPECT_EQ(WriteFailureReasonText(false, space, none).Bytes(),
               "There is not enough free space on the disk: 238 MB are needed, 3 MB are free.");
-    EXPECT_EQ(WriteFailureReasonText(true, space, none, none),
+    EXPECT_EQ(WriteFailureReasonText(true, space, none),
               ShownText("Недостаточно места на диске: нужно 238 МБ, свободно 3 МБ."));
-    WriteFailure held{WriteFailureReason::FileInUse, 32};
-    EXPECT_EQ(WriteFailureReasonText(false, held, none, none).Bytes(),
+    Failure held = WindowsFailure("cannot replace the installed file", 32, {});
+    held.cause = FailureCause::FileInUse;
+    EXPECT_EQ(WriteFailureReasonText(false, held, none).Bytes(),
               "The file is in use by another program. Close it and try again.");
-    EXPECT_EQ(WriteFailureReasonText(true, held, none, none),
+    EXPECT_EQ(WriteFailureReasonText(true, held, none),
               ShownText("Файл занят другой программой. Закройте её и повторите попытку."));
-    const ShownText holders = UnicodeText("Lexova, Блокнот");
-    EXPECT_EQ(WriteFailureReasonText(false, held, holders, none),
+    held.holders = "Lexova, Блокнот";
+    const ShownText holders = UnicodeText(held.holders);
+    EXPECT_EQ(WriteFailureReasonText(false, held, none),
               "The file is in use by another program (" + holders + "). Close it and try again.");
-    EXPECT_EQ(WriteFailureReasonText(true, held, holders, none),
+    EXPECT_EQ(WriteFailureReasonText(true, held, none),
               "Файл занят другой программой (" + holders + "). Закройте её и повторите попытку.");
-    WriteFailure denied{WriteFailureReason::AccessDenied, 5};
-    EXPECT_EQ(WriteFailureReasonText(false, denied, none, none).Bytes(), "Access to the folder is denied.");
-    EXPECT_EQ(WriteFailureReasonText(true, denied, none, none), ShownText("Нет доступа к папке."));
-    WriteFailure other{WriteFailureReason::Other, 6};
-    EXPECT_EQ(WriteFailureReasonText(false, other, none, errorText), "Windows error 6: " + errorText);
-    EXPECT_EQ(WriteFailureReasonText(true, other, none, errorText), "Ошибка Windows 6: " + errorText);
+    // Denied by Windows, or refused by the installer as denied (a folder at the name).
+    for (const Failure& denied : {WindowsFailure("cannot open", 5, {}), Refusal("a folder stands at the name", 5, {})}) {
+        EXPECT_EQ(WriteFailureReasonText(false, denied, none).Bytes(), "Access to the folder is denied.");
+        EXPECT_EQ(WriteFailureReasonText(true, denied, none), ShownText("Нет доступа к папке."));
+    }
+    const Failure other = WindowsFailure("write failed", 6, {});
+    EXPECT_EQ(WriteFailureReasonText(false, other, errorText), "Windows error 6: " + errorText);
+    EXPECT_EQ(WriteFailureReasonText(true, other, errorText), "Ошибка Windows 6: " + errorText);
     // The error text keeps its own origin: it is UTF-8, the rest the program's.
-    EXPECT_EQ(WriteFailureReasonText(true, other, none, errorText).Pieces().back().origin, TextOrigin::Unicode);
+    EXPECT_EQ(WriteFailureReasonText(true, other, errorText).Pieces().back().origin, TextOrigin::Unicode);
 
     const ShownText target = SystemText("C:\\Lexova\\zyq.pak");
     EXPECT_EQ(InstallFailureText(false, target, "Access to the folder is denied.").Bytes(),

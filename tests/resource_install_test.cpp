@@ -37,7 +37,8 @@ std::string PackageOfVersion(int version) {
 // are the flow's boxes.
 bool Install(const char* name, const char* type, const std::string& path, bool compare, bool offerRetry = false) {
     const std::wstring target = WideFromAscii(path);
-    return InstallWithRetry(target, offerRetry,
+    RunReport report;
+    return InstallWithRetry(report, target, offerRetry,
                             [&] { return InstallResourceFile(name, type, target, compare, AskAboutOlderFile); });
 }
 
@@ -179,7 +180,8 @@ TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
     shown.clear();
     ASSERT_TRUE(WriteWholeFile(Target("broken.lng"), "[langver]\r\n9 \r\n"));
     ASSERT_TRUE(WriteWholeFile(Target("newer.lng"), newer));
-    EXPECT_TRUE(InstallWithRetry(WideFromAscii(Target("newer.lng")), false, [&] {
+    RunReport report;
+    EXPECT_TRUE(InstallWithRetry(report, WideFromAscii(Target("newer.lng")), false, [&] {
         LanguageModule().ReadLanguageFileVersion(WideFromAscii(Target("broken.lng")));
         return InstallResourceFile("TESTLNG", "lng", WideFromAscii(Target("newer.lng")), true, AskAboutOlderFile);
     }));

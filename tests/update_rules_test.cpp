@@ -16,24 +16,6 @@ struct IdentifiedState : SetupState {
     }
 };
 
-TEST(ExitCodes, EachOutcomeHasTheCodeScriptsAndDeploymentToolsExpect) {
-    const struct {
-        RunOutcome outcome;
-        int code;
-    } cases[] = {
-        {RunOutcome::Completed, 0},
-        {RunOutcome::Declined, 0},
-        // Windows Installer's "another installation is in progress", which
-        // deployment tools retry; never the plain failure of a check.
-        {RunOutcome::AnotherCopyRunning, 1618},
-        {RunOutcome::CheckFailed, 1},
-        {RunOutcome::WriteFailed, 2},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ExitCodeOf(c.outcome), c.code) << static_cast<int>(c.outcome);
-    // A value outside the enumeration (memory gone wrong) is never success.
-    EXPECT_EQ(ExitCodeOf(static_cast<RunOutcome>(99)), 1);
-}
-
 TEST(Switches, QuietOnlyForTheWholeLoweredWord) {
     EXPECT_TRUE(IsQuietSwitch("modest"));
     for (const char* other : {"", "/modest", "-modest", "modest1", "MODEST", "modes"}) EXPECT_FALSE(IsQuietSwitch(other));

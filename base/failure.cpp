@@ -1,0 +1,112 @@
+#include "base/failure.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace kavrel {
+
+namespace {
+
+// Windows Installer's codes for what an installer meets, which deployment
+// tools already know, and plain Win32 codes where the cause is one.
+constexpr ReturnCode kReturnCodes[] = {
+    {std::nullopt, 0, "ERROR_SUCCESS", "", "Success", "Success",
+     "the package installed and recorded (whatever the answer to the final question)"},
+    {FailureCause::Declined, 1602, "ERROR_INSTALL_USEREXIT", "cancelledByUser", "Failed", "Failure",
+     "the person declined the confirmation, or chose Cancel; nothing was written"},
+    {FailureCause::AnotherCopyRunning, 1618, "ERROR_INSTALL_ALREADY_RUNNING", "installInProgress", "Retry",
+     "Fast Retry", "another copy of the installer is running; nothing was written"},
+    {FailureCause::NotInstalled, 1605, "ERROR_UNKNOWN_PRODUCT", "missingDependency", "Failed", "Failure",
+     "the application is not installed (no registration and no folder, or no folder at the registered place); "
+     "nothing was written"},
+    {FailureCause::NotAdministrator, 740, "ERROR_ELEVATION_REQUIRED", "", "Failed", "Failure",
+     "the user is not an administrator; nothing was written"},
+    {FailureCause::RegistryUnreadable, 1012, "ERROR_CANTREAD", "", "Failed", "Failure",
+     "the registry could not be read; nothing was written"},
+    {FailureCause::InstallerDamaged, 1620, "ERROR_INSTALL_PACKAGE_INVALID", "contactSupport", "Failed", "Failure",
+     "the installer's own file is damaged or cannot be read; nothing was written"},
+    {FailureCause::NobodyToAnswer, 1639, "ERROR_INVALID_COMMAND_LINE", "invalidParameter", "Failed", "Failure",
+     "a question was needed where nobody can answer it (run it there as modest); nothing was written"},
+    {FailureCause::DiskFull, 112, "ERROR_DISK_FULL", "diskFull", "Failed", "Failure",
+     "too little free space for the package; the installed one is as it was"},
+    {FailureCause::FileInUse, 32, "ERROR_SHARING_VIOLATION", "fileInUse", "Retry", "Fast Retry",
+     "the package or its temporary file was still held by another program after 30 s; the installed one is as it "
+     "was"},
+    {FailureCause::InstallFailed, 1603, "ERROR_INSTALL_FAILURE", "", "Failed", "Failure",
+     "any other failure of a writing step (the installed package is as it was), the size or the package's version "
+     "not recorded, or a failure nobody foresaw"},
+};
+
+ShownText Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return ProgramText(text);
+}
+
+}  // namespace
+
+Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject) {
+    Failure failure;
+    failure.what = std::move(what);
+    failure.subject = std::move(subject);
+    failure.code = error;
+    failure.origin = FailureOrigin::Windows;
+    return failure;
+}
+
+Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject) {
+    Failure failure = WindowsFailure(std::move(what), toldAs, std::move(subject));
+    failure.origin = FailureOrigin::Installer;
+    return failure;
+}
+
+Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject) {
+    Failure failure;
+    failure.cause = cause;
+    failure.step = std::move(step);
+    failure.what = std::move(what);
+    failure.subject = std::move(subject);
+    failure.code = ExitCodeOf(failure);
+    return failure;
+}
+
+void Raise(Failure failure) { throw FailureRaised(std::move(failure)); }
+
+std::span<const ReturnCode> ReturnCodeTable() { return kReturnCodes; }
+
+std::uint32_t ExitCodeOf(const std::optional<Failure>& failure) {
+    if (!failure) return 0;
+    const auto row = std::find_if(std::begin(kReturnCodes), std::end(kReturnCodes),
+                                  [&](const ReturnCode& code) { return code.cause == failure->cause; });
+    // A cause outside the table (memory gone wrong) is never success.
+    return row != std::end(kReturnCodes) ? row->code : 1603;
+}
+
+ShownText FailureLogText(const Failure& failure, const ShownText& systemText) {
+    const bool refused = failure.origin == FailureOrigin::Installer;
+    ShownText line = ProgramText(failure.step) + (refused ? " refused: " : " failed: ") + ProgramText(failure.what);
+    if (!failure.subject.Empty()) line += ", path " + failure.subject;
+    if (refused || failure.code == 0) return line;
+    switch (failure.origin) {
+        case FailureOrigin::Windows:
+            line += ", Windows error " + ProgramText(std::to_string(failure.code));
+            break;
+        case FailureOrigin::NtStatus:
+            line += ", NTSTATUS " + Hex(failure.code);
+            break;
+        case FailureOrigin::HResult:
+            line += ", HRESULT " + Hex(failure.code);
+            break;
+        case FailureOrigin::Installer:
+            break;
+    }
+    if (!systemText.Empty()) line += ": " + systemText;
+    return line;
+}
+
+void KeepFirst(std::optional<Failure>& first, const Failure& failure) {
+    if (!first) first = failure;
+}
+
+}  // namespace kavrel

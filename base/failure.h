@@ -1,0 +1,111 @@
+#pragma once
+// One record of a failure, made where it happens and carried whole to the
+// update flow's reporter, which writes its log line, shows its box and ends
+// the run with the Windows code of its cause. Deployment tools and their
+// administrators read that code (certutil -error, Configuration Manager's
+// error lookup, winget's expected return codes); each code's system text
+// says the cause.
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "base/shown_text.h"
+
+namespace kavrel {
+
+// Why a run did not end in an installed and recorded package. Each has its
+// own exit code (ReturnCodeTable).
+enum class FailureCause : std::uint8_t {
+    Declined,            // the person declined the confirmation, or chose Cancel
+    AnotherCopyRunning,  // another copy of the installer holds the lock
+    NotInstalled,        // the application is not installed
+    NotAdministrator,    // the user is not an administrator
+    RegistryUnreadable,  // the registry could not be read
+    InstallerDamaged,    // the installer's own file is damaged or cannot be read
+    NobodyToAnswer,      // a question was needed where nobody can answer it
+    DiskFull,            // too little free space for the package
+    FileInUse,           // the package or its temporary file held by another program after the wait
+    InstallFailed,       // any other failure of a writing step, or one nobody foresaw
+};
+
+// Who gave the failure's code.
+enum class FailureOrigin : std::uint8_t {
+    Windows,    // a Win32 error (GetLastError's kind)
+    NtStatus,   // an NTSTATUS of the system's native calls
+    HResult,    // an HRESULT of a COM call
+    Installer,  // the installer's own refusal, in its own words
+};
+
+struct Failure {
+    FailureCause cause = FailureCause::InstallFailed;
+    // The step of the run that failed ("write", "discovery", "EstimatedSize").
+    std::string step;
+    // What failed, in the installer's words ("cannot replace the installed file").
+    std::string what;
+    // The path or registry key it concerned; empty when none.
+    ShownText subject;
+    // The code that `origin` gave. A refusal of the installer's own carries the
+    // Win32 error whose meaning the person is told, but is never logged as one.
+    std::uint32_t code = 0;
+    FailureOrigin origin = FailureOrigin::Installer;
+    // For too little space: what the package needs and the volume offers, in bytes.
+    std::uint64_t neededBytes = 0;
+    std::uint64_t freeBytes = 0;
+    // For a file in use: the programs holding it, as Restart Manager names them (UTF-8).
+    std::string holders;
+};
+
+// A failure that Windows reported with a Win32 error.
+Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject);
+// The installer's own refusal; `toldAs` is the Win32 error the person is told of.
+Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject);
+
+// The installer's own finding that ends a run for `cause` (another copy
+// running, the user's answer), told as the code of that cause.
+Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject = {});
+
+// The one exception that carries a failure inside an operation, up to the
+// boundary where it is returned.
+class FailureRaised : public std::exception {
+public:
+    explicit FailureRaised(Failure failure) : failure_(std::move(failure)) {}
+    const char* what() const noexcept override { return failure_.what.c_str(); }
+    const Failure& failure() const noexcept { return failure_; }
+    Failure& failure() noexcept { return failure_; }
+
+private:
+    Failure failure_;
+};
+
+[[noreturn]] void Raise(Failure failure);
+
+// One row of the exit codes: the cause (none for success), the Windows code
+// and its name, how winget, Intune and Configuration Manager take it, and
+// what it means to an administrator.
+struct ReturnCode {
+    std::optional<FailureCause> cause;
+    std::uint32_t code;
+    const char* name;
+    const char* wingetResponse;  // empty: winget has no response for it
+    const char* intune;          // Success, Retry or Failed
+    const char* configMgr;       // Success, Fast Retry or Failure
+    const char* meaning;
+};
+
+// Every exit code of the installer, success first.
+std::span<const ReturnCode> ReturnCodeTable();
+
+// The exit code of a run that ended with `failure`; 0 without one.
+std::uint32_t ExitCodeOf(const std::optional<Failure>& failure);
+
+// The log line of a failure: "<step> failed: <what>, path <subject>" and the
+// code with the system's text (`systemText`, empty when there is none), or
+// "<step> refused: <what>, path <subject>" for the installer's own refusal.
+ShownText FailureLogText(const Failure& failure, const ShownText& systemText);
+
+// Keeps the first failure of a run: the first decides its exit code.
+void KeepFirst(std::optional<Failure>& first, const Failure& failure);
+
+}  // namespace kavrel

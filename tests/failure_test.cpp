@@ -1,0 +1,99 @@
+#include "base/failure.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace kavrel {
+namespace {
+
+// The code a deployment tool sees for each cause: Windows Installer's codes
+// where it has one, and each code's system text says the cause.
+TEST(ReturnCodes, EachCauseHasItsOwnWindowsCode) {
+    const struct {
+        FailureCause cause;
+        std::uint32_t code;
+    } cases[] = {
+        {FailureCause::Declined, 1602},           {FailureCause::AnotherCopyRunning, 1618},
+        {FailureCause::NotInstalled, 1605},       {FailureCause::NotAdministrator, 740},
+        {FailureCause::RegistryUnreadable, 1012}, {FailureCause::InstallerDamaged, 1620},
+        {FailureCause::NobodyToAnswer, 1639},     {FailureCause::DiskFull, 112},
+        {FailureCause::FileInUse, 32},            {FailureCause::InstallFailed, 1603},
+    };
+    EXPECT_EQ(ExitCodeOf(std::nullopt), 0u);
+    std::set<std::uint32_t> codes{0};
+    for (const auto& c : cases) {
+        Failure failure;
+        failure.cause = c.cause;
+        EXPECT_EQ(ExitCodeOf(failure), c.code) << static_cast<int>(c.cause);
+        EXPECT_TRUE(codes.insert(c.code).second) << c.code;
+    }
+    // Every row of the table, success first, and no row without a cause but success.
+    ASSERT_EQ(ReturnCodeTable().size(), std::size(cases) + 1);
+    EXPECT_EQ(ReturnCodeTable()[0].code, 0u);
+    EXPECT_FALSE(ReturnCodeTable()[0].cause);
+    for (const ReturnCode& row : ReturnCodeTable().subspan(1)) {
+        ASSERT_TRUE(row.cause);
+        Failure failure;
+        failure.cause = *row.cause;
+        EXPECT_EQ(ExitCodeOf(failure), row.code);
+    }
+    // A cause outside the enumeration (memory gone wrong) is never success.
+    Failure unknown;
+    unknown.cause = static_cast<FailureCause>(99);
+    EXPECT_EQ(ExitCodeOf(unknown), 1603u);
+}
+
+TEST(ReturnCodes, OnlyAnotherCopyAndAFileInUseAreRetriedByTheTools) {
+    for (const ReturnCode& row : ReturnCodeTable()) {
+        const bool retried = row.code == 1618 || row.code == 32;
+        EXPECT_EQ(std::string(row.intune), row.code == 0 ? "Success" : retried ? "Retry" : "Failed") << row.code;
+        EXPECT_EQ(std::string(row.configMgr), row.code == 0 ? "Success" : retried ? "Fast Retry" : "Failure")
+            << row.code;
+    }
+}
+
+TEST(FailureLog, SaysWhoGaveTheCodeAndNeverAnErrorThatWindowsDidNotGive) {
+    const ShownText path = UnicodeText("C:\\Лексова\\zyq.pak");
+    const ShownText text = UnicodeText("The process cannot access the file.");
+    Failure failure = WindowsFailure("cannot replace the installed file", 32, path);
+    failure.step = "write";
+    EXPECT_EQ(FailureLogText(failure, text),
+              "write failed: cannot replace the installed file, path " + path + ", Windows error 32: " + text);
+    failure.origin = FailureOrigin::NtStatus;
+    failure.code = 0xC0000043;
+    EXPECT_EQ(FailureLogText(failure, {}),
+              "write failed: cannot replace the installed file, path " + path + ", NTSTATUS 0xC0000043");
+    failure.origin = FailureOrigin::HResult;
+    failure.code = 0x80004005;
+    EXPECT_EQ(FailureLogText(failure, UnicodeText("Unspecified error")).Bytes(),
+              "write failed: cannot replace the installed file, path " + path.Bytes() +
+                  ", HRESULT 0x80004005: Unspecified error");
+    // A link in the folder's place: refused, told to the person as denied,
+    // but logged without any Windows error.
+    Failure refused = Refusal("no plain folder", 5, path);
+    refused.step = "EstimatedSize";
+    EXPECT_EQ(FailureLogText(refused, text), "EstimatedSize refused: no plain folder, path " + path);
+    // No path, no code: the step and what failed alone.
+    Failure plain = WindowsFailure("the mutex was refused", 0, {});
+    plain.step = "one-installer lock";
+    EXPECT_EQ(FailureLogText(plain, {}).Bytes(), "one-installer lock failed: the mutex was refused");
+}
+
+TEST(FailureRecord, TheFirstFailureOfARunDecidesItsCode) {
+    std::optional<Failure> first;
+    Failure write = WindowsFailure("cannot replace the installed file", 32, {});
+    write.cause = FailureCause::FileInUse;
+    KeepFirst(first, write);
+    KeepFirst(first, Finding(FailureCause::Declined, "retry", "cancelled"));
+    KeepFirst(first, WindowsFailure("Failed to set data for 'EstimatedSize'", 5, {}));
+    EXPECT_EQ(ExitCodeOf(first), 32u);
+    // A finding carries its cause's code and is the installer's own word.
+    const Failure declined = Finding(FailureCause::Declined, "confirmation", "declined by the user");
+    EXPECT_EQ(declined.code, 1602u);
+    EXPECT_EQ(declined.origin, FailureOrigin::Installer);
+    EXPECT_EQ(FailureLogText(declined, {}).Bytes(), "confirmation refused: declined by the user");
+}
+
+}  // namespace
+}  // namespace kavrel
