@@ -140,7 +140,8 @@ DWORD WINAPI ShellStartThread(void* parameter) noexcept {
 // After the wait the thread is left to itself; it holds its own reference to
 // the job, and the process's end ends it. Where no thread can be started,
 // the start is made on this thread.
-ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder) {
+ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder,
+                                           const WaitClock& clock) {
     auto job = std::make_shared<ShellStartJob>();
     job->file = file;
     job->folder = folder;
@@ -150,8 +151,8 @@ ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::
         delete forThread;
         return StartThroughDesktopShell(file, folder);
     }
-    if (::WaitForSingleObject(thread.get(), kDesktopShellStartWaitMs) != WAIT_OBJECT_0)
-        return {ShellStartOutcome::NoAnswer, std::nullopt};
+    const auto answered = [&] { return ::WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; };
+    if (!WaitUntil(DesktopShellAnswerWait(), answered, clock)) return {ShellStartOutcome::NoAnswer, std::nullopt};
     return job->outcome;
 }
 

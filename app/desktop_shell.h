@@ -6,12 +6,13 @@
 #include <string>
 
 #include "app/wait_rules.h"
+#include "base/wait_clock.h"
 
 namespace kavrel {
 
 // Asks the desktop shell (Explorer's Shell.Application, reached through the
 // shell's windows collection) to start `file` in `folder`, on a thread of
-// its own, waited for at most kDesktopShellStartWaitMs: COM calls into the
+// its own, waited for at most kDesktopShellStartWaitMs on `clock`: COM calls into the
 // shell's process have no time limit, and a shell that hangs must not keep
 // the installer from ending. Refused when there is no desktop shell to ask
 // (a service, a deployment tool, another shell) or it refuses; NoAnswer
@@ -21,6 +22,7 @@ struct ShellStart {
     // The shell's answer (an HRESULT), where it was reached and answered: for the log.
     std::optional<std::int32_t> answer;
 };
-ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder);
+ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder,
+                                           const WaitClock& clock);
 
 }  // namespace kavrel

@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "platform/process_account.h"
 #include "platform/run_log.h"
+#include "platform/system_clock.h"
 #include "platform/unique_handle.h"
 #include "platform/window_station.h"
 
@@ -64,7 +65,7 @@ void CloseRunningApp() noexcept {
     if (window) ::PostMessageA(window, WM_QUIT, 0, 0);
 }
 
-void LaunchApp() noexcept {
+void LaunchApp(const WaitClock& clock) noexcept {
     try {
         const SetupState& setup = CurrentSetup();
         ::SetCurrentDirectoryW(setup.installDir.c_str());
@@ -74,7 +75,7 @@ void LaunchApp() noexcept {
         // the foreground only when allowed. Its process id is not known
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
-        const ShellStart shell = StartThroughDesktopShellBounded(executable, setup.installDir);
+        const ShellStart shell = StartThroughDesktopShellBounded(executable, setup.installDir, ClockOrSystem(clock));
         const ShownText refusal = ProgramText(ShellRefusalText(shell.answer));
         if (!StartsItselfAfter(shell.outcome, WindowStationIsVisible(), RunsAsLocalSystem())) {
             LogLine(shell.outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
@@ -98,14 +99,18 @@ void LaunchApp() noexcept {
     }
 }
 
-void LaunchAndActivate() noexcept {
-    LaunchApp();
-    auto sleep = [](std::uint32_t ms) { ::Sleep(ms); };
-    if (!WaitUntil(InstanceMappingWait(), [] { return !AppNotRunning(); }, sleep)) return;
-    HWND window = nullptr;
-    if (!WaitUntil(MainWindowWait(), [&window] { return (window = FindMainWindow()) != nullptr; }, sleep)) return;
-    ::ShowWindow(window, SW_SHOWNORMAL);
-    ::SetForegroundWindow(window);
+void LaunchAndActivate(const WaitClock& clock) noexcept {
+    LaunchApp(clock);
+    try {
+        const WaitClock sleep = ClockOrSystem(clock);
+        if (!WaitUntil(InstanceMappingWait(), [] { return !AppNotRunning(); }, sleep)) return;
+        HWND window = nullptr;
+        if (!WaitUntil(MainWindowWait(), [&window] { return (window = FindMainWindow()) != nullptr; }, sleep)) return;
+        ::ShowWindow(window, SW_SHOWNORMAL);
+        ::SetForegroundWindow(window);
+    } catch (...) {
+        // No memory for the clock: the window is left as the application shows it.
+    }
 }
 
 }  // namespace kavrel

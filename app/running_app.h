@@ -2,6 +2,8 @@
 // The application as a running program: whether a copy is running, asking it
 // to quit, starting it and bringing its main window to the front. A running
 // copy is known by its named file mapping and its main window class.
+#include "base/wait_clock.h"
+
 namespace kavrel {
 
 // True when no copy of the application is running. When a copy is running,
@@ -19,10 +21,11 @@ void CloseRunningApp() noexcept;
 // itself (ShellExecuteW), but only in a window station that a user sees. The shell is given kDesktopShellStartWaitMs to
 // answer; a shell that does not answer in time may still start it, so the
 // application is then not started a second time. A failure is silent.
-void LaunchApp() noexcept;
+void LaunchApp(const WaitClock& clock = {}) noexcept;
 
 // Starts the application, waits for its instance mapping and then for its
-// main window, and shows and activates that window; gives up silently.
-void LaunchAndActivate() noexcept;
+// main window, and shows and activates that window; gives up silently. The
+// waits go by `clock`, the system's when none is given.
+void LaunchAndActivate(const WaitClock& clock = {}) noexcept;
 
 }  // namespace kavrel

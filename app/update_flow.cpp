@@ -121,9 +121,10 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
         const DWORD began = ::GetTickCount();
         installed = InstallWithRetry(report, target, !state.quietMode, [&] {
             return state.packageBaseName == "zyq"
-                       ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress)
+                       ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress,
+                                              seams.waitClock)
                        : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
-                                             AskAboutOlderFile, installProgress);
+                                             AskAboutOlderFile, installProgress, seams.waitClock);
         });
         LogLine("write: " + WideText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
@@ -134,10 +135,11 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
     if (installed) ReportRecord(report, packageFileName, RecordPackageVersion(state, packageFileName), "");
 
     if (state.quietMode) {
-        if (AsksToRunApp(NarrowAscii(CommandLineArgumentBesidesLog(CommandLineText(), 2)))) LaunchAndActivate();
+        if (AsksToRunApp(NarrowAscii(CommandLineArgumentBesidesLog(CommandLineText(), 2))))
+            LaunchAndActivate(seams.waitClock);
         else LogLine("application: not started");
     } else if (IsYesAnswer(AskUser(FinalQuestion(state)))) {
-        LaunchAndActivate();
+        LaunchAndActivate(seams.waitClock);
     } else {
         LogLine("application: not started");
     }

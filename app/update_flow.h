@@ -9,18 +9,22 @@
 #include "app/step_reports.h"
 #include "app/update_rules.h"
 #include "base/byte_progress.h"
+#include "base/wait_clock.h"
 #include "install/extraction.h"
 
 namespace kavrel {
 
-// Two points where another build of the program may add to a run; the
-// shipped installer leaves both empty.
+// Points where another build of the program may add to a run; the shipped
+// installer leaves them all empty.
 struct UpdateFlowSeams {
     // Called once the application's folder is known, before the rights check.
     std::function<void()> afterDiscovery;
     // Given what a long step's read or write reports its slices to (empty
     // when the run shows no progress), returns what it reports to instead.
     std::function<ByteProgress(ByteProgress)> longStepProgress;
+    // The clock of the waits for a held file and for the desktop shell and
+    // the application it starts; empty: the system's.
+    WaitClock waitClock;
 };
 
 // Runs the update and returns its exit code: 0, or the code of the cause of

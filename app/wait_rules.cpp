@@ -6,6 +6,12 @@ WaitBound InstanceMappingWait() { return {512, 8}; }
 
 WaitBound MainWindowWait() { return {1024, 11}; }
 
+WaitBound DesktopShellAnswerWait() {
+    constexpr std::uint32_t kLookMs = 50;
+    // The last probe counts as too late: one more than the looks that fit.
+    return {kLookMs, static_cast<int>(kDesktopShellStartWaitMs / kLookMs) + 1};
+}
+
 ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer) {
     // S_OK is 0; every other answer, successes included, is no start.
     return answer == 0 ? ShellStartOutcome::Started : ShellStartOutcome::Refused;

@@ -32,6 +32,10 @@ enum class ShellStartOutcome {
 // ever after the user's last answer.
 constexpr std::uint32_t kDesktopShellStartWaitMs = 20000;
 
+// The wait for the shell's answer: a look every 50 ms, for
+// kDesktopShellStartWaitMs, on the clock of the installer's waits.
+WaitBound DesktopShellAnswerWait();
+
 // The outcome of the shell's answer to the start (an HRESULT). Only S_OK is
 // a start: the shell answers S_FALSE, a success code, when it could not start
 // the file.

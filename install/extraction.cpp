@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "install/install_rules.h"
 #include "platform/failure_details.h"
+#include "platform/system_clock.h"
 
 namespace kavrel {
 
@@ -111,7 +112,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
 
 StagedFile::~StagedFile() { Discard(); }
 
-void StagedFile::Replace() {
+void StagedFile::Replace(const WaitClock& clock) {
     UniqueHandle file;
     RetryWhileHeld([&] {
         if (!file) {
@@ -123,7 +124,7 @@ void StagedFile::Replace() {
         folder_.ConfirmPath();
         if (const std::uint32_t error = folder_.MoveInto(file.get(), targetName_))
             Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
-    }, [](std::uint32_t ms) { ::Sleep(ms); });
+    }, ClockOrSystem(clock));
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
     // new name, commits the change of its name with it. Its bytes are on disk
@@ -186,7 +187,8 @@ std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t pa
 }
 
 std::optional<Failure> InstallSplitResource(const std::string& baseName, const std::string& resourceType,
-                                            const std::wstring& target, const ByteProgress& progress) {
+                                            const std::wstring& target, const ByteProgress& progress,
+                                            const WaitClock& clock) {
     ResourceBytes first;
     ResourceBytes second;
     try {
@@ -197,7 +199,7 @@ std::optional<Failure> InstallSplitResource(const std::string& baseName, const s
     }
     return AttemptWrite(target, static_cast<std::uint64_t>(first.size) + second.size, [&] {
         StagedFile staged(target, {first, second}, progress);
-        staged.Replace();
+        staged.Replace(clock);
     });
 }
 

@@ -9,6 +9,7 @@
 
 #include "base/byte_progress.h"
 #include "base/failure.h"
+#include "base/wait_clock.h"
 #include "install/install_rules.h"
 #include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
@@ -20,9 +21,11 @@ namespace kavrel {
 // then replaces the target in one step; on failure the target is as it was
 // and no temporary file is left. Shows nothing; returns the failure, its
 // cause told apart (DescribeWriteFailure). `progress` hears of every
-// slice written, the last one once it is on disk.
+// slice written, the last one once it is on disk; the wait for a held file
+// goes by `clock`.
 std::optional<Failure> InstallSplitResource(const std::string& baseName, const std::string& resourceType,
-                                  const std::wstring& target, const ByteProgress& progress = {});
+                                            const std::wstring& target, const ByteProgress& progress = {},
+                                            const WaitClock& clock = {});
 
 // Runs `install` (which raises FailureRaised or std::bad_alloc on failure)
 // once and returns how it failed, if it did; `packageBytes` is what a write
@@ -71,9 +74,9 @@ public:
     const std::wstring& TemporaryPath() const noexcept { return temporaryPath_; }
 
     // Replaces the target in one step and writes the change through to disk,
-    // retrying for up to 30 s while the file or the target is held by
-    // another program. Raises FailureRaised; the target is then as it was.
-    void Replace();
+    // retrying for up to 30 s on `clock` (the system's when none is given)
+    // while the file or the target is held by another program. Raises FailureRaised; the target is then as it was.
+    void Replace(const WaitClock& clock = {});
 
     // Removes the temporary file, unless it is no longer the file written or
     // the folder's path leads elsewhere now. Never fails.

@@ -48,7 +48,8 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::wstrin
 
 std::optional<Failure> InstallResourceFile(const std::string& name, const std::string& type,
                                            const std::wstring& target, bool compare,
-                                           const OlderFileQuestion& allowOlder, const ByteProgress& progress) {
+                                           const OlderFileQuestion& allowOlder, const ByteProgress& progress,
+                                           const WaitClock& clock) {
     ResourceBytes content;
     try {
         content = FindPayloadResource(name, type);
@@ -61,7 +62,7 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
         // planted at its name is replaced, never written through.
         StagedFile staged(target, {content}, progress);
         if (!targetExists || !compare || !IsVersionedKind(type)) {
-            staged.Replace();
+            staged.Replace(clock);
             return;
         }
         const VersionComparison versions = CompareFileVersions(type, staged.TemporaryPath(), target);
@@ -73,7 +74,7 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
                 return;
             }
         }
-        staged.Replace();
+        staged.Replace(clock);
         if (versions.older) ShowProgressWindowAgain();
     });
 }

@@ -40,6 +40,7 @@ using OlderFileQuestion = std::function<bool(const std::wstring& target, const V
 // shown again after it.
 std::optional<Failure> InstallResourceFile(const std::string& name, const std::string& type,
                                            const std::wstring& target, bool compare,
-                                           const OlderFileQuestion& allowOlder, const ByteProgress& progress = {});
+                                           const OlderFileQuestion& allowOlder, const ByteProgress& progress = {},
+                                           const WaitClock& clock = {});
 
 }  // namespace kavrel

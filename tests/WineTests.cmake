@@ -129,10 +129,14 @@ kavrel_add_installer(lexova-update-not-admin PACKAGE_SIZE 300000 SPLIT 120000
 # it, pausing between the slices of an interactive run's write.
 kavrel_add_installer(lexova-update-slow-steps PACKAGE_SIZE 6291456 SPLIT 2097152
   ENTRY "${CMAKE_CURRENT_SOURCE_DIR}/entries/slow_steps_entry.cpp")
+# A build whose waits for a held file run ten times faster.
+kavrel_add_installer(lexova-update-fast-waits PACKAGE_SIZE 300000 SPLIT 120000
+  ENTRY "${CMAKE_CURRENT_SOURCE_DIR}/entries/fast_waits_entry.cpp")
 kavrel_wine_test(win.update_flow
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
           "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
           $<TARGET_FILE:lexova-update-slow-steps> $<TARGET_FILE:lexova-update-6670> "${VENDOR_PACKAGE}"
+          $<TARGET_FILE:lexova-update-fast-waits>
   ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 1500)
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>

@@ -22,11 +22,12 @@ nothing_written() {
   [[ $(cat "$APP_DIR/zyq.pak") == "$OLD_PACKAGE" && ! -e $APP_DIR/~zyq.pak && -z $(estimated_size) ]] && echo yes || echo no
 }
 
-# expect_refused NAME FILE: the distorted message, exit code 1, nothing written.
+# expect_refused NAME FILE: the distorted message, exit code 1620, nothing written.
 expect_refused() {
   install_app
-  run_installer "$2" "" modest
-  check "$1: exit code" "$(exit_code)" 1
+  new_run_log
+  run_installer "$2" "" modest "$LOG_SWITCH"
+  check_code "$1" 1620
   check "$1: one box" "$(boxes)" 1
   check_box 1 "Lexova update" "$distorted" error ok
   check "$1: nothing written" "$(nothing_written)" yes

@@ -43,7 +43,12 @@ TEST(WaitBounds, AreTheMappingAndWindowWaits) {
     EXPECT_EQ(MainWindowWait().maxProbes, 11);
 }
 
-TEST(DesktopShellStart, IsWaitedForTwentySecondsAtMost) { EXPECT_EQ(kDesktopShellStartWaitMs, 20000u); }
+TEST(DesktopShellStart, IsWaitedForTwentySecondsAtMost) {
+    EXPECT_EQ(kDesktopShellStartWaitMs, 20000u);
+    // An answer at the 400th look (20 s) is seen, none after it.
+    ExpectWait(DesktopShellAnswerWait(), 400, {.seen = true, .probes = 400, .intervalMs = 50});
+    ExpectWait(DesktopShellAnswerWait(), 0, {.seen = false, .probes = 401, .intervalMs = 50});
+}
 
 TEST(DesktopShellStart, OnlySOkIsAStart) {
     struct Case {
