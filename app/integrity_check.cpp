@@ -38,25 +38,23 @@ DigestSlot StampedSlot() {
     return slot;
 }
 
+// The state of a block check that the two threads share: the first
+// failure either of them met.
 enum class IntegrityResult { Intact, Distorted, Unreadable };
 
-// How a check ended, with the Windows error of a file that could not be
-// opened or read (0 otherwise).
-struct IntegrityOutcome {
-    IntegrityResult result = IntegrityResult::Unreadable;
-    std::uint32_t error = 0;
-};
-
-// The failure the run reports of a check that did not find the file intact.
-std::optional<Failure> FailureOf(const IntegrityOutcome& outcome) {
-    if (outcome.result == IntegrityResult::Intact) return std::nullopt;
-    Failure failure = outcome.result == IntegrityResult::Distorted
-                          ? Refusal("the file differs from its digest", kDistortedFileCode, ShownText())
-                      : outcome.error != 0 ? WindowsFailure("the file cannot be read", outcome.error, ShownText())
-                                           : Refusal("the file cannot be read", ERROR_READ_FAULT, ShownText());
+Failure SelfCheckFailure(Failure failure) {
     failure.cause = FailureCause::InstallerDamaged;
     failure.step = "self-check";
     return failure;
+}
+
+// A file that differs from its digest: the installer's own finding.
+Failure Distorted() { return SelfCheckFailure(Refusal("the file differs from its digest", kDistortedFileCode, {})); }
+
+// A file that cannot be read, with the Windows error where there is one.
+Failure Unreadable(std::uint32_t error) {
+    return SelfCheckFailure(error != 0 ? WindowsFailure("the file cannot be read", error, {})
+                                       : Refusal("the file cannot be read", ERROR_READ_FAULT, {}));
 }
 
 // Reads exactly `size` bytes; false on a failed or short read.
@@ -215,11 +213,12 @@ FileToCheck& HeldOwnFile() {
 // check costs about what reading the file costs (reading and hashing in
 // turn cost a third more). Where no second thread or handle can be had, the
 // first handle's thread does them all.
-IntegrityOutcome CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot, const ByteProgress& progress) {
+std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot,
+                                     const ByteProgress& progress) {
     const UniqueHandle& file = opened.file;
-    if (!file) return {IntegrityResult::Unreadable, opened.openError};
+    if (!file) return Unreadable(opened.openError);
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) return {IntegrityResult::Unreadable, ::GetLastError()};
+    if (!::GetFileSizeEx(file.get(), &size)) return Unreadable(::GetLastError());
     const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
 
     std::uint8_t head[kHeadSize];
@@ -227,11 +226,11 @@ IntegrityOutcome CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot
     // From the first byte, wherever an earlier check left the held handle.
     if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
         !ReadExactly(file.get(), head, headSize))
-        return {IntegrityResult::Unreadable, ::GetLastError()};
+        return Unreadable(::GetLastError());
     std::optional<ImageLayout> layout = ParseImageLayout(head, headSize);
-    if (!layout) return {IntegrityResult::Distorted};
+    if (!layout) return Distorted();
     std::optional<std::uint64_t> padding = PaddingAfterCoveredContent(fileSize, slot.coveredLength, *layout);
-    if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return {IntegrityResult::Distorted};
+    if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return Distorted();
 
     const std::uint64_t readEnd = slot.coveredLength + *padding;
     BlockCheck check(slot, DigestMasks(*layout, slot.slotFileOffset), readEnd);
@@ -250,18 +249,19 @@ IntegrityOutcome CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot
         ThreadJoiner joiner(helper);
         check.Work(file.get(), report);
     }
-    if (check.Failure() != IntegrityResult::Intact) return {check.Failure(), check.ReadError()};
+    if (check.Failure() == IntegrityResult::Distorted) return Distorted();
+    if (check.Failure() == IntegrityResult::Unreadable) return Unreadable(check.ReadError());
     report();
     const std::array<std::uint8_t, 16> actual = check.Digest();
-    return {std::memcmp(actual.data(), slot.digest, actual.size()) == 0 ? IntegrityResult::Intact
-                                                                         : IntegrityResult::Distorted};
+    if (std::memcmp(actual.data(), slot.digest, actual.size()) != 0) return Distorted();
+    return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<Failure> CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot,
                                           const ByteProgress& progress) {
-    return FailureOf(CheckOpenFile(OpenFileToCheck(path), slot, progress));
+    return CheckOpenFile(OpenFileToCheck(path), slot, progress);
 }
 
 void HoldOwnFileForCheck() noexcept {
@@ -275,9 +275,9 @@ void HoldOwnFileForCheck() noexcept {
 
 std::optional<Failure> IntegritySelfCheck(const ByteProgress& progress) {
     try {
-        return FailureOf(CheckOpenFile(HeldOwnFile(), StampedSlot(), progress));
+        return CheckOpenFile(HeldOwnFile(), StampedSlot(), progress);
     } catch (const std::exception&) {
-        return FailureOf({IntegrityResult::Unreadable});
+        return Unreadable(0);
     }
 }
 

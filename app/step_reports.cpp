@@ -63,7 +63,11 @@ void ShowFailureBox(const Failure& failure) {
 }  // namespace
 
 void ShowLanguageFileErrors() {
-    for (const MessagePair& message : TakeLanguageFileErrors()) ShowBilingualMessage(message.english, message.russian);
+    for (const Failure& failure : TakeLanguageFileErrors()) {
+        LogFailure(failure);
+        const MessagePair message = LanguageFileErrorMessage(failure.subject);
+        ShowBilingualMessage(message.english, message.russian);
+    }
 }
 
 int AskUser(const MessageBoxCall& call) {

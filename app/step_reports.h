@@ -21,7 +21,8 @@ int AskUser(const MessageBoxCall& call);
 // As AskUser, for the bilingual error box (or another button set of it).
 int TellUser(const ShownText& englishText, const ShownText& russianText, std::uint32_t flags = kErrorBoxFlags);
 
-// Shows the messages that the language files left, oldest first.
+// Logs and shows the failures that the language files left, oldest first;
+// they decide nothing of the run's outcome.
 void ShowLanguageFileErrors();
 
 // The one reporter of a run's failures. Each failure is logged in its own

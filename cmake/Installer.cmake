@@ -10,6 +10,7 @@ ExternalProject_Add(kavrel_host_tools
   CMAKE_ARGS -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR> -DCMAKE_BUILD_TYPE=Release
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS "${KAVREL_HOST_TOOLS_DIR}/bin/make_package" "${KAVREL_HOST_TOOLS_DIR}/bin/stamp_digest"
+                   "${KAVREL_HOST_TOOLS_DIR}/bin/return_codes"
 )
 set(KAVREL_MAKE_PACKAGE "${KAVREL_HOST_TOOLS_DIR}/bin/make_package")
 set(KAVREL_STAMP_DIGEST "${KAVREL_HOST_TOOLS_DIR}/bin/stamp_digest")

@@ -44,7 +44,7 @@ public:
         return std::make_unique<MemorySource>(files, kavrel::NarrowAscii(path));
     }
     bool FileExists(const std::wstring& path) override { return files.count(kavrel::NarrowAscii(path)) > 0; }
-    void ReportError(const kavrel::MessagePair&) override { ++messages; }
+    void ReportError(const kavrel::Failure&) override { ++messages; }
 
     FileTable files;
     int messages = 0;

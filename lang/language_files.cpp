@@ -47,9 +47,9 @@ public:
 
     bool FileExists(const std::wstring& path) override { return IsExistingFile(path); }
 
-    void ReportError(const MessagePair& message) override { errors.push_back(message); }
+    void ReportError(const Failure& failure) override { errors.push_back(failure); }
 
-    std::vector<MessagePair> errors;
+    std::vector<Failure> errors;
 };
 
 SystemLanguagePlatform& Platform() {
@@ -64,7 +64,7 @@ LanguageSupport& LanguageModule() {
     return module;
 }
 
-std::vector<MessagePair> TakeLanguageFileErrors() { return std::exchange(Platform().errors, {}); }
+std::vector<Failure> TakeLanguageFileErrors() { return std::exchange(Platform().errors, {}); }
 
 void ShutDownLanguageFiles() { LanguageModule().ShutDown(); }
 

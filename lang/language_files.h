@@ -2,8 +2,8 @@
 // The installer's language support module over the files of the system:
 // message texts from language support files in the installation's
 // "language\" folder, and the version probe of a language file. Every
-// failure leaves the bilingual message naming the file, for the update flow
-// to show before its next box.
+// failure leaves its record, naming the file, for the update flow to log and
+// show before its next box.
 #include <vector>
 
 #include "lang/language_support.h"
@@ -14,8 +14,8 @@ namespace kavrel {
 // lookups, the version probe and the selection of a file (LanguageSupport).
 LanguageSupport& LanguageModule();
 
-// The messages of the files that failed since the last call, oldest first.
-std::vector<MessagePair> TakeLanguageFileErrors();
+// The failures of the files since the last call, oldest first.
+std::vector<Failure> TakeLanguageFileErrors();
 
 // Module shut-down: closes the selected file and releases the table.
 void ShutDownLanguageFiles();

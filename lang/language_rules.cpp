@@ -62,6 +62,13 @@ ShownText ReplacePlaceholders(ShownText text, const std::vector<ShownText>& argu
     return text;
 }
 
+Failure LanguageFileFailure(const ShownText& name) {
+    constexpr std::uint32_t kInvalidData = 13;
+    Failure failure = Refusal("cannot handle the language support file", kInvalidData, name);
+    failure.step = "language file";
+    return failure;
+}
+
 MessagePair LanguageFileErrorMessage(const ShownText& name) {
     return {"Can't handle the language support file " + name, "Не удаётся работать с файлом языковой поддержки " + name};
 }

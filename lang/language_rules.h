@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "base/failure.h"
 #include <string_view>
 #include <vector>
 
@@ -41,6 +43,10 @@ struct MessagePair {
 // The one failure message of the language files; name is the file name, or
 // the whole path given to the version probe.
 MessagePair LanguageFileErrorMessage(const ShownText& name);
+
+// The failure of a language file that cannot be read or makes no sense:
+// the installer's own finding, with the file's name or path as its subject.
+Failure LanguageFileFailure(const ShownText& name);
 
 // Where a reader takes its bytes from: a file of the system, or memory.
 class ByteSource {

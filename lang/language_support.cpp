@@ -67,7 +67,7 @@ TextOrigin LanguageSupport::BaseLanguageOrigin() const {
 std::wstring LanguageSupport::LanguageFolder() const { return setup_.installDir + L"language\\"; }
 
 void LanguageSupport::ReportLanguageFileError(const std::string& name) {
-    platform_.ReportError(LanguageFileErrorMessage(SystemText(name)));
+    platform_.ReportError(LanguageFileFailure(SystemText(name)));
 }
 
 // A reader that failed is closed: its position means nothing any more, and
@@ -195,7 +195,7 @@ std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::wstring& path) 
         file.Close();
     }
     if (!version) {
-        platform_.ReportError(LanguageFileErrorMessage(WideText(path)));
+        platform_.ReportError(LanguageFileFailure(WideText(path)));
         return 0;
     }
     return *version;

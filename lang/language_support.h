@@ -23,8 +23,8 @@ public:
     virtual std::unique_ptr<ByteSource> FileAt(const std::wstring& path) = 0;
     // True when a file, not a folder, exists at path.
     virtual bool FileExists(const std::wstring& path) = 0;
-    // Takes the message of a file that could not be read, for the user.
-    virtual void ReportError(const MessagePair& message) = 0;
+    // Takes the failure of a file that could not be read, for the user.
+    virtual void ReportError(const Failure& failure) = 0;
 };
 
 // The module's state and operations. Lookups share the two readers and the

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <sstream>
+
+#include "tools/return_code_table.h"
 
 namespace kavrel {
 namespace {
@@ -93,6 +97,17 @@ TEST(FailureRecord, TheFirstFailureOfARunDecidesItsCode) {
     EXPECT_EQ(declined.code, 1602u);
     EXPECT_EQ(declined.origin, FailureOrigin::Installer);
     EXPECT_EQ(FailureLogText(declined, {}).Bytes(), "confirmation refused: declined by the user");
+}
+
+// The README says the codes the installer ends with, as the table has them.
+TEST(ReturnCodes, TheReadmeGivesTheTable) {
+    std::ifstream readme(KAVREL_SOURCE_DIR "/README.md");
+    std::stringstream text;
+    text << readme.rdbuf();
+    EXPECT_NE(text.str().find(ReturnCodeMarkdownTable()), std::string::npos) << ReturnCodeMarkdownTable();
+    EXPECT_NE(WingetExpectedReturnCodes().find("- InstallerReturnCode: 112\n  ReturnResponse: diskFull\n"),
+              std::string::npos);
+    EXPECT_EQ(WingetExpectedReturnCodes().find("InstallerReturnCode: 740"), std::string::npos);
 }
 
 }  // namespace

@@ -81,9 +81,10 @@ protected:
     // update flow, which shows them as bilingual error boxes.
     void ExpectReportedFailures(bool russian, const ShownText& name, std::size_t count) {
         EXPECT_TRUE(shown.empty());
-        const std::vector<MessagePair> reported = TakeLanguageFileErrors();
+        const std::vector<Failure> reported = TakeLanguageFileErrors();
         ASSERT_EQ(reported.size(), count);
-        for (const MessagePair& message : reported) {
+        for (const Failure& failure : reported) {
+            const MessagePair message = LanguageFileErrorMessage(failure.subject);
             EXPECT_EQ(russian ? message.russian : message.english,
                       russian ? "Не удаётся работать с файлом языковой поддержки " + name
                               : "Can't handle the language support file " + name);

@@ -23,7 +23,9 @@ public:
         return std::make_unique<MemorySource>(files, NarrowAscii(path));
     }
     bool FileExists(const std::wstring& path) override { return files.count(NarrowAscii(path)) > 0; }
-    void ReportError(const MessagePair& message) override { shown.push_back(message.english.Bytes()); }
+    void ReportError(const Failure& failure) override {
+        shown.push_back(LanguageFileErrorMessage(failure.subject).english.Bytes());
+    }
 
     FileTable files;
     std::vector<std::string> shown;

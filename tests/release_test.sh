@@ -60,20 +60,28 @@ for line in '| File | `lexova-update.exe` |' "| Size | $size bytes |" "| SHA-256
             'Value name: `zyq.pak` (REG_DWORD' 'Greater than or equal to **6670**' \
             'Associated with a 32-bit app on 64-bit clients: **No**' \
             "'HKLM:\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'" \
-            '| 0 | Success | Success |' '| 1618 | Retry | Fast Retry |' '| 1 | Failed | Failure |' \
-            '| 2 | Failed | Failure |' '`%SystemRoot%\Logs\Software\lexova-update.log`'; do
+            '`%SystemRoot%\Logs\Software\lexova-update.log`'; do
   contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
 done
+# The codes of the sheet and the manifest are the installer's own table, every row.
+return_codes=$tree/host-tools/bin/return_codes
+check "DEPLOYMENT.md: the table of exit codes, whole" "$(python3 -c 'import sys; print("yes" if sys.argv[2] in open(sys.argv[1]).read() else "no")' \
+  "$sheet/DEPLOYMENT.md" "$("$return_codes" markdown)")" yes
+check "the table: every code of the installer" "$("$return_codes" markdown | awk -F' [|] ' 'NR > 2 { print $1 }' | tr -d '| ' | tr '\n' ' ')" \
+  "0 1602 1618 1605 740 1012 1620 1639 112 32 1603 "
 # Each manifest file parses, begins with its schema and holds these values;
 # ... stands for any text.
-check "winget manifest" "$(python3 - "$sheet/winget" "$url" "${sha^^}" <<'PY' 2>&1
+check "winget manifest" "$(python3 - "$sheet/winget" "$url" "${sha^^}" "$("$return_codes" winget)" <<'PY' 2>&1
 import sys, yaml
-folder, url, sha = sys.argv[1:]
+folder, url, sha, codes = sys.argv[1:]
+codes = yaml.safe_load(codes)['ExpectedReturnCodes']
+if {c['InstallerReturnCode'] for c in codes} != {1602, 1618, 1605, 1620, 1639, 112, 32}:
+    print(f'the table gives winget {codes!r}')
 files = {'version': ('Orvyn.Lexova.yaml', {'DefaultLocale': 'en-US'}),
          'installer': ('Orvyn.Lexova.installer.yaml', {
              'InstallerType': 'exe', 'Scope': 'machine', 'ElevationRequirement': 'elevatesSelf',
              'InstallerSwitches': {'Silent': 'modest', 'SilentWithProgress': 'modest', 'Log': '/log="<LOGPATH>"'},
-             'ExpectedReturnCodes': [{'InstallerReturnCode': 1618, 'ReturnResponse': 'installInProgress'}],
+             'ExpectedReturnCodes': codes,
              'Installers': [{'Architecture': 'x86', 'InstallerUrl': url, 'InstallerSha256': sha}]}),
          'defaultLocale': ('Orvyn.Lexova.locale.en-US.yaml', {
              'PackageLocale': 'en-US', 'Publisher': ..., 'PackageName': ..., 'License': ..., 'ShortDescription': ...})}
@@ -102,7 +110,7 @@ printf "\\x$(printf %02x $((value ^ 0x01)))" | dd of="$work/flipped.exe" bs=1 se
 check "flipped: exit code" "$?" 1
 contains "flipped: signature fails" "$work/flipped.log" "signature (osslsigncode verify)"
 check "flipped: signature result" "$(grep -F 'check: signature' "$work/flipped.log" | grep -c FAILED)" 1
-contains "flipped: the installer refuses itself" "$work/flipped.log" 'exit code 1, box "The package file has been distorted!'
+contains "flipped: the installer refuses itself" "$work/flipped.log" 'exit code 1620, box "The package file has been distorted!'
 check "flipped: package not installed" "$(grep -F 'check: installed package' "$work/flipped.log" | grep -c FAILED)" 1
 check "flipped: no sheet beside it" "$([[ -e $work/deployment ]] && echo present || echo none)" none
 

@@ -51,6 +51,15 @@ hold_package() {
   holder=$!
   wait_for_standin "file held $APP_WIN\\zyq.pak"
 }
+# The application started through the desktop shell, in its folder, and activated.
+check_started_through_the_shell() {
+  wait_for_standin activated
+  check "application started" "$(standin_saw started)" yes
+  check "started by the desktop shell" "$(started_by)" explorer.exe
+  check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
+  check "application activated" "$(standin_saw activated)" yes
+  end_standins
+}
 end_standins() {
   for pid in $(sed -n 's/^process //p' "$standin_log" 2>/dev/null); do "$run" taskkill /F /PID "$pid" >/dev/null 2>&1; done
   rm -f "$standin_log"
@@ -105,12 +114,7 @@ if scenario "English, both questions answered yes" questions; then
   check "package written" "$(package_installed)" yes
   check "no temporary file" "$(temporary_left)" no
   check "EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
-  wait_for_standin activated
-  check "application started" "$(standin_saw started)" yes
-  check "started by the desktop shell" "$(started_by)" explorer.exe
-  check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
-  check "application activated" "$(standin_saw activated)" yes
-  end_standins
+  check_started_through_the_shell
 fi
 
 if scenario "Russian, the confirmation declined" questions codes; then
@@ -175,12 +179,7 @@ if scenario "Quiet mode with runapp in any letter case starts the application" q
   run_installer "$installer" "" modest RunApp
   check "exit code" "$(exit_code)" 0
   check "no box" "$(boxes)" 0
-  wait_for_standin activated
-  check "application started" "$(standin_saw started)" yes
-  check "started by the desktop shell" "$(started_by)" explorer.exe
-  check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
-  check "application activated" "$(standin_saw activated)" yes
-  end_standins
+  check_started_through_the_shell
 fi
 
 if scenario "Without the desktop shell's route the installer starts the application itself" shell; then

@@ -1,0 +1,17 @@
+#pragma once
+// The installer's exit codes as the documents that administrators read
+// give them: the README's and the deployment sheet's table, and the winget
+// manifest's expected return codes. Written from the one table of the
+// installer (ReturnCodeTable), so that no document can say another code.
+#include <string>
+
+namespace kavrel {
+
+// The Markdown table: code, its Windows name, Intune's and Configuration
+// Manager's return-code type, winget's response, and what it means.
+std::string ReturnCodeMarkdownTable();
+
+// The manifest's ExpectedReturnCodes: every code with a winget response.
+std::string WingetExpectedReturnCodes();
+
+}  // namespace kavrel
