@@ -44,6 +44,26 @@ ShownText Hex(std::uint32_t value) {
     return ProgramText(text);
 }
 
+// Who gave the code, and the code: ", Windows error 32: <text>".
+ShownText CodeText(const Failure& failure, const ShownText& systemText) {
+    ShownText text;
+    switch (failure.origin) {
+        case FailureOrigin::Windows:
+            text = ", Windows error " + ProgramText(std::to_string(failure.code));
+            break;
+        case FailureOrigin::NtStatus:
+            text = ", NTSTATUS " + Hex(failure.code);
+            break;
+        case FailureOrigin::HResult:
+            text = ", HRESULT " + Hex(failure.code);
+            break;
+        case FailureOrigin::Installer:
+            return {};
+    }
+    if (!systemText.Empty()) text += ": " + systemText;
+    return text;
+}
+
 }  // namespace
 
 Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject) {
@@ -87,22 +107,23 @@ ShownText FailureLogText(const Failure& failure, const ShownText& systemText) {
     const bool refused = failure.origin == FailureOrigin::Installer;
     ShownText line = ProgramText(failure.step) + (refused ? " refused: " : " failed: ") + ProgramText(failure.what);
     if (!failure.subject.Empty()) line += ", path " + failure.subject;
-    if (refused || failure.code == 0) return line;
-    switch (failure.origin) {
-        case FailureOrigin::Windows:
-            line += ", Windows error " + ProgramText(std::to_string(failure.code));
-            break;
-        case FailureOrigin::NtStatus:
-            line += ", NTSTATUS " + Hex(failure.code);
-            break;
-        case FailureOrigin::HResult:
-            line += ", HRESULT " + Hex(failure.code);
-            break;
-        case FailureOrigin::Installer:
-            break;
+    if (failure.code != 0) line += CodeText(failure, systemText);
+    for (std::size_t i = 0; i < failure.holders.size(); ++i) {
+        const FileHolder& holder = failure.holders[i];
+        line += (i == 0 ? ", held by " : ", ") + UnicodeText(holder.name) + " (process " +
+                ProgramText(std::to_string(holder.processId)) + ", session " +
+                ProgramText(std::to_string(holder.sessionId)) + ")";
     }
-    if (!systemText.Empty()) line += ": " + systemText;
     return line;
+}
+
+ShownText HolderNames(const std::vector<FileHolder>& holders) {
+    ShownText names;
+    for (const FileHolder& holder : holders) {
+        if (!names.Empty()) names += ", ";
+        names += UnicodeText(holder.name);
+    }
+    return names;
 }
 
 void KeepFirst(std::optional<Failure>& first, const Failure& failure) {

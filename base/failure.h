@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/shown_text.h"
 
@@ -38,6 +39,14 @@ enum class FailureOrigin : std::uint8_t {
     Installer,  // the installer's own refusal, in its own words
 };
 
+// A program that holds a file open, in whatever session it runs.
+struct FileHolder {
+    std::string name;  // as Restart Manager gives it, UTF-8
+    std::uint32_t processId = 0;
+    std::uint32_t sessionId = 0;
+    friend bool operator==(const FileHolder&, const FileHolder&) = default;
+};
+
 struct Failure {
     FailureCause cause = FailureCause::InstallFailed;
     // The step of the run that failed ("write", "discovery", "EstimatedSize").
@@ -53,8 +62,8 @@ struct Failure {
     // For too little space: what the package needs and the volume offers, in bytes.
     std::uint64_t neededBytes = 0;
     std::uint64_t freeBytes = 0;
-    // For a file in use: the programs holding it, as Restart Manager names them (UTF-8).
-    std::string holders;
+    // For a file in use: the programs holding it, as Restart Manager names them.
+    std::vector<FileHolder> holders;
 };
 
 // A failure that Windows reported with a Win32 error.
@@ -102,8 +111,12 @@ std::uint32_t ExitCodeOf(const std::optional<Failure>& failure);
 
 // The log line of a failure: "<step> failed: <what>, path <subject>" and the
 // code with the system's text (`systemText`, empty when there is none), or
-// "<step> refused: <what>, path <subject>" for the installer's own refusal.
+// "<step> refused: <what>, path <subject>" for the installer's own refusal;
+// then each program holding the file, with its process and session.
 ShownText FailureLogText(const Failure& failure, const ShownText& systemText);
+
+// The names of the programs holding a file, joined by ", ", for the person.
+ShownText HolderNames(const std::vector<FileHolder>& holders);
 
 // Keeps the first failure of a run: the first decides its exit code.
 void KeepFirst(std::optional<Failure>& first, const Failure& failure);

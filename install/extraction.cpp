@@ -52,6 +52,21 @@ ResourceBytes FindPayloadResource(const std::string& name, const std::string& ty
 
 namespace {
 
+// True when another program holds the file at `path` open without sharing
+// it: the replace of such a file is refused as "access denied".
+bool IsHeldByAnotherProgram(const std::wstring& path) {
+    UniqueHandle probe(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Whether another program is shown to hold the target or its temporary
+// file: the target opened exclusively meets a sharing violation, or
+// Restart Manager names a program (in any session) that holds either.
+bool HolderShown(const std::wstring& target, const std::wstring& temporary) {
+    return IsHeldByAnotherProgram(target) || !ProgramsHoldingFiles({target, temporary}).empty();
+}
+
 // A file the installer may write, replace or remove: plain, with one name,
 // and (once it has been written) the very file that was written.
 void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint64_t> expectedIndex) {
@@ -69,7 +84,7 @@ void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint
 // into a file elsewhere. The folder is held and checked once; the file is
 // made anew relative to it, and checked for what it really is.
 StagedFile::StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
-                       const ByteProgress& progress)
+                       const ByteProgress& progress, const WaitClock& clock)
     : folder_(HeldFolder::Open(SplitFilePath(target).folder, HeldFolder::Purpose::Writing)),
       temporaryName_(L"~" + SplitFilePath(target).name),
       targetName_(SplitFilePath(target).name),
@@ -77,13 +92,22 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
       temporaryPath_(MakeTempName(target)) {
     std::uint64_t total = 0;
     for (const ResourceBytes& part : parts) total += part.size;
-    folder_.RemoveEntry(temporaryName_);
-    // The old package stays until the replace: the volume must hold the new
-    // one beside it. Found now, not after most of it has been written.
-    std::uint64_t freeBytes = 0;
-    if (FreeSpaceOf(folder_.path(), freeBytes) && !HasRoomFor(total, freeBytes))
-        Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
-    UniqueHandle file = folder_.CreateNewFile(temporaryName_);
+    // A stale temporary file that a scanner still holds, or whose name is
+    // still being removed where the system has no POSIX deletion, is waited
+    // out like a held package.
+    UniqueHandle file;
+    RetryWhileHeld(
+        [&] {
+            folder_.RemoveEntry(temporaryName_);
+            // The old package stays until the replace: the volume must hold
+            // the new one beside it. Found now, not after most of it has
+            // been written.
+            std::uint64_t freeBytes = 0;
+            if (FreeSpaceOf(folder_.path(), freeBytes) && !HasRoomFor(total, freeBytes))
+                Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
+            file = folder_.CreateNewFile(temporaryName_);
+        },
+        ClockOrSystem(clock), [&] { return HolderShown(targetPath_, temporaryPath_); });
     try {
         // A name planted between the removal and the create only makes the
         // create fail; a second name given to the new file would let its
@@ -124,7 +148,7 @@ void StagedFile::Replace(const WaitClock& clock) {
         folder_.ConfirmPath();
         if (const std::uint32_t error = folder_.MoveInto(file.get(), targetName_))
             Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
-    }, ClockOrSystem(clock));
+    }, ClockOrSystem(clock), [&] { return HolderShown(targetPath_, temporaryPath_); });
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
     // new name, commits the change of its name with it. Its bytes are on disk
@@ -147,29 +171,18 @@ void StagedFile::Discard() noexcept {
     }
 }
 
-namespace {
-
-// True when another program holds the file at `path` open without sharing
-// it: the replace of such a file is refused as "access denied".
-bool IsHeldByAnotherProgram(const std::wstring& path) {
-    UniqueHandle probe(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-}  // namespace
-
 // What the user is told of a failed write rests on these facts of the
 // system, gathered while they still hold.
 Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes) {
     failure.step = "write";
-    failure.cause = CauseOfWriteError(
-        failure.code, failure.code == ERROR_ACCESS_DENIED && IsHeldByAnotherProgram(target));
+    const std::wstring temporary = MakeTempName(target);
+    failure.cause = CauseOfWriteError(failure.code,
+                                      failure.code == ERROR_ACCESS_DENIED && HolderShown(target, temporary));
     if (failure.cause == FailureCause::DiskFull) {
         failure.neededBytes = packageBytes;
         FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);
     }
-    if (failure.cause == FailureCause::FileInUse) failure.holders = ProgramsHoldingFile(target);
+    if (failure.cause == FailureCause::FileInUse) failure.holders = ProgramsHoldingFiles({target, temporary});
     return failure;
 }
 
@@ -198,7 +211,7 @@ std::optional<Failure> InstallSplitResource(const std::string& baseName, const s
         return DescribeWriteFailure(raised.failure(), target, 0);
     }
     return AttemptWrite(target, static_cast<std::uint64_t>(first.size) + second.size, [&] {
-        StagedFile staged(target, {first, second}, progress);
+        StagedFile staged(target, {first, second}, progress, clock);
         staged.Replace(clock);
     });
 }

@@ -55,17 +55,17 @@ ResourceBytes FindPayloadResource(const std::string& name, const std::string& ty
 class StagedFile {
 public:
     // Opens the target's folder (a link, junction or mount point in its place
-    // is refused), makes sure that its volume has room for the parts (too
-    // little is ERROR_DISK_FULL, nothing written), removes whatever stands at
-    // "~" + name (a link itself,
-    // never what it points to; a folder there is a failure), makes the file
-    // anew there, writes the parts in order and flushes them to disk. Others
+    // is refused), removes whatever stands at "~" + name (a link itself,
+    // never what it points to; a folder there is a failure), makes sure that
+    // its volume has room for the parts (too little is ERROR_DISK_FULL,
+    // nothing written), makes the file anew there (a stale file that another
+    // program holds is waited for on `clock`, as the replace is), writes the parts in order and flushes them to disk. Others
     // may read the file meanwhile, never write it; it is closed until its
     // replace, which checks that it is still the file written. Raises
     // FailureRaised, or std::bad_alloc. `progress` hears of every slice written; of the whole
     // only after the flush.
     StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
-               const ByteProgress& progress = {});
+               const ByteProgress& progress = {}, const WaitClock& clock = {});
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
     ~StagedFile();

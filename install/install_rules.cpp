@@ -26,13 +26,17 @@ std::wstring MakeTempName(std::wstring_view path) {
 }
 
 bool IsFileInUseError(std::uint32_t error) {
-    constexpr std::uint32_t kAccessDenied = 5;
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
     constexpr std::uint32_t kDeletePending = 303;
     constexpr std::uint32_t kUserMappedFile = 1224;
-    return error == kAccessDenied || error == kSharingViolation || error == kLockViolation ||
-           error == kDeletePending || error == kUserMappedFile;
+    return error == kSharingViolation || error == kLockViolation || error == kDeletePending ||
+           error == kUserMappedFile;
+}
+
+bool IsWorthWaiting(std::uint32_t error, bool holderShown) {
+    constexpr std::uint32_t kAccessDenied = 5;
+    return IsFileInUseError(error) || (error == kAccessDenied && holderShown);
 }
 
 std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs) {
@@ -43,7 +47,7 @@ std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uin
     return std::min(next, kHeldFileWaitLimitMs - waitedMs);
 }
 
-FailureCause CauseOfWriteError(std::uint32_t error, bool targetHeld) {
+FailureCause CauseOfWriteError(std::uint32_t error, bool holderShown) {
     constexpr std::uint32_t kAccessDenied = 5;
     constexpr std::uint32_t kSharingViolation = 32;
     constexpr std::uint32_t kLockViolation = 33;
@@ -62,7 +66,7 @@ FailureCause CauseOfWriteError(std::uint32_t error, bool targetHeld) {
         case kUserMappedFile:
             return FailureCause::FileInUse;
         case kAccessDenied:
-            return targetHeld ? FailureCause::FileInUse : FailureCause::InstallFailed;
+            return holderShown ? FailureCause::FileInUse : FailureCause::InstallFailed;
         default:
             return FailureCause::InstallFailed;
     }
@@ -83,7 +87,7 @@ ShownText WriteFailureReasonText(bool russian, const Failure& failure, const Sho
         return "There is not enough free space on the disk: " + needed + " MB are needed, " + free + " MB are free.";
     }
     if (failure.cause == FailureCause::FileInUse) {
-        const ShownText holders = UnicodeText(failure.holders);
+        const ShownText holders = HolderNames(failure.holders);
         if (holders.Empty())
             return russian ? ShownText("Файл занят другой программой. Закройте её и повторите попытку.")
                            : ShownText("The file is in use by another program. Close it and try again.");

@@ -18,11 +18,18 @@ namespace kavrel {
 // before the final character, or at the front when there is none.
 std::wstring MakeTempName(std::wstring_view path);
 
-// Errors with which Windows and Wine refuse to open or replace a file that
-// another process holds open (sharing and lock violations, access denied, a
-// file mapped into a process, a name still being removed): worth waiting
-// for while the application closes, or a scanner looks at the new file.
+// Errors that show by themselves that another process holds the file open
+// (sharing and lock violations, a file mapped into a process, a name still
+// being removed): worth waiting for while the application closes, or a
+// scanner looks at the new file.
 bool IsFileInUseError(std::uint32_t error);
+
+// Whether a failed step is worth waiting on: an error that shows a holder
+// by itself, or access denied while a holder is shown by other means
+// (`holderShown`: the file opened exclusively meets a sharing violation, or
+// Restart Manager names a process). A folder at the name, a denial by the
+// folder's permissions: no wait lifts those.
+bool IsWorthWaiting(std::uint32_t error, bool holderShown);
 
 // The wait before the next try of a replace refused as in use, after
 // `waitedMs` in all: 100 ms, doubling up to 1 s; nullopt once 30 s have been
@@ -33,10 +40,12 @@ std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uin
 // Runs `attempt` until it succeeds, or fails for another reason than a
 // file that another program holds (the application closing, or a scanner
 // looking at the new file): waits of NextHeldFileWait, 30 s in all, slept
-// through `sleep` (milliseconds), the wait's clock. A refusal of the
-// installer's own is never waited on. Raises the last failure.
-template <typename Attempt, typename Sleep>
-void RetryWhileHeld(Attempt attempt, Sleep sleep) {
+// through `sleep` (milliseconds), the wait's clock. Access denied is waited
+// on only while `holderShown()` says a holder is there; a refusal of the
+// installer's own never. Raises the last failure.
+template <typename Attempt, typename Sleep, typename HolderShown>
+void RetryWhileHeld(Attempt attempt, Sleep sleep, HolderShown holderShown) {
+    constexpr std::uint32_t kAccessDenied = 5;
     std::uint32_t lastWait = 0;
     std::uint32_t waited = 0;
     for (;;) {
@@ -45,10 +54,11 @@ void RetryWhileHeld(Attempt attempt, Sleep sleep) {
             return;
         } catch (const FailureRaised& raised) {
             const Failure& failure = raised.failure();
+            const bool worthWaiting =
+                failure.origin == FailureOrigin::Windows &&
+                IsWorthWaiting(failure.code, failure.code == kAccessDenied && holderShown());
             const std::optional<std::uint32_t> wait =
-                failure.origin == FailureOrigin::Windows && IsFileInUseError(failure.code)
-                    ? NextHeldFileWait(lastWait, waited)
-                    : std::nullopt;
+                worthWaiting ? NextHeldFileWait(lastWait, waited) : std::nullopt;
             if (!wait) throw;
             sleep(*wait);
             lastWait = *wait;
@@ -58,9 +68,9 @@ void RetryWhileHeld(Attempt attempt, Sleep sleep) {
 }
 
 // The cause of a Windows error met while writing. Access denied means a
-// file in use only where another program holds the installed file
-// (`targetHeld`): a replace refused while it is open.
-FailureCause CauseOfWriteError(std::uint32_t error, bool targetHeld);
+// file in use only where another program is shown to hold the installed or
+// the temporary file (`holderShown`): a replace refused while it is open.
+FailureCause CauseOfWriteError(std::uint32_t error, bool holderShown);
 
 // Whether the volume's free space can take a package of `neededBytes`
 // beside the installed one, which stays until the replace.

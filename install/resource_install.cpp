@@ -60,7 +60,7 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
         const bool targetExists = IsExistingFile(target);
         // A new target goes through the temporary file too: a dangling link
         // planted at its name is replaced, never written through.
-        StagedFile staged(target, {content}, progress);
+        StagedFile staged(target, {content}, progress, clock);
         if (!targetExists || !compare || !IsVersionedKind(type)) {
             staged.Replace(clock);
             return;

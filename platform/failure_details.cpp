@@ -30,7 +30,7 @@ std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId) {
     return EncodeText(text, kUtf8CodePage);
 }
 
-std::string ProgramsHoldingFile(const std::wstring& path) {
+std::vector<FileHolder> ProgramsHoldingFiles(const std::vector<std::wstring>& paths) {
     using StartFn = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
     using RegisterFn = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
     using ListFn = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
@@ -46,8 +46,10 @@ std::string ProgramsHoldingFile(const std::wstring& path) {
     if (start(&handle, 0, key) != ERROR_SUCCESS) return {};
     // Ended on every way out.
     const ScopeExit endSession([&] { end(handle); });
-    LPCWSTR files[] = {path.c_str()};
-    if (registerFiles(handle, 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) return {};
+    std::vector<LPCWSTR> files;
+    for (const std::wstring& path : paths) files.push_back(path.c_str());
+    if (registerFiles(handle, static_cast<UINT>(files.size()), files.data(), 0, nullptr, 0, nullptr) != ERROR_SUCCESS)
+        return {};
     // The list may grow between the two calls: asked again a few times.
     std::vector<RM_PROCESS_INFO> processes;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -63,12 +65,14 @@ std::string ProgramsHoldingFile(const std::wstring& path) {
         processes.resize(needed);
         if (attempt == 2) return {};
     }
-    std::wstring names;
+    std::vector<FileHolder> holders;
     for (const RM_PROCESS_INFO& process : processes) {
-        if (!names.empty()) names += L", ";
-        names += std::wstring(process.strAppName, ::wcsnlen(process.strAppName, CCH_RM_MAX_APP_NAME));
+        // This installer holds the temporary file itself.
+        if (process.Process.dwProcessId == ::GetCurrentProcessId()) continue;
+        const std::wstring name(process.strAppName, ::wcsnlen(process.strAppName, CCH_RM_MAX_APP_NAME));
+        holders.push_back({EncodeText(name, kUtf8CodePage), process.Process.dwProcessId, process.TSSessionId});
     }
-    return EncodeText(names, kUtf8CodePage);
+    return holders;
 }
 
 bool FreeSpaceOf(const std::wstring& folder, std::uint64_t& freeBytes) {

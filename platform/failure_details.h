@@ -4,6 +4,9 @@
 // file. Both come from Windows in UTF-16 and are given as UTF-8.
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "base/failure.h"
 
 namespace kavrel {
 
@@ -11,10 +14,11 @@ namespace kavrel {
 // (else the system's own), without its line end; empty when there is none.
 std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId);
 
-// The names of the programs that hold the file at `path` open, as Restart
-// Manager gives them, joined by ", "; empty when none is known (no Restart
-// Manager before Windows Vista, or it lists none, as under Wine).
-std::string ProgramsHoldingFile(const std::wstring& path);
+// The programs other than this one that hold any of the files at `paths`
+// open, in any session, as Restart Manager names them; empty when none is
+// known (no Restart Manager before Windows Vista, or it lists none, as
+// under Wine).
+std::vector<FileHolder> ProgramsHoldingFiles(const std::vector<std::wstring>& paths);
 
 // The free space that the volume of `folder` offers this process (quotas
 // counted), in bytes; false when it cannot be told.

@@ -21,8 +21,12 @@ constexpr int kFileInternalInformation = 6;
 constexpr int kFileDispositionInformation = 13;
 constexpr int kFileRenameInformation = 10;
 constexpr int kFileDispositionInformationEx = 64;
+constexpr int kFileRenameInformationEx = 65;
 constexpr ULONG kFileDispositionDelete = 0x1;
 constexpr ULONG kFileDispositionPosixSemantics = 0x2;
+constexpr ULONG kFileDispositionIgnoreReadOnly = 0x10;
+constexpr ULONG kFileRenameReplaceIfExists = 0x1;
+constexpr ULONG kFileRenameIgnoreReadOnly = 0x40;
 
 using QueryDirectoryFileFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, void*, void*, IO_STATUS_BLOCK*, void*, ULONG, int,
                                               BOOLEAN, UNICODE_STRING*, BOOLEAN);
@@ -116,6 +120,31 @@ AttributesAnswer QueryAttributes(HANDLE file) {
     return {result, NT_SUCCESS(result) ? basic.attributes : 0};
 }
 
+// Clears the read-only attribute of an open file (opened with
+// FILE_WRITE_ATTRIBUTES), where it is set: a file copied from a disc has it,
+// and Windows refuses to delete it or to rename another file over it.
+// Returns the status of the change, or success when there was none to make.
+NTSTATUS ClearReadOnly(HANDLE file) {
+    BasicInformation basic{};
+    IO_STATUS_BLOCK status{};
+    NTSTATUS result = Native().queryInformation(file, &status, &basic, sizeof basic, kFileBasicInformation);
+    if (!NT_SUCCESS(result) || (basic.attributes & FILE_ATTRIBUTE_READONLY) == 0) return result;
+    // Times of 0 are left as they are.
+    BasicInformation changed{};
+    changed.attributes = basic.attributes & ~static_cast<ULONG>(FILE_ATTRIBUTE_READONLY);
+    if (changed.attributes == 0) changed.attributes = FILE_ATTRIBUTE_NORMAL;
+    return Native().setInformation(file, &status, &changed, sizeof changed, kFileBasicInformation);
+}
+
+// An information class or flag that the system does not know (before
+// Windows 10 1809, on some file systems, under Wine): the older way is taken.
+bool IsUnknownRequest(NTSTATUS status) {
+    return status == static_cast<NTSTATUS>(0xC0000003) ||  // STATUS_INVALID_INFO_CLASS
+           status == static_cast<NTSTATUS>(0xC0000002) ||  // STATUS_NOT_IMPLEMENTED
+           status == static_cast<NTSTATUS>(0xC000000D) ||  // STATUS_INVALID_PARAMETER
+           status == static_cast<NTSTATUS>(0xC00000BB);    // STATUS_NOT_SUPPORTED
+}
+
 bool IsPlainFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
@@ -174,7 +203,7 @@ void HeldFolder::ConfirmPath() const {
 
 void HeldFolder::RemoveEntry(std::wstring_view name) const {
     UniqueHandle entry;
-    const NTSTATUS opened = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES,
+    const NTSTATUS opened = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, entry);
     if (opened == kStatusObjectNameNotFound) return;
     const std::wstring path = Joined(path_, name);
@@ -234,23 +263,43 @@ bool HeldFolder::HoldsFile(HANDLE file) const {
 }
 
 std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
-    // FILE_RENAME_INFORMATION, the new name relative to the folder's handle.
+    // FILE_RENAME_INFORMATION(_EX), the new name relative to the folder's
+    // handle. The first field is ReplaceIfExists (a BOOLEAN) in the old form
+    // and Flags (a ULONG) in the new one, in the same place.
     struct RenameHeader {
-        BOOLEAN replaceIfExists;
+        ULONG flags;
         HANDLE rootDirectory;
         ULONG fileNameLength;
     };
     const std::size_t nameBytes = name.size() * sizeof(wchar_t);
     std::vector<char> buffer(offsetof(RenameHeader, fileNameLength) + sizeof(ULONG) + nameBytes + sizeof(wchar_t));
     auto* header = reinterpret_cast<RenameHeader*>(buffer.data());
-    header->replaceIfExists = TRUE;
     header->rootDirectory = handle_.get();
     header->fileNameLength = static_cast<ULONG>(nameBytes);
     std::copy(reinterpret_cast<const char*>(name.data()), reinterpret_cast<const char*>(name.data()) + nameBytes,
               buffer.data() + offsetof(RenameHeader, fileNameLength) + sizeof(ULONG));
-    IO_STATUS_BLOCK status{};
-    const NTSTATUS result = Native().setInformation(file, &status, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                                    kFileRenameInformation);
+    auto rename = [&](int informationClass, ULONG flags) {
+        header->flags = flags;
+        IO_STATUS_BLOCK status{};
+        return Native().setInformation(file, &status, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                       informationClass);
+    };
+    // A read-only package (copied from a disc) is replaced too: Windows 10
+    // 1809 and later are told to ignore the attribute.
+    NTSTATUS result = rename(kFileRenameInformationEx, kFileRenameReplaceIfExists | kFileRenameIgnoreReadOnly);
+    if (IsUnknownRequest(result)) {
+        // Elsewhere the attribute is cleared first, through the installed
+        // file opened as itself in this folder, never by its path, and
+        // closed again: a file open here cannot be replaced.
+        {
+            UniqueHandle target;
+            if (NT_SUCCESS(OpenRelative(handle_.get(), name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                        FILE_NON_DIRECTORY_FILE, target)))
+                ClearReadOnly(target.get());
+        }
+        result = rename(kFileRenameInformation, TRUE);
+    }
     return NT_SUCCESS(result) ? 0 : ErrorOf(result);
 }
 
@@ -258,10 +307,17 @@ std::uint32_t HeldFolder::DeleteOpenFile(HANDLE file) const {
     IO_STATUS_BLOCK status{};
     // The name goes at once, even while another program still holds the
     // file open: a new file can then be made at it.
-    ULONG flags = kFileDispositionDelete | kFileDispositionPosixSemantics;
-    if (NT_SUCCESS(Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx)))
-        return 0;
-    // Older systems: the name stays until the last handle closes.
+    // Windows 10 1809 and later also ignore a read-only attribute; 1709 and
+    // 1803 know POSIX deletion without that flag.
+    for (ULONG flags : {kFileDispositionDelete | kFileDispositionPosixSemantics | kFileDispositionIgnoreReadOnly,
+                        kFileDispositionDelete | kFileDispositionPosixSemantics}) {
+        if (NT_SUCCESS(Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx)))
+            return 0;
+    }
+    // Older systems: the name stays until the last handle closes, and a
+    // read-only file is refused unless its attribute goes first (where the
+    // handle may change it).
+    ClearReadOnly(file);
     BOOLEAN deleteFile = TRUE;
     const NTSTATUS result =
         Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);

@@ -78,6 +78,14 @@ TEST(FailureLog, SaysWhoGaveTheCodeAndNeverAnErrorThatWindowsDidNotGive) {
     Failure refused = Refusal("no plain folder", 5, path);
     refused.step = "EstimatedSize";
     EXPECT_EQ(FailureLogText(refused, text), "EstimatedSize refused: no plain folder, path " + path);
+    // Every holder, in whatever session, with its process.
+    failure.origin = FailureOrigin::Windows;
+    failure.code = 32;
+    failure.holders = {{"Lexova", 4242, 1}, {"Блокнот", 77, 2}};
+    EXPECT_EQ(FailureLogText(failure, {}),
+              "write failed: cannot replace the installed file, path " + path +
+                  ", Windows error 32, held by " + UnicodeText("Lexova") + " (process 4242, session 1), " +
+                  UnicodeText("Блокнот") + " (process 77, session 2)");
     // No path, no code: the step and what failed alone.
     Failure plain = WindowsFailure("the mutex was refused", 0, {});
     plain.step = "one-installer lock";

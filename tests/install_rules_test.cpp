@@ -24,9 +24,17 @@ TEST(SizeWalk, OnlyAMissingFolderIsNoFailure) {
 }
 
 TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
-    for (std::uint32_t error : {5u, 32u, 33u, 303u, 1224u}) EXPECT_TRUE(IsFileInUseError(error));
-    // Not found, disk full, path not found: waiting would not help.
-    for (std::uint32_t error : {0u, 2u, 3u, 112u, 39u}) EXPECT_FALSE(IsFileInUseError(error));
+    for (std::uint32_t error : {32u, 33u, 303u, 1224u}) {
+        EXPECT_TRUE(IsFileInUseError(error));
+        EXPECT_TRUE(IsWorthWaiting(error, false));
+    }
+    // Access denied shows no holder by itself (a folder at the name, the
+    // folder's permissions): waited on only while one is shown.
+    EXPECT_FALSE(IsFileInUseError(5));
+    EXPECT_FALSE(IsWorthWaiting(5, false));
+    EXPECT_TRUE(IsWorthWaiting(5, true));
+    // Not found, disk full, path not found: waiting would not help, holder or not.
+    for (std::uint32_t error : {0u, 2u, 3u, 112u, 39u}) EXPECT_FALSE(IsWorthWaiting(error, true));
     // 100 ms, doubling to 1 s, then every second until 30 s in all have been waited.
     std::vector<std::uint32_t> waits;
     std::uint32_t waited = 0;
@@ -47,16 +55,20 @@ TEST(FileInUse, OnlyWindowsInUseErrorsAreWaitedOnFor30Seconds) {
     struct Case {
         Failure failure;
         int failuresBeforeSuccess;  // -1: never succeeds
+        bool holderShown;
         bool succeeds;
         std::uint32_t waitedMs;
     };
     const Case cases[] = {
-        {WindowsFailure("held", 32, {}), 3, true, 100 + 200 + 400},
-        {WindowsFailure("held", 5, {}), 1, true, 100},
-        {WindowsFailure("held", 32, {}), -1, false, 30000},
+        {WindowsFailure("held", 32, {}), 3, false, true, 100 + 200 + 400},
+        {WindowsFailure("held", 5, {}), 1, true, true, 100},
+        {WindowsFailure("held", 32, {}), -1, false, false, 30000},
+        {WindowsFailure("held", 5, {}), -1, true, false, 30000},
+        // Denied with no holder shown: a folder at the name, or the folder's permissions.
+        {WindowsFailure("denied", 5, {}), 1, false, false, 0},
         // A refusal of the installer's own is never waited on, whatever code it is told as.
-        {Refusal("a folder stands at the name", 5, {}), -1, false, 0},
-        {WindowsFailure("not found", 3, {}), -1, false, 0},
+        {Refusal("a folder stands at the name", 5, {}), -1, true, false, 0},
+        {WindowsFailure("not found", 3, {}), -1, true, false, 0},
     };
     for (const Case& c : cases) {
         std::uint32_t waited = 0;
@@ -64,7 +76,7 @@ TEST(FileInUse, OnlyWindowsInUseErrorsAreWaitedOnFor30Seconds) {
         bool succeeded = false;
         try {
             RetryWhileHeld([&] { if (c.failuresBeforeSuccess < 0 || attempts++ < c.failuresBeforeSuccess) Raise(c.failure); },
-                           [&](std::uint32_t ms) { waited += ms; });
+                           [&](std::uint32_t ms) { waited += ms; }, [&] { return c.holderShown; });
             succeeded = true;
         } catch (const FailureRaised& raised) {
             EXPECT_EQ(raised.failure().code, c.failure.code);
@@ -111,8 +123,8 @@ TEST(WriteFailures, EveryReasonInBothLanguages) {
               "The file is in use by another program. Close it and try again.");
     EXPECT_EQ(WriteFailureReasonText(true, held, none),
               ShownText("Файл занят другой программой. Закройте её и повторите попытку."));
-    held.holders = "Lexova, Блокнот";
-    const ShownText holders = UnicodeText(held.holders);
+    held.holders = {{"Lexova", 4242, 1}, {"Блокнот", 77, 2}};
+    const ShownText holders = UnicodeText("Lexova") + ", " + UnicodeText("Блокнот");
     EXPECT_EQ(WriteFailureReasonText(false, held, none),
               "The file is in use by another program (" + holders + "). Close it and try again.");
     EXPECT_EQ(WriteFailureReasonText(true, held, none),

@@ -549,6 +549,57 @@ if scenario "The installed package held open without sharing" codes held; then
   wait "$holder"
 fi
 
+# The waits of the fast-waits build, from its log.
+waits_logged() { grep -c 'test clock: wait' "$RUN_LOG"; }
+
+if scenario "A folder at the package's name: refused at once, never waited on" held links codes; then
+  install_app
+  rm -f "$APP_DIR/zyq.pak"
+  mkdir -p "$APP_DIR/zyq.pak" && printf 'theirs' >"$APP_DIR/zyq.pak/inside"
+  new_run_log
+  run_installer "$fast_installer" "" modest "$LOG_SWITCH"
+  check_code "a folder at zyq.pak" 1603
+  check "not waited on" "$(waits_logged)" 0
+  check "the write's failure logged" "$(grep -c ' write failed: cannot replace the installed file, path ' "$RUN_LOG")" 1
+  check "the folder and its content untouched" "$(ls -A "$APP_DIR/zyq.pak") $(cat "$APP_DIR/zyq.pak/inside")" "inside theirs"
+  check "no temporary file" "$(temporary_left)" no
+  # A package held by a program is waited on, in the same build.
+  rm -rf "$APP_DIR/zyq.pak" && printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak"
+  hold_package
+  new_run_log
+  run_installer "$fast_installer" "" modest "$LOG_SWITCH"
+  check_code "held" 32
+  check "waited on" "$([[ $(waits_logged) -gt 5 ]] && echo yes || echo no)" yes
+  end_standins
+  wait "$holder"
+fi
+
+if scenario "A stale temporary file that a scanner holds for 10 s: waited out, then installed" held links; then
+  install_app
+  printf 'half a package' >"$APP_DIR/~zyq.pak"
+  in_locale en_US.UTF-8 "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\~zyq.pak" \
+    --hold-ms 10000 --run-ms 15000 >/dev/null 2>&1 &
+  holder=$!
+  wait_for_standin "file held $APP_WIN\~zyq.pak"
+  run_installer "$installer" "" modest
+  check "exit code" "$(exit_code)" 0
+  check "package written" "$(package_installed)" yes
+  check "no temporary file" "$(temporary_left)" no
+  wait "$holder"
+  end_standins
+fi
+
+if scenario "A read-only package, as copied from a disc: replaced, and the new one writable" links; then
+  install_app
+  chmod a-w "$APP_DIR/zyq.pak"
+  printf 'half a package' >"$APP_DIR/~zyq.pak" && chmod a-w "$APP_DIR/~zyq.pak"
+  run_installer "$installer" "" modest
+  check "exit code" "$(exit_code)" 0
+  check "package written" "$(package_installed)" yes
+  check "no temporary file" "$(temporary_left)" no
+  check "the new package not read-only" "$([[ -w $APP_DIR/zyq.pak ]] && echo writable || echo read-only)" writable
+fi
+
 if scenario "The progress window during the check and the write of an interactive run, never over a box" progress; then
   # What the window showed of one step: its positions, in order, one line.
   positions() { sed -n "s/^progress=$1|//p" "$LOG" | tr '\n' ' '; }

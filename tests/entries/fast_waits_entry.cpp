@@ -1,19 +1,26 @@
 // The program entry of a test build whose waits run ten times faster: a
 // held file is waited on for 3 s instead of 30, the desktop shell and the
 // started application for a tenth of their bounds. The schedules are the
-// shipped installer's; only their clock differs. Scenarios that hold the
-// package to see a failed write take this build, and one scenario keeps the
-// real 30 s.
+// shipped installer's; only their clock differs, and it logs each wait
+// ("test clock: wait N ms") so that a test sees whether a failure was
+// waited on. Scenarios that hold the package to see a failed write take
+// this build, and one scenario keeps the real 30 s.
 #include <windows.h>
 
 #include <cstdint>
 
+#include <string>
+
 #include "app/installer_program.h"
+#include "platform/run_log.h"
 #include "package_identity_values.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace kavrel;
     UpdateFlowSeams seams;
-    seams.waitClock = [](std::uint32_t ms) { ::Sleep(ms / 10); };
+    seams.waitClock = [](std::uint32_t ms) {
+        LogLine("test clock: wait " + ProgramText(std::to_string(ms)) + " ms");
+        ::Sleep(ms / 10);
+    };
     return RunInstallerProgram({KAVREL_PACKAGE_TITLE, KAVREL_PACKAGE_BASE_NAME, KAVREL_PACKAGE_VERSION}, seams);
 }
