@@ -33,11 +33,14 @@ namespace kavrel {
 namespace {
 
 // Logs a value recorded, or hands its failure to the report.
-void ReportRecord(RunReport& report, const std::string& name, const RegistryRecord& record, const char* unit) {
+// Logs a value recorded, or hands its failure to the report; `nothingText`
+// says why there was nothing to record.
+void ReportRecord(RunReport& report, const std::string& name, const RegistryRecord& record, const char* unit,
+                  const char* nothingText) {
     if (record.failure) report.Fail(*record.failure);
     else if (record.value)
         LogLine(ProgramText(name) + " recorded: " + ProgramText(std::to_string(*record.value)) + unit);
-    else LogLine(ProgramText(name) + " not recorded: no folder to measure");
+    else LogLine(ProgramText(name) + " not recorded: " + nothingText);
 }
 
 ShownText YesNo(bool value) { return value ? "yes" : "no"; }
@@ -74,8 +77,9 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
     LogLine("administrator: " + YesNo(state.isAdmin));
     if (!state.isAdmin)
         return report.Fail(Finding(FailureCause::NotAdministrator, "rights", "the user is not an administrator"));
-    LogLine("uninstall registration: HKEY_LOCAL_MACHINE\\" + SystemText(state.uninstallKey + state.appName) +
-            (DiscoveredExtras().wow64UninstallKey.empty() ? ", native view" : ", found below WOW6432Node") +
+    const std::string& registration = DiscoveredExtras().registrationKey;
+    LogLine("uninstall registration: " +
+            (registration.empty() ? ShownText("none") : "HKEY_LOCAL_MACHINE\\" + SystemText(registration)) +
             ", InstallDir " + WideText(state.installDir));
     if (!AppNotRunning()) {
         CloseRunningApp();
@@ -129,10 +133,13 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
         LogLine("write: " + WideText(target) + (installed ? ", installed, " : ", not installed, ") +
                 ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
     }
-    ReportRecord(report, "EstimatedSize", RecordInstalledSize(state), " KiB");
+    ReportRecord(report, "EstimatedSize", RecordInstalledSize(state), " KiB", "no folder to measure");
     // Last, and only over a package that was installed: deployment tools
     // take the value for the package that is there.
-    if (installed) ReportRecord(report, packageFileName, RecordPackageVersion(state, packageFileName), "");
+    if (installed)
+        ReportRecord(report, packageFileName,
+                     RecordPackageVersion(state, DiscoveredExtras().registrationKey, packageFileName), "",
+                     "the application is not registered");
 
     if (state.quietMode) {
         if (AsksToRunApp(NarrowAscii(CommandLineArgumentBesidesLog(CommandLineText(), 2))))

@@ -116,13 +116,16 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
 
     std::wstring installDir = programFilesDir + WideFromAscii(state.appName);
     std::string wow64UninstallKey;
+    std::string registrationKey;
     if (std::optional<std::wstring> folder = UninstallFolder(registry, uninstallKey + state.appName)) {
         installDir = *folder;
+        registrationKey = uninstallKey + state.appName;
     } else {
         std::string wow64Key = Wow64KeyPath(uninstallKey) + state.appName;
         if (std::optional<std::wstring> wow64Folder = UninstallFolder(registry, wow64Key)) {
             installDir = *wow64Folder;
             wow64UninstallKey = wow64Key;
+            registrationKey = wow64Key;
         }
     }
     AddTrailingBackslash(installDir);
@@ -135,6 +138,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     extras.userMenuDirRu = menus.userMenuDirRu;
     extras.userMenuDirEn = menus.userMenuDirEn;
     extras.wow64UninstallKey = wow64UninstallKey;
+    extras.registrationKey = registrationKey;
 }
 
 }  // namespace

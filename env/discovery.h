@@ -16,6 +16,10 @@ struct DiscoveryExtras {
     std::string userMenuDirRu;
     std::string userMenuDirEn;
     std::string wow64UninstallKey;  // where the uninstall command was found below WOW6432Node
+    // The key below HKEY_LOCAL_MACHINE where the uninstall command was found,
+    // in the run's registry view (below WOW6432Node when found only there);
+    // empty when the application is not registered.
+    std::string registrationKey;
     // An uninstall key that exists but could not be opened: taken for no
     // registration, with the Windows error kept for the log.
     std::optional<Failure> unopenedUninstallKey;

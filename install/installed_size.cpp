@@ -15,16 +15,18 @@ namespace {
 
 const char* const kUninstallRoot = "HKEY_LOCAL_MACHINE\\";
 
-// Writes `value` as `name` in the application's uninstall key.
-RegistryRecord WriteUninstallValue(const SetupState& state, const std::string& name, std::int32_t value) {
+// Writes `value` as `name` in `key` below HKEY_LOCAL_MACHINE, made when
+// missing only where `create` says so.
+RegistryRecord WriteUninstallValue(const std::string& key, bool create, const std::string& name,
+                                   std::int32_t value) {
     RegistryRecord record;
     RegistryAccessor& registry = Registry();
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    const std::string key = state.uninstallKey + state.appName;
     try {
-        if (const RegistryAccessor::KeyOpening opening = registry.OpenKey(key, true); !opening) {
-            record.failure = WindowsFailure("the uninstall key cannot be opened or created", opening.error,
-                                            SystemText(kUninstallRoot + key));
+        if (const RegistryAccessor::KeyOpening opening = registry.OpenKey(key, create); !opening) {
+            record.failure = WindowsFailure(create ? "the uninstall key cannot be opened or created"
+                                                   : "the uninstall key cannot be opened",
+                                            opening.error, SystemText(kUninstallRoot + key));
         } else {
             registry.WriteInteger(name, value);
             record.value = value;
@@ -41,13 +43,15 @@ RegistryRecord WriteUninstallValue(const SetupState& state, const std::string& n
 
 RegistryRecord RecordInstalledSize(const SetupState& state) {
     FolderSize size = MeasureFolderSize(state.installDir);
-    if (size.kib >= 0) return WriteUninstallValue(state, "EstimatedSize", size.kib);
+    if (size.kib >= 0) return WriteUninstallValue(state.uninstallKey + state.appName, true, "EstimatedSize", size.kib);
     if (size.failure) size.failure->step = "EstimatedSize";
     return {std::nullopt, std::move(size.failure)};
 }
 
-RegistryRecord RecordPackageVersion(const SetupState& state, const std::string& valueName) {
-    return WriteUninstallValue(state, valueName, state.packageVersion);
+RegistryRecord RecordPackageVersion(const SetupState& state, const std::string& registrationKey,
+                                    const std::string& valueName) {
+    if (registrationKey.empty()) return {};
+    return WriteUninstallValue(registrationKey, false, valueName, state.packageVersion);
 }
 
 }  // namespace kavrel

@@ -28,8 +28,14 @@ struct RegistryRecord {
 RegistryRecord RecordInstalledSize(const SetupState& state);
 
 // Records the package's version as the REG_DWORD value `valueName` (the
-// package file's name) beside "EstimatedSize"; only once the package was
-// installed, so that the value always describes the package that is there.
-RegistryRecord RecordPackageVersion(const SetupState& state, const std::string& valueName);
+// package file's name) in the application's own registration
+// (`registrationKey`, below HKEY_LOCAL_MACHINE, where discovery found it:
+// the native view or WOW6432Node), which goes when the application is
+// removed, so that the value never outlives it. Nothing to record without a
+// registration: a key that the installer creates holds "EstimatedSize"
+// alone. Only once the package was installed, so that the value always
+// describes the package that is there.
+RegistryRecord RecordPackageVersion(const SetupState& state, const std::string& registrationKey,
+                                    const std::string& valueName);
 
 }  // namespace kavrel

@@ -103,6 +103,7 @@ TEST_F(Discovery, TakesTheFolderOfThePlainCommandFromThe64BitView) {
     EXPECT_EQ(State().uninstallKey, kUninstall);
     EXPECT_EQ(State().productSettingsKey, std::string("Software\\Orvyn\\") + kTestApp + "\\");
     EXPECT_EQ(DiscoveredExtras().wow64UninstallKey, "");
+    EXPECT_EQ(DiscoveredExtras().registrationKey, kUninstall + kTestApp);
     EXPECT_TRUE(shown.empty());
 }
 
@@ -138,6 +139,7 @@ TEST_F(Discovery, FallsBackToTheWow6432NodeRegistration) {
     ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(State().installDir, L"C:\\Program Files (x86)\\Kavrel\\");
     EXPECT_EQ(DiscoveredExtras().wow64UninstallKey, kWow64Uninstall + kTestApp);
+    EXPECT_EQ(DiscoveredExtras().registrationKey, kWow64Uninstall + kTestApp);
     EXPECT_EQ(State().uninstallKey, kUninstall);
 }
 

@@ -287,7 +287,13 @@ if scenario "The per-user Programs folder stored as a number" codes registry; th
   check "nothing written" "$(package_untouched)" yes
 fi
 
-if scenario "Registered only below WOW6432Node: EstimatedSize goes to the native key, created" registry; then
+# The names of the values of the uninstall key in one view, one line.
+uninstall_values() {
+  LC_ALL=en_US.UTF-8 "$run" reg query "$UNINSTALL_KEY" "/reg:$1" 2>/dev/null | tr -d '\r' |
+    awk '$2 ~ /^REG_/ { print $1 }' | sort | tr '\n' ' '
+}
+
+if scenario "Registered only below WOW6432Node: EstimatedSize goes to the native key, created; the version to the registration" registry; then
   install_app
   reg_64 delete "$UNINSTALL_KEY" /f
   reg_32 add "$UNINSTALL_KEY" /v UninstallString /d "$APP_WIN\\uninstall.exe" /f
@@ -295,6 +301,21 @@ if scenario "Registered only below WOW6432Node: EstimatedSize goes to the native
   check "exit code" "$(exit_code)" 0
   check "package written" "$(package_installed)" yes
   check "EstimatedSize in the 64-bit view" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+  check "the created native key holds EstimatedSize alone" "$(uninstall_values 64)" "EstimatedSize "
+  check "the version beside the registration" "$(uninstall_values 32)" "UninstallString zyq.pak "
+fi
+
+if scenario "Not registered, installed in Program Files: no detection value anywhere" registry; then
+  use_app_folder 'Program Files\Kavrel'
+  install_app
+  reg_64 delete "$UNINSTALL_KEY" /f
+  run_installer "$installer" "" modest
+  check "exit code" "$(exit_code)" 0
+  check "package written" "$(package_installed)" yes
+  check "the created native key holds EstimatedSize alone" "$(uninstall_values 64)" "EstimatedSize "
+  check "nothing below WOW6432Node" "$(uninstall_values 32)" ""
+  rm -rf "$APP_DIR"
+  use_app_folder 'Kavrel E2E'
 fi
 
 if scenario "A stale temporary file from an interrupted run is replaced" links; then
