@@ -297,6 +297,19 @@ if scenario "Registered only below WOW6432Node: EstimatedSize goes to the native
   check "EstimatedSize in the 64-bit view" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
 fi
 
+if scenario "An uninstall command stored as REG_EXPAND_SZ with %ProgramFiles%: expanded" registry; then
+  # A 32-bit process's "%ProgramFiles%" is "Program Files (x86)": the 64-bit
+  # view's registration means the 64-bit folder, where the application lies.
+  use_app_folder 'Program Files\Kavrel E2E'
+  install_app
+  reg_64 add "$UNINSTALL_KEY" /v UninstallString /t REG_EXPAND_SZ /d '"%ProgramFiles%\Kavrel E2E\uninstall.exe" /S' /f
+  run_installer "$installer" "" modest
+  check "expandable: exit code" "$(exit_code)" 0
+  check "expandable: package written" "$(package_installed)" yes
+  rm -rf "$APP_DIR"
+  use_app_folder 'Kavrel E2E'
+fi
+
 if scenario "A stale temporary file from an interrupted run is replaced" links; then
   install_app
   printf 'half a package' >"$APP_DIR/~zyq.pak"
