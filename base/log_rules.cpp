@@ -47,8 +47,9 @@ bool IsWholeFilePath(std::wstring_view path) {
     for (std::size_t at = onDrive ? 3 : 2; at <= plain.size(); ++names) {
         const std::size_t end = std::min(plain.find(L'\\', at), plain.size());
         const std::wstring_view name = std::wstring_view(plain).substr(at, end - at);
-        // A ":" in a name would name a stream of a file, not the file.
-        if (name.empty() || name == L"." || name == L".." || name == L"?" || name.find(L':') != name.npos)
+        // A ":" in a name would name a stream of a file, not the file; a "/"
+        // stays in the long form, which the system takes as it stands.
+        if (name.empty() || name == L"." || name == L".." || name == L"?" || name.find_first_of(L":/") != name.npos)
             return false;
         at = end + 1;
     }

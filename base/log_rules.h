@@ -26,7 +26,8 @@ std::wstring WithBackslashes(std::wstring_view path);
 // True for the whole path of a file, as GetFullPathNameW makes it: on a
 // drive ("C:\Logs\x.log") or a network share ("\\server\share\x.log"),
 // in the long form too ("\\?\C:\...", "\\?\UNC\server\share\..."),
-// with a name after every backslash and no "." or ".." among them. A
+// with a name after every backslash, no "." or ".." among them and no
+// "/" or ":" in them. A
 // device ("\\.\NUL", "\\.\pipe\x"), a volume by its GUID or a path
 // still relative is no log file.
 bool IsWholeFilePath(std::wstring_view path);

@@ -66,7 +66,8 @@ TEST(LogPath, SlashesAsBackslashesAndOnlyAWholeFilePath) {
     for (const wchar_t* partial :
          {L"", L"x.log", L"C:x.log", L"\\x.log", L"C:\\", L"C:\\Logs\\", L"C:\\a\\..\\x.log", L"\\\\?\\C:\\.\\x.log",
           L"C:\\a\\\\x.log", L"C:/x.log", L"1:\\x.log", L"\\\\.\\NUL", L"\\\\.\\pipe\\x", L"\\\\srv\\share",
-          L"\\\\srv\\share\\", L"\\\\?\\Volume{1}\\x.log", L"\\\\?\\GLOBALROOT\\Device\\x", L"C:\\x.log:s"})
+          L"\\\\srv\\share\\", L"\\\\?\\Volume{1}\\x.log", L"\\\\?\\GLOBALROOT\\Device\\x", L"C:\\x.log:s",
+          L"\\\\?\\C:\\a/b.log"})
         EXPECT_FALSE(IsWholeFilePath(partial)) << Utf8FromWide(partial);
 }
 
