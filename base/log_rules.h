@@ -19,6 +19,27 @@ struct LogRequest {
 // command line gives it: the path may hold any letter.
 std::optional<LogRequest> ParseLogSwitch(std::wstring_view argument);
 
+// A log path as scripts write it ("C:/acc/logs/update.log") in the system's
+// form: every "/" a backslash, which the long form ("\\?\C:\...") needs.
+std::wstring WithBackslashes(std::wstring_view path);
+
+// True for the whole path of a file, as GetFullPathNameW makes it: on a
+// drive ("C:\Logs\x.log") or a network share ("\\server\share\x.log"),
+// in the long form too ("\\?\C:\...", "\\?\UNC\server\share\..."),
+// with a name after every backslash, no "." or ".." among them and no
+// "/" or ":" in them. A
+// device ("\\.\NUL", "\\.\pipe\x"), a volume by its GUID or a path
+// still relative is no log file.
+bool IsWholeFilePath(std::wstring_view path);
+
+// True when `finalPath`, the path that GetFinalPathNameByHandleW gives for
+// the held log folder ("\\?\C:\Logs", "\\?\UNC\server\share\Logs"),
+// names `requestedFolder`, the folder of the whole log path: in any letter
+// case of ASCII (the caller gives other letters in one case), with or
+// without a trailing backslash or the long form's prefix. A junction in the
+// middle of the requested path gives the final path of its target: another.
+bool FinalPathIsFolder(std::wstring_view finalPath, std::wstring_view requestedFolder);
+
 // The local time of a line.
 struct LogTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;

@@ -43,21 +43,33 @@ DWORD PlatformId() {
     return ::GetVersionExA(&info) ? info.dwPlatformId : 0;
 }
 
+// A path value as the program that wrote it means it: a REG_EXPAND_SZ one
+// expanded (as stored where it cannot be), a REG_SZ one as stored, a "%" in
+// it included. `nativeView`: read from the 64-bit view of a 64-bit Windows,
+// where 64-bit programs mean their own Program Files folder.
+std::wstring ReadPath(RegistryAccessor& registry, const char* name, bool nativeView) {
+    RegistryAccessor::PathText value = registry.ReadPathText(name);
+    if (!value.expandable) return value.text;
+    // Windows before 7 has no "ProgramW6432": the value is expanded as it is.
+    if (nativeView && !EnvironmentText(L"ProgramW6432").empty()) value.text = WithNativeProgramFolders(value.text);
+    return ExpandedEnvironmentText(value.text);
+}
+
 // Reads a text value into `target` when it exists, with its backslash.
 void ReadFolderValue(RegistryAccessor& registry, const char* name, std::string& target) {
     if (!registry.ValueExists(name)) return;
     target = registry.ReadText(name);
     AddTrailingBackslash(target);
 }
-void ReadFolderValue(RegistryAccessor& registry, const char* name, std::wstring& target) {
+void ReadFolderValue(RegistryAccessor& registry, const char* name, std::wstring& target, bool nativeView) {
     if (!registry.ValueExists(name)) return;
-    target = registry.ReadPathText(name);
+    target = ReadPath(registry, name, nativeView);
     AddTrailingBackslash(target);
 }
 
 
 // The folder of the uninstall command stored under `keyPath`, if any.
-std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath) {
+std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath, bool nativeView) {
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     const ScopeExit closeKey([&registry] { registry.CloseKey(); });
     const RegistryAccessor::KeyOpening opening = registry.OpenKey(keyPath, false);
@@ -67,7 +79,7 @@ std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const st
         extras.unopenedUninstallKey->step = "uninstall registration";
     }
     if (!opening || !registry.ValueExists("UninstallString")) return std::nullopt;
-    return CutUninstallCommand(registry.ReadPathText("UninstallString"));
+    return CutUninstallCommand(ReadPath(registry, "UninstallString", nativeView));
 }
 
 void Discover(SetupState& state, RegistryAccessor& registry) {
@@ -79,7 +91,8 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         const ScopeExit closeKey([&registry] { registry.CloseKey(); });
-        if (registry.OpenKey(state.currentVersionKey, false)) ReadFolderValue(registry, "ProgramFilesDir", programFilesDir);
+        if (registry.OpenKey(state.currentVersionKey, false))
+            ReadFolderValue(registry, "ProgramFilesDir", programFilesDir, state.is64BitWindows);
     }
 
     state.isAdmin = ::IsUserAnAdmin() != FALSE;
@@ -117,12 +130,14 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     std::wstring installDir = programFilesDir + WideFromAscii(state.appName);
     std::string wow64UninstallKey;
     std::string registrationKey;
-    if (std::optional<std::wstring> folder = UninstallFolder(registry, uninstallKey + state.appName)) {
+    if (std::optional<std::wstring> folder =
+            UninstallFolder(registry, uninstallKey + state.appName, state.is64BitWindows)) {
         installDir = *folder;
         registrationKey = uninstallKey + state.appName;
     } else {
         std::string wow64Key = Wow64KeyPath(uninstallKey) + state.appName;
-        if (std::optional<std::wstring> wow64Folder = UninstallFolder(registry, wow64Key)) {
+        // A 32-bit registration's "%ProgramFiles%" is the 32-bit folder.
+        if (std::optional<std::wstring> wow64Folder = UninstallFolder(registry, wow64Key, false)) {
             installDir = *wow64Folder;
             wow64UninstallKey = wow64Key;
             registrationKey = wow64Key;

@@ -1,7 +1,10 @@
 #include "env/discovery_rules.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
+
+#include "base/text.h"
 
 namespace kavrel {
 
@@ -18,6 +21,25 @@ std::optional<std::wstring> CutUninstallCommand(std::wstring_view command) {
     for (std::size_t i = path.size() - 1; i-- > 0;)
         if (path[i] == L'\\') return std::wstring(path.substr(0, i + 1));
     return std::nullopt;
+}
+
+std::wstring WithNativeProgramFolders(std::wstring_view text) {
+    static constexpr std::pair<std::string_view, std::wstring_view> kNative[] = {
+        {"programfiles", L"%ProgramW6432%"}, {"commonprogramfiles", L"%CommonProgramW6432%"}};
+    std::wstring result;
+    std::size_t at = 0;
+    for (std::size_t open; (open = text.find(L'%', at)) != std::wstring_view::npos;) {
+        const std::size_t close = text.find(L'%', open + 1);
+        if (close == std::wstring_view::npos) break;
+        const std::string name = LowerAscii(NarrowAscii(text.substr(open + 1, close - open - 1)));
+        const auto native = std::find_if(std::begin(kNative), std::end(kNative),
+                                         [&name](const auto& pair) { return name == pair.first; });
+        result.append(text.substr(at, open - at));
+        if (native != std::end(kNative)) result.append(native->second);
+        else result.append(text.substr(open, close + 1 - open));
+        at = close + 1;
+    }
+    return result.append(text.substr(at));
 }
 
 std::string Wow64KeyPath(std::string_view keyPath) {

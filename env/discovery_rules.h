@@ -16,6 +16,13 @@ namespace kavrel {
 // hold letters that no ANSI code page has.
 std::optional<std::wstring> CutUninstallCommand(std::wstring_view command);
 
+// A REG_EXPAND_SZ path of the 64-bit registry view, for this 32-bit process
+// to expand as the 64-bit programs that wrote and read it do: under WOW64
+// "%ProgramFiles%" and "%CommonProgramFiles%" name the 32-bit folders
+// ("Program Files (x86)"), "%ProgramW6432%" and "%CommonProgramW6432%" the
+// native ones. Names in any letter case, each between a pair of "%".
+std::wstring WithNativeProgramFolders(std::wstring_view text);
+
 // The same key path below WOW6432Node: "WOW6432Node\" inserted after the
 // first backslash ("Software\" + "WOW6432Node\" + "Microsoft\...").
 std::string Wow64KeyPath(std::string_view keyPath);

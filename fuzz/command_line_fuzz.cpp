@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/log_rules.h"
 #include "base/text.h"
 #include "env/startup_rules.h"
 #include "fuzz_support.h"
@@ -55,5 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(flags.isRStartSwitch == (flags.commandSwitch == "rstart"));
     FUZZ_CHECK(flags.isStartSwitch == (flags.isRStartSwitch || flags.commandSwitch == "gstart" ||
                                        flags.commandSwitch == "ystart"));
+
+    // A log path: a whole one holds no "/" and names its own folder in any
+    // form; the slashes folded, nothing else changes.
+    const std::wstring folded = kavrel::WithBackslashes(commandLine);
+    FUZZ_CHECK(folded.size() == commandLine.size() && folded.find(L'/') == std::wstring::npos);
+    if (kavrel::IsWholeFilePath(commandLine)) {
+        FUZZ_CHECK(folded == commandLine);
+        FUZZ_CHECK(kavrel::FinalPathIsFolder(wideLine + L"\\", commandLine));
+        if (commandLine[0] != L'\\') FUZZ_CHECK(kavrel::FinalPathIsFolder(L"\\\\?\\" + wideLine, commandLine));
+    }
     return 0;
 }

@@ -32,6 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (quoted) FUZZ_CHECK(folder->find(L'"') == std::wstring::npos);
     }
 
+    // The 64-bit folders' names replace only whole names between "%"s.
+    const std::wstring native = kavrel::WithNativeProgramFolders(command);
+    FUZZ_CHECK(std::count(native.begin(), native.end(), L'%') == std::count(command.begin(), command.end(), L'%'));
+    if (std::count(command.begin(), command.end(), L'%') < 2) FUZZ_CHECK(native == command);
+
     // "WOW6432Node\" goes in after the first backslash, or at the front; the
     // path may hold that name itself elsewhere.
     const std::string_view key = kavrel::fuzz::AsText(data, size);

@@ -12,6 +12,12 @@ namespace kavrel {
 // An environment variable's value; empty when it is not set.
 std::wstring EnvironmentText(const wchar_t* name);
 
+// The text with each "%NAME%" of a set variable replaced by its value, as
+// ExpandEnvironmentStringsW makes it ("%NAME%" of no variable stays); the
+// text as given when it cannot be expanded, or would reach the system's
+// limit of 32K characters.
+std::wstring ExpandedEnvironmentText(const std::wstring& text);
+
 // The process's command line.
 std::wstring CommandLineText();
 

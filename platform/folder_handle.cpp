@@ -241,17 +241,10 @@ UniqueHandle HeldFolder::OpenFileToAppend(std::wstring_view name) const {
 }
 
 bool HeldFolder::HoldsFile(HANDLE file) const {
-    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-    static const auto finalPath = LoadedSystemFunction<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleW");
-    if (!finalPath) return true;
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), 0);
-    if (length >= path.size()) {
-        path.resize(length + 1);
-        length = finalPath(file, path.data(), static_cast<DWORD>(path.size()), 0);
-    }
-    if (length == 0 || length >= path.size()) return false;
-    path.resize(length);
+    const FinalPath resolved = FinalPathOf(file);
+    if (!resolved.supported) return true;
+    const std::wstring& path = resolved.path;
+    if (path.empty()) return false;
     // Up to the last backslash, kept: "\\?\C:" alone would name the volume, not its root.
     const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
     UniqueHandle parent(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
@@ -338,6 +331,21 @@ std::optional<FileFacts> QueryFileFacts(HANDLE file) {
     facts.links = standard.numberOfLinks;
     facts.fileIndex = static_cast<std::uint64_t>(index.QuadPart);
     return facts;
+}
+
+FinalPath FinalPathOf(HANDLE handle) {
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+    static const auto finalPath = LoadedSystemFunction<FinalPathFn>("kernel32.dll", "GetFinalPathNameByHandleW");
+    if (!finalPath) return {};
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = finalPath(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size()) {
+        path.resize(length + 1);
+        length = finalPath(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    }
+    if (length == 0 || length >= path.size()) return {true, {}};
+    path.resize(length);
+    return {true, path};
 }
 
 bool IsExistingFile(const std::wstring& path) {

@@ -103,6 +103,17 @@ struct FileFacts {
 // nullopt when the handle cannot tell.
 std::optional<FileFacts> QueryFileFacts(HANDLE file);
 
+// The path the system resolves an open file or folder to now, as
+// GetFinalPathNameByHandleW gives it ("\\?\C:\...", "\\?\UNC\..."): links,
+// junctions and mount points on the way resolved. `supported` is false
+// where the system lacks the call (before Windows Vista); `path` is empty
+// when the call fails.
+struct FinalPath {
+    bool supported = false;
+    std::wstring path;
+};
+FinalPath FinalPathOf(HANDLE handle);
+
 // True when a file, not a folder, is at `path` (a link to one counts).
 bool IsExistingFile(const std::wstring& path);
 

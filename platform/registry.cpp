@@ -30,10 +30,10 @@ bool RegistryAccessor::ValueExists(const std::string& name) const {
 
 template <typename Char, typename Query, typename NameChar>
 std::basic_string<Char> RegistryAccessor::ReadTextValue(const std::string& name, const NameChar* queryName,
-                                                        Query query) const {
+                                                        Query query, DWORD& type) const {
     const std::string failed = "Failed to get data for '" + name + "'";
     if (!key_) Fail(failed, ERROR_INVALID_HANDLE);
-    DWORD type = 0;
+    type = 0;
     DWORD size = 0;
     LONG status = query(key_.get(), queryName, nullptr, &type, nullptr, &size);
     if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
@@ -50,13 +50,18 @@ std::basic_string<Char> RegistryAccessor::ReadTextValue(const std::string& name,
 }
 
 std::string RegistryAccessor::ReadText(const std::string& name) const {
-    return ReadTextValue<char>(name, name.c_str(), &::RegQueryValueExA);
+    DWORD type = 0;
+    return ReadTextValue<char>(name, name.c_str(), &::RegQueryValueExA, type);
 }
 
-std::wstring RegistryAccessor::ReadPathText(const std::string& name) const {
+RegistryAccessor::PathText RegistryAccessor::ReadPathText(const std::string& name) const {
     // Value names of this program are ASCII.
     const std::wstring wideName(name.begin(), name.end());
-    return ReadTextValue<wchar_t>(name, wideName.c_str(), &::RegQueryValueExW);
+    DWORD type = 0;
+    PathText value;
+    value.text = ReadTextValue<wchar_t>(name, wideName.c_str(), &::RegQueryValueExW, type);
+    value.expandable = type == REG_EXPAND_SZ;
+    return value;
 }
 
 void RegistryAccessor::WriteInteger(const std::string& name, std::int32_t value) {

@@ -33,8 +33,14 @@ public:
     // Raises "Invalid data type for '<name>'" or "Failed to get data for '<name>'".
     std::string ReadText(const std::string& name) const;
     // The same value through the wide call, for a path: UTF-16 as stored,
-    // with letters that the ANSI code page lacks. Raises as ReadText.
-    std::wstring ReadPathText(const std::string& name) const;
+    // with letters that the ANSI code page lacks, and whether it was stored
+    // as REG_EXPAND_SZ (its "%NAME%" parts are the reader's to expand).
+    // Raises as ReadText.
+    struct PathText {
+        std::wstring text;
+        bool expandable = false;
+    };
+    PathText ReadPathText(const std::string& name) const;
     // Writes a REG_DWORD value; raises "Failed to set data for '<name>'".
     void WriteInteger(const std::string& name, std::int32_t value);
     // Closes the open key, if any.
@@ -49,9 +55,11 @@ private:
     // Raises the failure of a read or write of the open key; a value of the
     // wrong type (`error` 0) is the installer's refusal.
     [[noreturn]] void Fail(const std::string& what, std::uint32_t error) const;
-    // A text value of characters `Char`, read through `query` (the A or W call).
+    // A text value of characters `Char`, read through `query` (the A or W
+    // call), and its type (REG_SZ or REG_EXPAND_SZ).
     template <typename Char, typename Query, typename NameChar>
-    std::basic_string<Char> ReadTextValue(const std::string& name, const NameChar* queryName, Query query) const;
+    std::basic_string<Char> ReadTextValue(const std::string& name, const NameChar* queryName, Query query,
+                                          DWORD& type) const;
 
     HKEY root_ = HKEY_CURRENT_USER;
     REGSAM access_;

@@ -9,6 +9,7 @@
 #include "base/log_rules.h"
 #include "base/text.h"
 #include "base/text_decoding.h"
+#include "platform/environment.h"
 #include "platform/file_rules.h"
 #include "platform/folder_handle.h"
 #include "platform/process_account.h"
@@ -40,15 +41,67 @@ bool OwnedByTrustedAccount(HANDLE file) {
     return !user.empty() && ::EqualSid(owner, user.data());
 }
 
+// The text of a call that fills a buffer with a path (GetFullPathNameW,
+// GetLongPathNameW): its length when it fits, the size needed when not (a
+// path may grow between the calls), 0 on failure. Empty on failure.
+template <typename Fill>
+std::wstring FilledPath(Fill fill) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = fill(path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(length);
+    }
+    return {};
+}
+
+// The log's path made whole, as a script or an administrator may write it:
+// "%ProgramData%" and the like expanded, "/" as "\", a relative path taken
+// from the current folder. Empty when that gives no whole path of a file.
+std::wstring WholeLogPath(const std::wstring& requested) {
+    const std::wstring path = WithBackslashes(ExpandedEnvironmentText(requested));
+    const std::wstring whole = FilledPath(
+        [&path](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr); });
+    return IsWholeFilePath(whole) ? whole : std::wstring();
+}
+
+// A path in the system's upper case, which the file system's comparison of
+// names follows (the invariant one: a Turkish user's "i" is no other letter).
+std::wstring UpperPath(const std::wstring& path) {
+    std::wstring upper(path);
+    const int length = static_cast<int>(path.size());
+    if (length > 0 &&
+        ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path.c_str(), length, upper.data(), length) != length)
+        return path;
+    return upper;
+}
+
+// Whether the held log folder is the one asked for. Only the last name of
+// its path is opened as itself: a junction or link in the middle would lead
+// the log elsewhere. The requested folder in its long names, since "Temp"
+// often names a user's folder by its short one ("ADMINIS~1"), which the
+// final path never does. True where the system cannot tell (before Windows
+// Vista).
+bool IsRequestedFolder(const HeldFolder& folder) {
+    const FinalPath resolved = FinalPathOf(folder.get());
+    if (!resolved.supported) return true;
+    std::wstring requested = FilledPath(
+        [&folder](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(folder.path().c_str(), buffer, size); });
+    if (requested.empty()) requested = folder.path();
+    return !resolved.path.empty() && FinalPathIsFolder(UpperPath(resolved.path), UpperPath(requested));
+}
+
 // The log is opened as the package is written: its folder as itself, the
 // file relative to it without following a link at its name. A log in the
 // Temp folder (C:\Windows\Temp for SYSTEM), or any folder that other users
 // may write, could otherwise carry an elevated run's writes into a file of
 // their choice through a link they planted.
-UniqueHandle OpenLogSafely(const std::wstring& path) {
-    const FilePathParts parts = SplitFilePath(path);
+UniqueHandle OpenLogSafely(const std::wstring& requested) {
+    const FilePathParts parts = SplitFilePath(WholeLogPath(requested));
     if (parts.folder.empty() || parts.name.empty()) return {};
     const HeldFolder folder = HeldFolder::Open(parts.folder, HeldFolder::Purpose::Writing);
+    if (!IsRequestedFolder(folder)) return {};
     UniqueHandle file = folder.OpenFileToAppend(parts.name);
     const std::optional<FileFacts> facts = QueryFileFacts(file.get());
     if (!facts || !IsPlainFileWithOneName(facts->attributes, facts->links) || !OwnedByTrustedAccount(file.get()) ||

@@ -10,7 +10,9 @@
 namespace kavrel {
 
 // Opens the log file at `path` for appending; false when it cannot be
-// opened (the run then goes on without a log).
+// opened (the run then goes on without a log). The path may be relative to
+// the current folder, use forward slashes or name environment variables
+// ("%ProgramData%\Lexova\update.log").
 bool StartRunLog(const std::wstring& path);
 
 // True while a log is open.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace kavrel {
 namespace {
 
@@ -36,6 +38,20 @@ TEST(CutUninstallCommand, FindsNothingWithoutABackslashBeforeTheLastCharacter) {
                                 L" \"unins.exe\" C:\\x\\y"})
         EXPECT_EQ(CutUninstallCommand(command), std::nullopt) << static_cast<int>(command[0]);
     EXPECT_EQ(CutUninstallCommand(L"\\\\"), L"\\");
+}
+
+TEST(WithNativeProgramFolders, NamesThe64BitFoldersOnly) {
+    const std::pair<const wchar_t*, const wchar_t*> table[] = {
+        {L"%ProgramFiles%\\Kavrel\\u.exe", L"%ProgramW6432%\\Kavrel\\u.exe"},
+        {L"\"%PROGRAMFILES%\\K\\u.exe\" %programfiles%", L"\"%ProgramW6432%\\K\\u.exe\" %ProgramW6432%"},
+        {L"%CommonProgramFiles%\\K", L"%CommonProgramW6432%\\K"},
+        {L"%ProgramFiles(x86)%\\K", L"%ProgramFiles(x86)%\\K"},
+        {L"%SystemDrive%\\Program Files\\K", L"%SystemDrive%\\Program Files\\K"},
+        {L"C:\\100%\\ProgramFiles%\\K", L"C:\\100%\\ProgramFiles%\\K"},
+        {L"%ProgramFiles", L"%ProgramFiles"},
+        {L"", L""},
+    };
+    for (const auto& [text, expected] : table) EXPECT_EQ(WithNativeProgramFolders(text), expected);
 }
 
 TEST(Wow64KeyPath, InsertsTheNodeAfterTheFirstBackslash) {

@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "env/startup_settings.h"
 #include "lang/messages.h"
+#include "platform/environment.h"
 #include "platform/unique_handle.h"
 #include "support/win_test_support.h"
 
@@ -161,6 +162,22 @@ TEST_F(Discovery, DefaultsToTheProgramFilesFolderWithoutRegistration) {
     RegistryEdit::DeleteValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_FALSE(DiscoverInstallation());
     EXPECT_EQ(NarrowAscii(State().installDir), std::string(kTestApp) + "\\");
+}
+
+TEST_F(Discovery, ExpandsPathsStoredAsExpandableTextOnly) {
+    SavedRegistryValue programFiles(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+    const std::string apps = "%SystemDrive%\\Apps";
+    RegistryEdit::Set(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", REG_EXPAND_SZ, apps + '\0');
+    ASSERT_FALSE(DiscoverInstallation());
+    EXPECT_EQ(NarrowAscii(State().installDir), std::string("C:\\Apps\\") + kTestApp + "\\");
+    RegistryEdit::SetText(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", apps);
+    ASSERT_FALSE(DiscoverInstallation());
+    EXPECT_EQ(NarrowAscii(State().installDir), apps + "\\" + kTestApp + "\\");
+    RegistryEdit::Set(HKEY_LOCAL_MACHINE, kWow64Uninstall + kTestApp, "UninstallString", REG_EXPAND_SZ,
+                      std::string("\"%ProgramFiles%\\K\\u.exe\"") + '\0');
+    ASSERT_FALSE(DiscoverInstallation());
+    // A 32-bit registration: the 32-bit Program Files folder.
+    EXPECT_EQ(State().installDir, EnvironmentText(L"ProgramFiles") + L"\\K\\");
 }
 
 TEST_F(Discovery, MenuFoldersCarryTheTitleOfTheMessageLanguage) {
@@ -315,20 +332,23 @@ TEST_F(Discovery, AnyValueReadOfAWrongTypeIsARegistryFailure) {
 }
 
 TEST_F(Discovery, TextValuesAreReadWholeAndExactlyAndAnEmptyOneLeavesItsFieldEmpty) {
+    // Expandable or not: a text without "%" is taken as stored.
     for (const ValueSite& site : ValueSites()) {
         for (const HostileText& text : kHostileTexts) {
-            SCOPED_TRACE(std::string(site.label) + " " + text.label);
-            SavedRegistryValue saved(site.root, site.keyPath, site.name);
-            RegistryEdit::Set(site.root, site.keyPath, site.name, REG_SZ, StoredText(site, text));
-            std::optional<testing::RegistryValue> stored =
-                testing::ReadRegistryValue(site.root, site.keyPath, site.name);
-            ASSERT_TRUE(stored.has_value());
-            ASSERT_EQ(stored->bytes, StoredText(site, text)) << "not stored byte for byte";
-            shown.clear();
-            EXPECT_FALSE(DiscoverInstallation());
-            EXPECT_TRUE(shown.empty());
-            std::string folder = text.folder.empty() ? "" : text.folder + "\\";
-            EXPECT_EQ(site.field(), site.expected(folder));
+            for (const DWORD type : {DWORD{REG_SZ}, DWORD{REG_EXPAND_SZ}}) {
+                SCOPED_TRACE(std::string(site.label) + " " + text.label + (type == REG_SZ ? "" : ", expandable"));
+                SavedRegistryValue saved(site.root, site.keyPath, site.name);
+                RegistryEdit::Set(site.root, site.keyPath, site.name, type, StoredText(site, text));
+                std::optional<testing::RegistryValue> stored =
+                    testing::ReadRegistryValue(site.root, site.keyPath, site.name);
+                ASSERT_TRUE(stored.has_value());
+                ASSERT_EQ(stored->bytes, StoredText(site, text)) << "not stored byte for byte";
+                shown.clear();
+                EXPECT_FALSE(DiscoverInstallation());
+                EXPECT_TRUE(shown.empty());
+                std::string folder = text.folder.empty() ? "" : text.folder + "\\";
+                EXPECT_EQ(site.field(), site.expected(folder));
+            }
         }
     }
 }

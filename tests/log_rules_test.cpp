@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "base/text.h"
 #include "env/startup_rules.h"
 
@@ -53,6 +55,41 @@ TEST(LogPlace, TheSwitchDecidesAndWhereNobodySeesTheSystemsLogFolder) {
     EXPECT_EQ(LogPlaceOf(std::nullopt, false), LogPlace::SystemLogFolder);
     EXPECT_EQ(SystemLogPath(L"C:\\Windows"), L"C:\\Windows\\Logs\\Software\\lexova-update.log");
     EXPECT_EQ(SystemLogFolder(L"D:\\WINNT\\"), L"D:\\WINNT\\Logs\\Software");
+}
+
+TEST(LogPath, SlashesAsBackslashesAndOnlyAWholeFilePath) {
+    EXPECT_EQ(WithBackslashes(L"C:/acc/logs/update.log"), L"C:\\acc\\logs\\update.log");
+    EXPECT_EQ(WithBackslashes(L"//?/UNC/srv/Логи/x.log"), L"\\\\?\\UNC\\srv\\Логи\\x.log");
+    for (const wchar_t* whole : {L"C:\\x.log", L"d:\\Логи\\語.log", L"\\\\srv\\share\\x.log", L"\\\\?\\C:\\L\\x.log",
+                                 L"\\\\?\\UNC\\srv\\share\\x.log", L"\\\\?\\unc\\srv\\share\\d\\x.log"})
+        EXPECT_TRUE(IsWholeFilePath(whole)) << Utf8FromWide(whole);
+    for (const wchar_t* partial :
+         {L"", L"x.log", L"C:x.log", L"\\x.log", L"C:\\", L"C:\\Logs\\", L"C:\\a\\..\\x.log", L"\\\\?\\C:\\.\\x.log",
+          L"C:\\a\\\\x.log", L"C:/x.log", L"1:\\x.log", L"\\\\.\\NUL", L"\\\\.\\pipe\\x", L"\\\\srv\\share",
+          L"\\\\srv\\share\\", L"\\\\?\\Volume{1}\\x.log", L"\\\\?\\GLOBALROOT\\Device\\x", L"C:\\x.log:s",
+          L"\\\\?\\C:\\a/b.log"})
+        EXPECT_FALSE(IsWholeFilePath(partial)) << Utf8FromWide(partial);
+}
+
+TEST(LogPath, TheHeldFoldersFinalPathMustBeTheOneAskedFor) {
+    // A junction in the middle gives its target's path. Other letters than
+    // ASCII come in one case from the caller.
+    const std::tuple<const wchar_t*, const wchar_t*, bool> table[] = {
+        {L"\\\\?\\C:\\acc\\logs", L"C:\\acc\\logs", true},
+        {L"\\\\?\\C:\\Acc\\LOGS", L"c:\\acc\\logs\\", true},
+        {L"\\\\?\\C:\\", L"C:\\", true},
+        {L"\\\\?\\UNC\\srv\\share\\logs", L"\\\\SRV\\share\\logs", true},
+        {L"\\\\?\\D:\\Логи", L"\\\\?\\d:\\Логи", true},
+        {L"\\\\?\\D:\\elsewhere\\logs", L"C:\\acc\\logs", false},
+        {L"\\\\?\\C:\\acc\\logs\\inner", L"C:\\acc\\logs", false},
+        {L"\\\\?\\C:\\acc", L"C:\\acc\\logs", false},
+        {L"\\\\?\\UNC\\srv\\share\\logs", L"C:\\logs", false},
+        {L"\\\\?\\C:\\Логи", L"C:\\логи", false},
+        {L"", L"C:\\logs", false},
+        {L"\\\\?\\", L"", false},
+    };
+    for (const auto& [finalPath, requested, same] : table)
+        EXPECT_EQ(FinalPathIsFolder(finalPath, requested), same) << Utf8FromWide(finalPath);
 }
 
 TEST(LogLines, StampedOneLineEachWithWindowsLineEnds) {

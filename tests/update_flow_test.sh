@@ -318,6 +318,19 @@ if scenario "Not registered, installed in Program Files: no detection value anyw
   use_app_folder 'Kavrel E2E'
 fi
 
+if scenario "An uninstall command stored as REG_EXPAND_SZ with %ProgramFiles%: expanded" registry; then
+  # A 32-bit process's "%ProgramFiles%" is "Program Files (x86)": the 64-bit
+  # view's registration means the 64-bit folder, where the application lies.
+  use_app_folder 'Program Files\Kavrel E2E'
+  install_app
+  reg_64 add "$UNINSTALL_KEY" /v UninstallString /t REG_EXPAND_SZ /d '"%ProgramFiles%\Kavrel E2E\uninstall.exe" /S' /f
+  run_installer "$installer" "" modest
+  check "expandable: exit code" "$(exit_code)" 0
+  check "expandable: package written" "$(package_installed)" yes
+  rm -rf "$APP_DIR"
+  use_app_folder 'Kavrel E2E'
+fi
+
 if scenario "A stale temporary file from an interrupted run is replaced" links; then
   install_app
   printf 'half a package' >"$APP_DIR/~zyq.pak"
@@ -902,6 +915,33 @@ if scenario "The log switch alone writes to the Temp folder; a log that cannot b
   check "no log folder: no box" "$(boxes)" 0
   check "no log folder: package written" "$(package_installed)" yes
   check "no log folder: nothing made" "$([[ -e "$PREFIX/drive_c/No such folder" ]] && echo yes || echo no)" no
+fi
+
+if scenario "The log path with forward slashes, relative to the current folder, or naming %SystemRoot%" log; then
+  windows_temp=$(find "$PREFIX/drive_c/windows" -maxdepth 1 -iname temp | head -n1) here=$PWD
+  for form in slashes relative variable; do
+    install_app
+    case $form in
+      slashes) RUN_LOG=$logs_dir/slashes.log switch='/log=C:/Kavrel logs/slashes.log' ;;
+      # Wine starts a program in the Unix shell's folder, as a Windows one
+      # (the dialog tool passes its own on).
+      relative) RUN_LOG=$logs_dir/relative.log switch='/log=relative.log' && cd "$logs_dir" ;;
+      variable) RUN_LOG=$windows_temp/kavrel-e2e.log switch='/log=%SystemRoot%\Temp\kavrel-e2e.log' ;;
+    esac
+    rm -f "$RUN_LOG"
+    run_installer "$installer" "" modest "$switch"
+    cd "$here" || exit 1
+    check_code "$form" 0
+  done
+  # A Unix link in the middle of the path, as a junction would be: the folder
+  # it leads to is not the one asked for, and gets no log.
+  install_app
+  target=$WORK/log-link-target
+  rm -rf "$logs_dir/via-link" "$target" && mkdir -p "$target/inner" && ln -s "$target" "$logs_dir/via-link"
+  run_installer "$installer" "" modest '/log=C:\Kavrel logs\via-link\inner\x.log'
+  check "a link in the middle: exit code" "$(exit_code)" 0
+  check "a link in the middle: no log where it leads" "$(ls "$target/inner")" ""
+  rm -f "$logs_dir/via-link"
 fi
 
 if scenario "A link planted at the log's name: the file it leads to is never written, the run goes on" log links; then
