@@ -105,14 +105,17 @@ TEST(ConsoleCommand, GoesOnWithThePartialOutputOfAHungProgramAndEndsIt) {
 }
 
 TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFlags) {
-    std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(GatherOsFacts());
+    const OsFacts facts = GatherOsFacts();
+    std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(facts);
     ASSERT_TRUE(parts.has_value());
     std::string expected = ComposeOsDescription(parts, false);
-    CurrentSetup().is64BitWindows = !(expected.find(" 64") != std::string::npos);
-    CurrentSetup().isServerWindows = !(expected.find("Server") != std::string::npos);
+    const std::optional<OsFlags> flags = FlagsOfDescription(parts, expected, facts.nativeMachine);
+    ASSERT_TRUE(flags.has_value());
+    CurrentSetup().is64BitWindows = !flags->is64BitWindows;
+    CurrentSetup().isServerWindows = !flags->isServerWindows;
     EXPECT_EQ(DescribeOperatingSystem(false), expected);
-    EXPECT_EQ(CurrentSetup().is64BitWindows, expected.find(" 64") != std::string::npos);
-    EXPECT_EQ(CurrentSetup().isServerWindows, expected.find("Server") != std::string::npos);
+    EXPECT_EQ(CurrentSetup().is64BitWindows, flags->is64BitWindows);
+    EXPECT_EQ(CurrentSetup().isServerWindows, flags->isServerWindows);
     EXPECT_EQ(DescribeOperatingSystem(true), ComposeOsDescription(parts, true));
 }
 
