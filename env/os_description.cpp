@@ -23,6 +23,17 @@ std::uint16_t NativeArchitecture() {
     return info.wProcessorArchitecture;
 }
 
+// The machine Windows runs on, where it has IsWow64Process2 (Windows 10
+// 1709 and later, looked up at run time); 0 elsewhere or when it fails.
+std::uint16_t NativeMachine() {
+    using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    auto query = LoadedSystemFunction<IsWow64Process2Fn>("kernel32.dll", "IsWow64Process2");
+    USHORT process = 0;
+    USHORT native = 0;
+    if (!query || !query(::GetCurrentProcess(), &process, &native)) return 0;
+    return native;
+}
+
 std::optional<std::string> ReadProductName() {
     RegistryAccessor registry(kAllAccess64BitView);
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
@@ -84,6 +95,7 @@ OsFacts GatherOsFactsStartingVer(ConsoleCommand& ver) {
     version.productType = info.wProductType;
 
     facts.architecture = NativeArchitecture();
+    facts.nativeMachine = NativeMachine();
     facts.metricTabletPc = ::GetSystemMetrics(SM_TABLETPC);
     facts.metricMediaCenter = ::GetSystemMetrics(SM_MEDIACENTER);
     facts.metricStarter = ::GetSystemMetrics(SM_STARTER);
@@ -111,7 +123,7 @@ OsDescription DescribeOperatingSystemLeavingVer(bool includeVersion) {
     if (VerOutputChangesDescription(facts, includeVersion)) facts.verOutput = result.unfinishedVer.Finish();
     std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(facts);
     result.text = ComposeOsDescription(parts, includeVersion);
-    if (std::optional<OsFlags> flags = FlagsOfDescription(parts, result.text)) {
+    if (std::optional<OsFlags> flags = FlagsOfDescription(parts, result.text, facts.nativeMachine)) {
         CurrentSetup().is64BitWindows = flags->is64BitWindows;
         CurrentSetup().isServerWindows = flags->isServerWindows;
     }

@@ -28,6 +28,12 @@ constexpr std::uint16_t kArchitectureX86 = 0;
 constexpr std::uint16_t kArchitectureItanium = 6;
 constexpr std::uint16_t kArchitectureX64 = 9;
 
+constexpr std::uint16_t kMachineI386 = 0x014C;
+constexpr std::uint16_t kMachineArmNt = 0x01C4;
+constexpr std::uint16_t kMachineIa64 = 0x0200;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+constexpr std::uint16_t kMachineArm64 = 0xAA64;
+
 constexpr std::uint32_t kWindows98SeBuild = 2222;
 
 // Positions are 1-based with 0 for "absent", and cutting never fails,
@@ -352,7 +358,10 @@ void ApplyNtEditionStep(const OsFacts& facts, WindowsVersionParts& parts) {
     if (facts.productName) {
         parts.name = *facts.productName;
     }
-    if (facts.architecture == kArchitectureX64) {
+    const std::optional<bool> machineIs64Bit = Is64BitMachine(facts.nativeMachine);
+    if (machineIs64Bit) {
+        parts.name += *machineIs64Bit ? " 64-bit" : " 32-bit";
+    } else if (facts.architecture == kArchitectureX64) {
         parts.name += " 64-bit";
     } else if (facts.architecture == kArchitectureX86) {
         parts.name += " 32-bit";
@@ -449,13 +458,27 @@ std::string ComposeOsDescription(const std::optional<WindowsVersionParts>& parts
     return parts->name + " " + tail;
 }
 
+std::optional<bool> Is64BitMachine(std::uint16_t nativeMachine) {
+    switch (nativeMachine) {
+    case kMachineArm64:
+    case kMachineAmd64:
+    case kMachineIa64:
+        return true;
+    case kMachineI386:
+    case kMachineArmNt:
+        return false;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::optional<OsFlags> FlagsOfDescription(const std::optional<WindowsVersionParts>& parts,
-                                          const std::string& description) {
+                                          const std::string& description, std::uint16_t nativeMachine) {
     if (!parts) {
         return std::nullopt;
     }
     OsFlags flags;
-    flags.is64BitWindows = description.find(" 64") != std::string::npos;
+    flags.is64BitWindows = Is64BitMachine(nativeMachine).value_or(description.find(" 64") != std::string::npos);
     flags.isServerWindows = description.find("Server") != std::string::npos;
     return flags;
 }

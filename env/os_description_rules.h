@@ -25,6 +25,7 @@ struct OsFacts {
     bool extendedQueryOk = false;   // the extended (156-byte) query succeeded
     OsVersionRecord version;
     std::uint16_t architecture = 0;  // native processor architecture
+    std::uint16_t nativeMachine = 0;  // IsWow64Process2's native machine; 0 without the call
     int metricTabletPc = 0;          // GetSystemMetrics(86)
     int metricMediaCenter = 0;       // GetSystemMetrics(87)
     int metricStarter = 0;           // GetSystemMetrics(88)
@@ -62,12 +63,21 @@ std::optional<WindowsVersionParts> GetWindowsVersionParts(const OsFacts& facts);
 // by the service pack (and the version first when includeVersion is set).
 std::string ComposeOsDescription(const std::optional<WindowsVersionParts>& parts, bool includeVersion);
 
+// Whether Windows is 64-bit by the native machine (an IMAGE_FILE_MACHINE
+// value) that IsWow64Process2 reports: ARM64, x64 and Itanium are, x86 and
+// ARM (Thumb-2) are not; nullopt for 0 (no such call) or a machine not
+// known here. Unlike GetNativeSystemInfo's architecture, it is not x86 for
+// x86 code on ARM64, where Windows 10 emulates an x86 machine to it.
+std::optional<bool> Is64BitMachine(std::uint16_t nativeMachine);
+
 // The flags read off a description.
 struct OsFlags {
     bool is64BitWindows = false;
     bool isServerWindows = false;
 };
 // Flags of a composed description; nullopt for "unknown", which sets neither.
-std::optional<OsFlags> FlagsOfDescription(const std::optional<WindowsVersionParts>& parts, const std::string& description);
+// Whether Windows is 64-bit follows the native machine where that tells it.
+std::optional<OsFlags> FlagsOfDescription(const std::optional<WindowsVersionParts>& parts,
+                                          const std::string& description, std::uint16_t nativeMachine);
 
 }  // namespace kavrel

@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (bool includeVersion : {false, true}) {
         const std::string description = kavrel::ComposeOsDescription(parts, includeVersion);
-        const std::optional<kavrel::OsFlags> flags = kavrel::FlagsOfDescription(parts, description);
+        const std::optional<kavrel::OsFlags> flags =
+            kavrel::FlagsOfDescription(parts, description, facts.nativeMachine);
         FUZZ_CHECK(flags.has_value() == parts.has_value());
         if (!parts) {
             FUZZ_CHECK(description == "unknown");

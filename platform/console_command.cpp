@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/console_command_rules.h"
+#include "platform/system_library.h"
 
 namespace kavrel {
 
@@ -13,6 +14,73 @@ namespace {
 
 // How often a read that finds the pipe empty looks again.
 constexpr DWORD kPollMs = 10;
+
+static_assert(kCreateSuspended == CREATE_SUSPENDED && kDetachedProcess == DETACHED_PROCESS &&
+              kCreateNewConsole == CREATE_NEW_CONSOLE && kCreateNewProcessGroup == CREATE_NEW_PROCESS_GROUP &&
+              kExtendedStartupInfoPresent == EXTENDED_STARTUPINFO_PRESENT && kCreateNoWindow == CREATE_NO_WINDOW);
+
+// STARTUPINFOEXW and PROC_THREAD_ATTRIBUTE_HANDLE_LIST, which the headers
+// give only to programs built for Vista and later.
+struct StartupInfoWithAttributes {
+    STARTUPINFOW startup;
+    LPPROC_THREAD_ATTRIBUTE_LIST attributes;
+};
+constexpr DWORD_PTR kHandleListAttribute = 0x00020002;
+
+// An attribute list that names the one handle a new process inherits:
+// without it, the interpreter (and whatever it starts) would get every
+// inheritable handle of this process, including those another thread makes
+// inheritable for a moment of its own. Built with functions looked up at run
+// time (Vista has them); null where they are missing or refuse, and the
+// process then inherits as before Vista.
+class InheritedHandleList {
+public:
+    explicit InheritedHandleList(HANDLE handle) : handle_(handle) {
+        using InitializeFn = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD, PSIZE_T);
+        using UpdateFn = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD_PTR, PVOID, SIZE_T, PVOID, PSIZE_T);
+        auto initialize = LoadedSystemFunction<InitializeFn>("kernel32.dll", "InitializeProcThreadAttributeList");
+        auto update = LoadedSystemFunction<UpdateFn>("kernel32.dll", "UpdateProcThreadAttribute");
+        delete_ = LoadedSystemFunction<DeleteFn>("kernel32.dll", "DeleteProcThreadAttributeList");
+        if (!initialize || !update || !delete_) return;
+        SIZE_T size = 0;
+        initialize(nullptr, 1, 0, &size);  // fails, giving the size
+        if (size == 0) return;
+        storage_.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!initialize(list, 1, 0, &size)) return;
+        list_ = list;
+        // The list keeps the address of handle_, not its value.
+        if (!update(list_, 0, kHandleListAttribute, &handle_, sizeof handle_, nullptr, nullptr)) Release();
+    }
+    InheritedHandleList(const InheritedHandleList&) = delete;
+    InheritedHandleList& operator=(const InheritedHandleList&) = delete;
+    ~InheritedHandleList() { Release(); }
+
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+private:
+    using DeleteFn = void(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST);
+    void Release() {
+        if (list_) delete_(list_);
+        list_ = nullptr;
+    }
+
+    HANDLE handle_;
+    DeleteFn delete_ = nullptr;
+    std::vector<unsigned char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// A job that ends every process in it when its last handle closes; empty
+// when none can be made.
+UniqueHandle KillOnCloseJob() {
+    UniqueHandle job(::CreateJobObjectA(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job && !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        job.reset();
+    return job;
+}
 
 std::wstring SystemFolder() {
     wchar_t buffer[MAX_PATH] = {};
@@ -49,32 +117,45 @@ ConsoleCommand ConsoleCommand::StartProgram(const std::wstring& program, const s
     ConsoleCommand started;
     started.started_ = true;
     // The write end is made inheritable alone and only for the moment of
-    // the start; the read end stays this process's.
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    // the start; the read end is never inheritable.
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return started;
+    if (!::CreatePipe(&readEnd, &writeEnd, nullptr, 0)) return started;
     started.output_.reset(readEnd);
     const UniqueHandle childsEnd(writeEnd);
-    if (!::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
+    if (!::SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
         started.output_.reset();
         return started;
     }
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdOutput = childsEnd.get();
+    InheritedHandleList inherited(childsEnd.get());
+    StartupInfoWithAttributes startup{};
+    startup.startup.cb = inherited.get() ? sizeof startup : sizeof startup.startup;
+    startup.startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.startup.hStdOutput = childsEnd.get();
+    startup.attributes = inherited.get();
     std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back(L'\0');
     PROCESS_INFORMATION process{};
     // The program by its full path: no search of the current folder or PATH.
-    if (::CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                         CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
-        started.process_.reset(process.hProcess);
-        const UniqueHandle thread(process.hThread);
-    } else {
+    if (!::CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                          InterpreterCreationFlags(inherited.get() != nullptr), nullptr, nullptr, &startup.startup,
+                          &process)) {
+        started.output_.reset();
+        return started;
+    }
+    started.process_.reset(process.hProcess);
+    const UniqueHandle thread(process.hThread);
+    // Before Windows 8 a process in a job (this one, under some deployment
+    // tools) cannot put its child in another: the child then runs without,
+    // and only it is ended at the bound.
+    started.job_ = KillOnCloseJob();
+    if (started.job_ && !::AssignProcessToJobObject(started.job_.get(), process.hProcess)) started.job_.reset();
+    if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        // Never to run: ended now, as one that could not start.
+        ::TerminateProcess(process.hProcess, 1);
+        started.process_.reset();
+        started.job_.reset();
         started.output_.reset();
     }
     // Our copy of the write end closes here, so that the pipe ends when the
@@ -84,6 +165,7 @@ ConsoleCommand ConsoleCommand::StartProgram(const std::wstring& program, const s
 
 ConsoleCommand::ConsoleCommand(ConsoleCommand&& other) noexcept
     : started_(std::exchange(other.started_, false)),
+      job_(std::move(other.job_)),
       process_(std::move(other.process_)),
       output_(std::move(other.output_)) {}
 
@@ -95,6 +177,7 @@ ConsoleCommand& ConsoleCommand::operator=(ConsoleCommand&& other) noexcept {
             // Out of memory for an output nobody reads: the pipe closes anyway.
         }
         started_ = std::exchange(other.started_, false);
+        job_ = std::move(other.job_);
         process_ = std::move(other.process_);
         output_ = std::move(other.output_);
     }
@@ -132,10 +215,13 @@ std::string ConsoleCommand::Finish(DWORD waitLimitMs) {
     }
     output_.reset();
     if (process_ && ::WaitForSingleObject(process_.get(), remaining()) != WAIT_OBJECT_0) {
-        // Our own interpreter, hung: ended, so that nothing of it outlives the run.
-        ::TerminateProcess(process_.get(), 1);
+        // Our own interpreter, hung: ended with all it started, so that
+        // nothing of it outlives the run.
+        if (!job_ || !::TerminateJobObject(job_.get(), 1)) ::TerminateProcess(process_.get(), 1);
         ::WaitForSingleObject(process_.get(), 1000);
     }
+    // The job's only handle: closing it ends what the interpreter started and left running.
+    job_.reset();
     process_.reset();
     return OemToAnsiText(ReadAsTextLines(output));
 }

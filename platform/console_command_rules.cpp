@@ -14,7 +14,8 @@ std::wstring SystemInterpreterPath(std::wstring_view systemFolder) {
 std::wstring ComposeInterpreterCommandLine(std::wstring_view interpreter, std::wstring_view command) {
     std::wstring line = L"\"";
     line.append(interpreter);
-    line += L"\" /c ";
+    line += L'"';
+    line.append(kInterpreterSwitches);
     line.append(command);
     return line;
 }

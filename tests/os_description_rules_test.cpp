@@ -370,7 +370,7 @@ TEST(OsDescriptionFailures, UnknownWithoutQueryOrPlatform) {
         const std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(facts);
         EXPECT_FALSE(parts.has_value());
         EXPECT_EQ(ComposeOsDescription(parts, true), "unknown");
-        EXPECT_FALSE(FlagsOfDescription(parts, "unknown Server 64").has_value());
+        EXPECT_FALSE(FlagsOfDescription(parts, "unknown Server 64", 0xAA64).has_value());
     }
 }
 
@@ -417,11 +417,24 @@ TEST(OsDescriptionFlags, ReadOffTheDescription) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.description);
-        const std::optional<OsFlags> flags = FlagsOfDescription(parts, row.description);
+        const std::optional<OsFlags> flags = FlagsOfDescription(parts, row.description, 0);
         ASSERT_TRUE(flags.has_value());
         EXPECT_EQ(flags->is64BitWindows, row.is64Bit);
         EXPECT_EQ(flags->isServerWindows, row.isServer);
     }
+}
+
+TEST(NativeMachine, TellsWhetherWindowsIs64Bit) {
+    const struct {
+        std::uint16_t machine;
+        std::optional<bool> is64Bit;
+    } rows[] = {{0xAA64, true}, {0x8664, true}, {0x0200, true}, {0x014C, false}, {0x01C4, false},
+                {0, std::nullopt}, {0x01C0, std::nullopt}, {0xFFFF, std::nullopt}};
+    for (const auto& row : rows) EXPECT_EQ(Is64BitMachine(row.machine), row.is64Bit) << row.machine;
+    // A machine that tells overrides the description's words.
+    const WindowsVersionParts parts{"ignored", "", ""};
+    EXPECT_TRUE(FlagsOfDescription(parts, "Windows 10 Pro 32-bit", 0xAA64)->is64BitWindows);
+    EXPECT_FALSE(FlagsOfDescription(parts, "Windows 64 Pro 64-bit", 0x014C)->is64BitWindows);
 }
 
 TEST(KnownSystems, DescribeThemselves) {
@@ -448,6 +461,15 @@ TEST(KnownSystems, DescribeThemselves) {
 
     OsFacts win98Se = Windows9x(4, 10, kWindows98SeBuild, " A ");
 
+    // x86 code on Windows 10 on ARM: GetNativeSystemInfo says x86, IsWow64Process2 says ARM64.
+    OsFacts win10Arm = win10;
+    win10Arm.architecture = kX86;
+    win10Arm.nativeMachine = 0xAA64;
+    OsFacts win10X64On32BitMachine = win10;
+    win10X64On32BitMachine.nativeMachine = 0x014C;
+    OsFacts win10UnknownMachine = win10;
+    win10UnknownMachine.nativeMachine = 0x01C0;
+
     OsFacts nt4Sp6a = WindowsNt(4, 0, kWorkstation);
     nt4Sp6a.version.servicePack = "Service Pack 6";
     nt4Sp6a.hotfixQ246009Present = true;
@@ -469,6 +491,9 @@ TEST(KnownSystems, DescribeThemselves) {
         {win10, false, "Windows 10 Pro 64-bit", true, false},
         {win10, true, "Windows 10 Pro 64-bit  10.0.19045.3803", true, false},
         {win10NoName, false, "Microsoft Windows 10  64-bit", true, false},
+        {win10Arm, false, "Windows 10 Pro 64-bit", true, false},
+        {win10X64On32BitMachine, false, "Windows 10 Pro 32-bit", false, false},
+        {win10UnknownMachine, false, "Windows 10 Pro 64-bit", true, false},
         {win98Se, false, "Microsoft Windows 98 SE  A ", false, false},
         {win98Se, true, "Microsoft Windows 98 SE 4.10.2222  A ", false, false},
         {nt4Sp6a, false, "Microsoft Windows NT Workstation Service Pack 6a", false, false},
@@ -478,7 +503,7 @@ TEST(KnownSystems, DescribeThemselves) {
         const std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(row.facts);
         const std::string description = ComposeOsDescription(parts, row.includeVersion);
         EXPECT_EQ(description, row.description);
-        const std::optional<OsFlags> flags = FlagsOfDescription(parts, description);
+        const std::optional<OsFlags> flags = FlagsOfDescription(parts, description, row.facts.nativeMachine);
         ASSERT_TRUE(flags.has_value());
         EXPECT_EQ(flags->is64BitWindows, row.is64Bit);
         EXPECT_EQ(flags->isServerWindows, row.isServer);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/setup_state.h"
 #include "env/startup_settings.h"
+#include "platform/console_command_rules.h"
 #include "platform/unique_handle.h"
 #include "support/win_test_support.h"
 #include "support/wine_paths.h"
@@ -55,7 +57,7 @@ public:
 
     ConsoleCommand Start(const std::wstring& command) const {
         const std::wstring program(path_.begin(), path_.end());
-        return ConsoleCommand::StartProgram(program, L"\"" + program + L"\" /c " + command);
+        return ConsoleCommand::StartProgram(program, ComposeInterpreterCommandLine(program, command));
     }
     const std::string& Path() const { return path_; }
     bool Ran() const { return testing::ReadWholeFile(mark_).value_or("") == "ended\n"; }
@@ -103,14 +105,17 @@ TEST(ConsoleCommand, GoesOnWithThePartialOutputOfAHungProgramAndEndsIt) {
 }
 
 TEST(DescribeOperatingSystem, AgreesWithTheTablesFedWithTheFactsReadAndSetsTheFlags) {
-    std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(GatherOsFacts());
+    const OsFacts facts = GatherOsFacts();
+    std::optional<WindowsVersionParts> parts = GetWindowsVersionParts(facts);
     ASSERT_TRUE(parts.has_value());
     std::string expected = ComposeOsDescription(parts, false);
-    CurrentSetup().is64BitWindows = !(expected.find(" 64") != std::string::npos);
-    CurrentSetup().isServerWindows = !(expected.find("Server") != std::string::npos);
+    const std::optional<OsFlags> flags = FlagsOfDescription(parts, expected, facts.nativeMachine);
+    ASSERT_TRUE(flags.has_value());
+    CurrentSetup().is64BitWindows = !flags->is64BitWindows;
+    CurrentSetup().isServerWindows = !flags->isServerWindows;
     EXPECT_EQ(DescribeOperatingSystem(false), expected);
-    EXPECT_EQ(CurrentSetup().is64BitWindows, expected.find(" 64") != std::string::npos);
-    EXPECT_EQ(CurrentSetup().isServerWindows, expected.find("Server") != std::string::npos);
+    EXPECT_EQ(CurrentSetup().is64BitWindows, flags->is64BitWindows);
+    EXPECT_EQ(CurrentSetup().isServerWindows, flags->isServerWindows);
     EXPECT_EQ(DescribeOperatingSystem(true), ComposeOsDescription(parts, true));
 }
 
@@ -175,22 +180,26 @@ TEST(DescribeOperatingSystem, HostileProductNameValues) {
     testing::RunInOwnProcess(kProductNameSuite, "AWrongTypeKeepsTheNameSoFarAndATextIsTakenWholeAndExactly", "win7");
 }
 
-// The system's command interpreters that this process started and that
-// still run, each held so that its end can be seen later.
-std::vector<UniqueHandle> RunningInterpreters() {
+// The processes of that program file that still run (only this process's
+// children when `childrenOnly`), each held so that its end can be seen later.
+std::vector<UniqueHandle> RunningProcesses(const std::string& fileName, bool childrenOnly) {
     std::vector<UniqueHandle> running;
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return running;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID != ::GetCurrentProcessId() || ::lstrcmpiA(entry.szExeFile, "cmd.exe") != 0)
+        if ((childrenOnly && entry.th32ParentProcessID != ::GetCurrentProcessId()) ||
+            ::lstrcmpiA(entry.szExeFile, fileName.c_str()) != 0)
             continue;
-        UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
         if (process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) running.push_back(std::move(process));
     }
     return running;
 }
+
+// The system's command interpreters that this process started and that still run.
+std::vector<UniqueHandle> RunningInterpreters() { return RunningProcesses("cmd.exe", true); }
 
 bool AllEnded(const std::vector<UniqueHandle>& processes) {
     for (const UniqueHandle& process : processes)
@@ -284,6 +293,37 @@ TEST(ConsoleCommand, MovesWithoutLosingTheOutputAndFinishesOnce) {
         ConsoleCommand dropped = fake.Start(L"ver");
     }
     EXPECT_EQ(FilesIn(TempFolder()), before);
+}
+
+// What the command starts and leaves running ends with it, whether the
+// command ends by itself or is ended at the bound.
+TEST(ConsoleCommand, EndsWhatTheCommandLeftRunning) {
+    FakeInterpreter fake;
+    ASSERT_FALSE(fake.Path().empty());
+    const std::string fileName = fake.Path().substr(fake.Path().find_last_of("\\/") + 1);
+    ScopedEnvironment spawn("FAKE_COMSPEC_SPAWN", "1");
+    for (const char* hang : {static_cast<const char*>(nullptr), "1"}) {
+        SCOPED_TRACE(hang ? "hung" : "ended");
+        ScopedEnvironment hangs("FAKE_COMSPEC_HANG", hang);
+        EXPECT_EQ(fake.Start(L"ver").Finish(3000), "\r\nFake interpreter ran [ver and left a program running]\r\n");
+        for (const UniqueHandle& left : RunningProcesses(fileName, false)) {
+            EXPECT_EQ(::WaitForSingleObject(left.get(), 5000), WAIT_OBJECT_0);
+            ::TerminateProcess(left.get(), 1);  // so that a failure leaves nothing hung behind
+        }
+    }
+}
+
+// The program gets the pipe alone, not a handle that this process made
+// inheritable for another program of its own.
+TEST(ConsoleCommand, HandsTheProgramThePipeAlone) {
+    FakeInterpreter fake;
+    ASSERT_FALSE(fake.Path().empty());
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const UniqueHandle signalled(::CreateEventA(&inheritable, TRUE, TRUE, nullptr));
+    ASSERT_TRUE(signalled);
+    const std::string value = std::to_string(reinterpret_cast<std::uintptr_t>(signalled.get()));
+    ScopedEnvironment probe("FAKE_COMSPEC_PROBE", value.c_str());
+    EXPECT_EQ(fake.Start(L"ver").Finish(), "\r\nFake interpreter ran [ver]\r\n");
 }
 
 }  // namespace

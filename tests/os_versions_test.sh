@@ -50,9 +50,11 @@ check() {
 
 set_product_name /t REG_DWORD /d 7
 # The tables append "Vista ", "7 " and so on, then " 64-bit": two blanks.
-check win2k     "Microsoft Windows 2000 Professional Service Pack 4|0|0"
-check winxp     "Microsoft Windows XP Professional Service Pack 3|0|0"
-check win2003   "Microsoft Windows Server 2003 Standard x64 Service Pack 2|0|1"
+# Wine offers IsWow64Process2 whatever version it plays, and its x64 native
+# machine makes even the descriptions without " 64" a 64-bit Windows.
+check win2k     "Microsoft Windows 2000 Professional Service Pack 4|1|0"
+check winxp     "Microsoft Windows XP Professional Service Pack 3|1|0"
+check win2003   "Microsoft Windows Server 2003 Standard x64 Service Pack 2|1|1"
 check vista     "Microsoft Windows Vista  64-bit Service Pack 2|1|0"
 check win2008   "Microsoft Windows Server 2008  64-bit Service Pack 2|1|1"
 # Wine 8 plays win7 with the server product type and win2008r2 with the

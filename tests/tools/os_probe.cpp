@@ -12,8 +12,8 @@ int main() {
     std::string description = DescribeOperatingSystem(false);
     std::printf("version=%u.%u.%u\n", facts.version.majorVersion, facts.version.minorVersion,
                 facts.version.buildNumber & 0xFFFFu);
-    std::printf("platform=%u\nproducttype=%u\narchitecture=%u\n", facts.version.platformId,
-                facts.version.productType, facts.architecture);
+    std::printf("platform=%u\nproducttype=%u\narchitecture=%u\nmachine=0x%X\n", facts.version.platformId,
+                facts.version.productType, facts.architecture, facts.nativeMachine);
     std::printf("servicepack=%s\n", facts.version.servicePack.c_str());
     std::printf("productname=%s\n", facts.productName.value_or("(none)").c_str());
     std::string ver = facts.verOutput;
