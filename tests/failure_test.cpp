@@ -118,5 +118,27 @@ TEST(ReturnCodes, TheReadmeGivesTheTable) {
     EXPECT_EQ(WingetExpectedReturnCodes().find("InstallerReturnCode: 740"), std::string::npos);
 }
 
+// The deployment kit's rows: every code of the table, in its order, with the
+// type each tool's interface spells (Graph's win32LobAppReturnCodeType, the
+// Configuration Manager cmdlets' ExitCodeClass).
+TEST(ReturnCodes, TheKitRowsNameEachTypeAsItsToolSpellsIt) {
+    std::istringstream lines(KitReturnCodes());
+    std::string line;
+    std::size_t index = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_LT(index, ReturnCodeTable().size()) << line;
+        const ReturnCode& row = ReturnCodeTable()[index++];
+        const bool retried = row.code == 1618 || row.code == 32;
+        const std::string intune = row.code == 0 ? "success" : retried ? "retry" : "failed";
+        const std::string configMgr = row.code == 0 ? "Success" : retried ? "FastRetry" : "Failure";
+        EXPECT_EQ(line, std::to_string(row.code) + "\t" + intune + "\t" + configMgr + "\t" + row.name + "\t" +
+                            row.meaning);
+        EXPECT_EQ(std::string(row.meaning).find('\t'), std::string::npos) << row.code;
+    }
+    EXPECT_EQ(index, ReturnCodeTable().size());
+    EXPECT_EQ(KitReturnCodes().rfind("0\tsuccess\tSuccess\tERROR_SUCCESS\t", 0), 0u);
+    EXPECT_NE(KitReturnCodes().find("\n32\tretry\tFastRetry\tERROR_SHARING_VIOLATION\t"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kavrel

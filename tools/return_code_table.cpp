@@ -4,6 +4,19 @@
 
 namespace kavrel {
 
+namespace {
+
+// The table's words as one identifier: "Fast Retry" is FastRetry to the
+// Configuration Manager cmdlets; Graph's enumerations begin in lower case
+// ("Failed" is failed).
+std::string Identifier(std::string words, bool lowerFirst) {
+    std::erase(words, ' ');
+    if (lowerFirst && !words.empty() && words[0] >= 'A' && words[0] <= 'Z') words[0] = char(words[0] - 'A' + 'a');
+    return words;
+}
+
+}  // namespace
+
 std::string ReturnCodeMarkdownTable() {
     std::string table =
         "| code | Windows name | Intune | Configuration Manager | winget | meaning |\n"
@@ -24,6 +37,14 @@ std::string WingetExpectedReturnCodes() {
                 "\n";
     }
     return yaml;
+}
+
+std::string KitReturnCodes() {
+    std::string lines;
+    for (const ReturnCode& row : ReturnCodeTable())
+        lines += std::to_string(row.code) + "\t" + Identifier(row.intune, true) + "\t" +
+                 Identifier(row.configMgr, false) + "\t" + row.name + "\t" + row.meaning + "\n";
+    return lines;
 }
 
 }  // namespace kavrel

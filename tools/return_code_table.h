@@ -1,7 +1,8 @@
 #pragma once
 // The installer's exit codes as the documents that administrators read
-// give them: the README's and the deployment sheet's table, and the winget
-// manifest's expected return codes. Written from the one table of the
+// give them: the README's and the deployment sheet's table, the winget
+// manifest's expected return codes, and the rows the deployment kit enters
+// into Intune and Configuration Manager. Written from the one table of the
 // installer (ReturnCodeTable), so that no document can say another code.
 #include <string>
 
@@ -13,5 +14,11 @@ std::string ReturnCodeMarkdownTable();
 
 // The manifest's ExpectedReturnCodes: every code with a winget response.
 std::string WingetExpectedReturnCodes();
+
+// One line per code, tab-separated: the code, its type as Microsoft Graph
+// names it (win32LobAppReturnCodeType: success, retry, failed), its type as
+// the Configuration Manager cmdlets name it (ExitCodeClass: Success,
+// FastRetry, Failure), its Windows name and what it means.
+std::string KitReturnCodes();
 
 }  // namespace kavrel
