@@ -61,7 +61,7 @@ for line in '| File | `lexova-update.exe` |' "| Size | $size bytes |" "| SHA-256
             '| Package version | 6670 ' 'lexova-update.exe modest /log=<path>' 'modest runapp' \
             'Key path: `HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel`' \
             'Value name: `zyq.pak` (REG_DWORD' 'Greater than or equal to **6670**' \
-            'Associated with a 32-bit app on 64-bit clients: **No**' \
+            'Associated with a 32-bit app on 64-bit clients: **Yes** where the application' \
             '`%SystemRoot%\Logs\Software\lexova-update.log`'; do
   contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
 done
