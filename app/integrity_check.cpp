@@ -17,6 +17,7 @@
 #include "platform/environment.h"
 #include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
+#include "ui/progress_rules.h"
 
 namespace kavrel {
 
@@ -40,7 +41,7 @@ DigestSlot StampedSlot() {
 
 // The state of a block check that the two threads share: the first
 // failure either of them met.
-enum class IntegrityResult { Intact, Distorted, Unreadable };
+enum class IntegrityResult { Intact, Distorted, Unreadable, Cancelled };
 
 Failure SelfCheckFailure(Failure failure) {
     failure.cause = FailureCause::InstallerDamaged;
@@ -68,20 +69,24 @@ bool ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size) {
 // of its own.
 class BlockCheck {
 public:
-    BlockCheck(const DigestSlot& slot, std::vector<MaskedRange> masks, std::uint64_t readEnd)
-        : masks_(std::move(masks)),
+    BlockCheck(const DigestSlot& slot, std::vector<MaskedRange> masks, std::uint64_t readEnd,
+               const Cancellation* cancel)
+        : cancel_(cancel),
+          masks_(std::move(masks)),
           coveredLength_(slot.coveredLength),
           readEnd_(readEnd),
           digests_(static_cast<std::size_t>((slot.coveredLength + kDigestBlockSize - 1) / kDigestBlockSize)) {}
 
-    // Reads and hashes blocks through `file` until none is left or a thread
-    // met a failure; `onBlock` hears of every block done (on this thread).
+    // Reads and hashes blocks through `file` until none is left, a thread
+    // met a failure or the person cancelled; `onBlock` hears of every block
+    // done (on this thread).
     void Work(HANDLE file, const std::function<void()>& onBlock = {}) noexcept {
         try {
             std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kDigestBlockSize]);
             if (!buffer) return Fail(IntegrityResult::Unreadable);
             for (;;) {
                 if (Failure() != IntegrityResult::Intact) return;
+                if (cancel_ && cancel_->Requested()) return Fail(IntegrityResult::Cancelled);
                 const std::uint64_t index = next_.fetch_add(1, std::memory_order_relaxed);
                 if (index >= digests_.size()) return;
                 const IntegrityResult result = CheckBlock(file, buffer.get(), static_cast<std::size_t>(index));
@@ -134,6 +139,7 @@ private:
         failure_.compare_exchange_strong(expected, result, std::memory_order_acq_rel);
     }
 
+    const Cancellation* const cancel_;
     const std::vector<MaskedRange> masks_;
     const std::uint64_t coveredLength_;
     const std::uint64_t readEnd_;
@@ -214,7 +220,7 @@ FileToCheck& HeldOwnFile() {
 // turn cost a third more). Where no second thread or handle can be had, the
 // first handle's thread does them all.
 std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot,
-                                     const ByteProgress& progress) {
+                                     const ByteProgress& progress, const Cancellation* cancel) {
     const UniqueHandle& file = opened.file;
     if (!file) return Unreadable(opened.openError);
     LARGE_INTEGER size{};
@@ -233,7 +239,7 @@ std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot
     if (!padding || slot.slotFileOffset + sizeof slot > slot.coveredLength) return Distorted();
 
     const std::uint64_t readEnd = slot.coveredLength + *padding;
-    BlockCheck check(slot, DigestMasks(*layout, slot.slotFileOffset), readEnd);
+    BlockCheck check(slot, DigestMasks(*layout, slot.slotFileOffset), readEnd, cancel);
     const UniqueHandle& secondFile = opened.second;
     // Both threads report the blocks they finish, one at a time.
     std::mutex reportLock;
@@ -251,6 +257,8 @@ std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot
     }
     if (check.Failure() == IntegrityResult::Distorted) return Distorted();
     if (check.Failure() == IntegrityResult::Unreadable) return Unreadable(check.ReadError());
+    if (check.Failure() == IntegrityResult::Cancelled)
+        return CancelledByUser("self-check", ProgressPercent(check.Done(), readEnd));
     report();
     const std::array<std::uint8_t, 16> actual = check.Digest();
     if (std::memcmp(actual.data(), slot.digest, actual.size()) != 0) return Distorted();
@@ -260,8 +268,8 @@ std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot
 }  // namespace
 
 std::optional<Failure> CheckFileIntegrity(const std::wstring& path, const DigestSlot& slot,
-                                          const ByteProgress& progress) {
-    return CheckOpenFile(OpenFileToCheck(path), slot, progress);
+                                          const ByteProgress& progress, const Cancellation* cancel) {
+    return CheckOpenFile(OpenFileToCheck(path), slot, progress, cancel);
 }
 
 void HoldOwnFileForCheck() noexcept {
@@ -273,9 +281,9 @@ void HoldOwnFileForCheck() noexcept {
     }
 }
 
-std::optional<Failure> IntegritySelfCheck(const ByteProgress& progress) {
+std::optional<Failure> IntegritySelfCheck(const ByteProgress& progress, const Cancellation* cancel) {
     try {
-        return CheckOpenFile(HeldOwnFile(), StampedSlot(), progress);
+        return CheckOpenFile(HeldOwnFile(), StampedSlot(), progress, cancel);
     } catch (const std::exception&) {
         return Unreadable(0);
     }

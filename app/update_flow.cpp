@@ -91,12 +91,15 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
     // network share: an interactive run shows that it is at work.
     const bool showsProgress = ShowsProgress(state.commandSwitch);
     {
-        ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
+        ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking), ProgressStage::Checking);
         const DWORD began = ::GetTickCount();
-        const std::optional<Failure> integrity = IntegritySelfCheck(LongStepReporter(seams, checking));
+        const std::optional<Failure> integrity = IntegritySelfCheck(LongStepReporter(seams, checking), checking.Cancel());
         const DWORD elapsed = ::GetTickCount() - began;
-        LogLine("self-check: " + (integrity ? "failed, " + ProgramText(integrity->what) : ShownText("passed")) +
-                ", " + ProgramText(std::to_string(OwnFileBytes())) + " bytes, " +
+        const ShownText outcome = !integrity ? ShownText("passed")
+                                  : integrity->cause == FailureCause::Declined
+                                      ? ShownText("cancelled")
+                                      : "failed, " + ProgramText(integrity->what);
+        LogLine("self-check: " + outcome + ", " + ProgramText(std::to_string(OwnFileBytes())) + " bytes, " +
                 ProgramText(std::to_string(elapsed)) + " ms");
         if (integrity) return report.Fail(*integrity);
     }
@@ -118,21 +121,29 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
     }
 
     const std::wstring target = state.installDir + WideFromAscii(packageFileName);
-    bool installed = false;
+    WriteOutcome written = WriteOutcome::Failed;
     {
-        ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
+        ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing), ProgressStage::Writing);
         const ByteProgress installProgress = LongStepReporter(seams, installing);
+        Cancellation* const cancel = installing.Cancel();
         const DWORD began = ::GetTickCount();
-        installed = InstallWithRetry(report, target, !state.quietMode, [&] {
+        written = InstallWithRetry(report, target, !state.quietMode, [&] {
             return state.packageBaseName == "zyq"
                        ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress,
-                                              seams.waitClock)
+                                              seams.waitClock, cancel)
                        : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
-                                             AskAboutOlderFile, installProgress, seams.waitClock);
+                                             AskAboutOlderFile, installProgress, seams.waitClock, cancel);
         });
-        LogLine("write: " + WideText(target) + (installed ? ", installed, " : ", not installed, ") +
-                ProgramText(std::to_string(::GetTickCount() - began)) + " ms");
+        const char* const outcome = written == WriteOutcome::Installed   ? ", installed, "
+                                    : written == WriteOutcome::Cancelled ? ", cancelled, "
+                                                                         : ", not installed, ";
+        LogLine("write: " + WideText(target) + outcome + ProgramText(std::to_string(::GetTickCount() - began)) +
+                " ms");
     }
+    // Stopped by the person: the run ends here, with the package and the
+    // registration as they were.
+    if (written == WriteOutcome::Cancelled) return;
+    const bool installed = written == WriteOutcome::Installed;
     ReportRecord(report, "EstimatedSize", RecordInstalledSize(state), " KiB", "no folder to measure");
     // Last, and only over a package that was installed: deployment tools
     // take the value for the package that is there.
@@ -154,15 +165,21 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
 
 }  // namespace
 
-bool InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
-                      const std::function<std::optional<Failure>()>& attempt) {
+WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
+                              const std::function<std::optional<Failure>()>& attempt) {
     for (;;) {
         const std::optional<Failure> failure = attempt();
         ShowLanguageFileErrors();
-        if (!failure) return true;
-        if (!report.FailWrite(*failure, target, offerRetry)) return false;
+        if (!failure) return WriteOutcome::Installed;
+        if (failure->cause == FailureCause::Declined) {
+            report.Fail(*failure);
+            return WriteOutcome::Cancelled;
+        }
+        SetProgressStage(ProgressStage::WriteFailed);
+        if (!report.FailWrite(*failure, target, offerRetry)) return WriteOutcome::Failed;
         // The box hid the progress window; the write shows in it again.
         ShowProgressWindowAgain();
+        SetProgressStage(ProgressStage::Writing);
     }
 }
 

@@ -31,13 +31,22 @@ struct UpdateFlowSeams {
 // its first failure (ReturnCodeTable).
 std::uint32_t RunUpdateFlow(const UpdateFlowSeams& seams = {});
 
+// How the write of the package ended.
+enum class WriteOutcome {
+    Installed,
+    Failed,     // the failure reported, and not tried again
+    Cancelled,  // the person pressed Cancel in the progress window
+};
+
 // Runs `attempt`, one write of `target`, until it succeeds. Each failure
 // goes to `report`, which shows "Can't install file <target>" and its
 // reason; in an interactive run (`offerRetry`) the box has Retry and Cancel,
-// and Retry writes again with the progress window back. False once the user
-// cancels, or after the first failure of a quiet run.
-bool InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
-                      const std::function<std::optional<Failure>()>& attempt);
+// and Retry writes again with the progress window back. Failed once the
+// user answers Cancel, or after the first failure of a quiet run. A write
+// that the person cancelled in the progress window goes to the report as it
+// is (no box) and is not offered again.
+WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
+                              const std::function<std::optional<Failure>()>& attempt);
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

@@ -11,6 +11,7 @@
 #include "install/install_rules.h"
 #include "platform/failure_details.h"
 #include "platform/system_clock.h"
+#include "ui/progress_rules.h"
 
 namespace kavrel {
 
@@ -24,8 +25,9 @@ constexpr DWORD kWriteSlice = 1u << 20;
 
 // Writes one part; `done` counts the bytes of all parts written so far.
 void WriteAll(HANDLE file, const std::wstring& path, const char* data, DWORD size, std::uint64_t& done,
-              std::uint64_t total, const ByteProgress& progress) {
+              std::uint64_t total, const ByteProgress& progress, const Cancellation* cancel) {
     while (size > 0) {
+        if (cancel && cancel->Requested()) Raise(CancelledByUser("write", ProgressPercent(done, total)));
         DWORD slice = std::min(size, kWriteSlice);
         DWORD written = 0;
         if (!::WriteFile(file, data, slice, &written, nullptr)) Raise(WindowsFailure("write failed", ::GetLastError(), WideText(path)));
@@ -84,7 +86,7 @@ void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint
 // into a file elsewhere. The folder is held and checked once; the file is
 // made anew relative to it, and checked for what it really is.
 StagedFile::StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
-                       const ByteProgress& progress, const WaitClock& clock)
+                       const ByteProgress& progress, const WaitClock& clock, Cancellation* cancel)
     : folder_(HeldFolder::Open(SplitFilePath(target).folder, HeldFolder::Purpose::Writing)),
       temporaryName_(L"~" + SplitFilePath(target).name),
       targetName_(SplitFilePath(target).name),
@@ -98,6 +100,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
     UniqueHandle file;
     RetryWhileHeld(
         [&] {
+            if (cancel && cancel->Requested()) Raise(CancelledByUser("write", 0));
             folder_.RemoveEntry(temporaryName_);
             // The old package stays until the replace: the volume must hold
             // the new one beside it. Found now, not after most of it has
@@ -107,7 +110,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
                 Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
             file = folder_.CreateNewFile(temporaryName_);
         },
-        ClockOrSystem(clock), [&] { return HolderShown(targetPath_, temporaryPath_); });
+        ClockOrSystem(clock, cancel), [&] { return HolderShown(targetPath_, temporaryPath_); });
     try {
         // A name planted between the removal and the create only makes the
         // create fail; a second name given to the new file would let its
@@ -116,7 +119,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
         fileIndex_ = QueryFileFacts(file.get())->fileIndex;
         std::uint64_t done = 0;
         for (const ResourceBytes& part : parts)
-            WriteAll(file.get(), temporaryPath_, part.data, part.size, done, total, progress);
+            WriteAll(file.get(), temporaryPath_, part.data, part.size, done, total, progress, cancel);
         // On disk before it takes the installed file's place.
         if (!::FlushFileBuffers(file.get())) Raise(WindowsFailure("flush failed", ::GetLastError(), WideText(temporaryPath_)));
     } catch (...) {
@@ -136,7 +139,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
 
 StagedFile::~StagedFile() { Discard(); }
 
-void StagedFile::Replace(const WaitClock& clock) {
+void StagedFile::Replace(const WaitClock& clock, Cancellation* cancel) {
     UniqueHandle file;
     RetryWhileHeld([&] {
         if (!file) {
@@ -146,9 +149,19 @@ void StagedFile::Replace(const WaitClock& clock) {
         // Under Wine a rename goes by the folder's path, which must still be
         // the held folder's; on Windows the held folder cannot be moved.
         folder_.ConfirmPath();
-        if (const std::uint32_t error = folder_.MoveInto(file.get(), targetName_))
-            Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
-    }, ClockOrSystem(clock), [&] { return HolderShown(targetPath_, temporaryPath_); });
+        // The rename is the replace: a press before it stops the write, one
+        // during it counts only if it fails.
+        if (cancel && !cancel->BeginCommit()) Raise(CancelledByUser("write", 100));
+        std::uint32_t error = ERROR_NOT_ENOUGH_MEMORY;
+        try {
+            error = folder_.MoveInto(file.get(), targetName_);
+        } catch (...) {
+            if (cancel) cancel->EndCommit(false);
+            throw;
+        }
+        if (cancel) cancel->EndCommit(error == 0);
+        if (error) Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
+    }, ClockOrSystem(clock, cancel), [&] { return HolderShown(targetPath_, temporaryPath_); });
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
     // new name, commits the change of its name with it. Its bytes are on disk
@@ -192,6 +205,7 @@ std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t pa
         install();
         return std::nullopt;
     } catch (const FailureRaised& raised) {
+        if (raised.failure().cause == FailureCause::Declined) return raised.failure();
         return DescribeWriteFailure(raised.failure(), target, packageBytes);
     } catch (const std::bad_alloc&) {
         return DescribeWriteFailure(Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, WideText(target)), target,
@@ -201,7 +215,7 @@ std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t pa
 
 std::optional<Failure> InstallSplitResource(const std::string& baseName, const std::string& resourceType,
                                             const std::wstring& target, const ByteProgress& progress,
-                                            const WaitClock& clock) {
+                                            const WaitClock& clock, Cancellation* cancel) {
     ResourceBytes first;
     ResourceBytes second;
     try {
@@ -211,8 +225,8 @@ std::optional<Failure> InstallSplitResource(const std::string& baseName, const s
         return DescribeWriteFailure(raised.failure(), target, 0);
     }
     return AttemptWrite(target, static_cast<std::uint64_t>(first.size) + second.size, [&] {
-        StagedFile staged(target, {first, second}, progress, clock);
-        staged.Replace(clock);
+        StagedFile staged(target, {first, second}, progress, clock, cancel);
+        staged.Replace(clock, cancel);
     });
 }
 

@@ -11,6 +11,7 @@
 #include "base/failure.h"
 #include "base/wait_clock.h"
 #include "install/install_rules.h"
+#include "platform/cancellation.h"
 #include "platform/folder_handle.h"
 #include "platform/unique_handle.h"
 
@@ -22,14 +23,17 @@ namespace kavrel {
 // and no temporary file is left. Shows nothing; returns the failure, its
 // cause told apart (DescribeWriteFailure). `progress` hears of every
 // slice written, the last one once it is on disk; the wait for a held file
-// goes by `clock`.
+// goes by `clock`. A press of `cancel` (when given) stops the write between
+// slices and ends a wait at once, until the replace begins: the failure is
+// then CancelledByUser, and the target is as it was.
 std::optional<Failure> InstallSplitResource(const std::string& baseName, const std::string& resourceType,
                                             const std::wstring& target, const ByteProgress& progress = {},
-                                            const WaitClock& clock = {});
+                                            const WaitClock& clock = {}, Cancellation* cancel = nullptr);
 
 // Runs `install` (which raises FailureRaised or std::bad_alloc on failure)
 // once and returns how it failed, if it did; `packageBytes` is what a write
-// needs on the target's volume.
+// needs on the target's volume. A write the person cancelled is returned as
+// it was raised: it is no failure of the write to describe.
 std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t packageBytes,
                                     const std::function<void()>& install);
 
@@ -63,9 +67,10 @@ public:
     // may read the file meanwhile, never write it; it is closed until its
     // replace, which checks that it is still the file written. Raises
     // FailureRaised, or std::bad_alloc. `progress` hears of every slice written; of the whole
-    // only after the flush.
+    // only after the flush. A press of `cancel` raises CancelledByUser
+    // before the next slice, or ends the wait for a stale file at once.
     StagedFile(const std::wstring& target, std::initializer_list<ResourceBytes> parts,
-               const ByteProgress& progress = {}, const WaitClock& clock = {});
+               const ByteProgress& progress = {}, const WaitClock& clock = {}, Cancellation* cancel = nullptr);
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
     ~StagedFile();
@@ -76,7 +81,9 @@ public:
     // Replaces the target in one step and writes the change through to disk,
     // retrying for up to 30 s on `clock` (the system's when none is given)
     // while the file or the target is held by another program. Raises FailureRaised; the target is then as it was.
-    void Replace(const WaitClock& clock = {});
+    // A press of `cancel` ends the wait at once and raises CancelledByUser;
+    // once the replace has happened, a press is refused.
+    void Replace(const WaitClock& clock = {}, Cancellation* cancel = nullptr);
 
     // Removes the temporary file, unless it is no longer the file written or
     // the folder's path leads elsewhere now. Never fails.

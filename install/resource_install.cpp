@@ -49,7 +49,7 @@ VersionComparison CompareFileVersions(const std::string& kind, const std::wstrin
 std::optional<Failure> InstallResourceFile(const std::string& name, const std::string& type,
                                            const std::wstring& target, bool compare,
                                            const OlderFileQuestion& allowOlder, const ByteProgress& progress,
-                                           const WaitClock& clock) {
+                                           const WaitClock& clock, Cancellation* cancel) {
     ResourceBytes content;
     try {
         content = FindPayloadResource(name, type);
@@ -60,9 +60,9 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
         const bool targetExists = IsExistingFile(target);
         // A new target goes through the temporary file too: a dangling link
         // planted at its name is replaced, never written through.
-        StagedFile staged(target, {content}, progress, clock);
+        StagedFile staged(target, {content}, progress, clock, cancel);
         if (!targetExists || !compare || !IsVersionedKind(type)) {
-            staged.Replace(clock);
+            staged.Replace(clock, cancel);
             return;
         }
         const VersionComparison versions = CompareFileVersions(type, staged.TemporaryPath(), target);
@@ -74,7 +74,7 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
                 return;
             }
         }
-        staged.Replace(clock);
+        staged.Replace(clock, cancel);
         if (versions.older) ShowProgressWindowAgain();
     });
 }

@@ -36,11 +36,11 @@ using OlderFileQuestion = std::function<bool(const std::wstring& target, const V
 // through. Shows no box of its own (the question is `allowOlder`'s, which
 // the update flow gives); a refusal is no failure. Returns the failure of
 // the write, as InstallSplitResource. `progress` hears of every
-// slice written. The progress window is hidden during the question and
-// shown again after it.
+// slice written, and `cancel` stops it as it stops InstallSplitResource.
+// The progress window is hidden during the question and shown again after it.
 std::optional<Failure> InstallResourceFile(const std::string& name, const std::string& type,
                                            const std::wstring& target, bool compare,
                                            const OlderFileQuestion& allowOlder, const ByteProgress& progress = {},
-                                           const WaitClock& clock = {});
+                                           const WaitClock& clock = {}, Cancellation* cancel = nullptr);
 
 }  // namespace kavrel

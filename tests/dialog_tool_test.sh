@@ -237,6 +237,7 @@ check_rc usage-no-log 2 -- "$target" silent
 check_rc usage-no-program 2 --log "$work/x.log" --
 check_rc usage-bad-answer 2 --log "$work/x.log" --answers yes,maybe -- "$target" silent
 check_rc usage-bad-timeout 2 --log "$work/x.log" --timeout-ms soon -- "$target" silent
+check_rc usage-bad-cancel-delay 2 --log "$work/x.log" --cancel-when x --cancel-delay-ms soon -- "$target" silent
 check_rc usage-unknown-option 2 --log "$work/x.log" --verbose -- "$target" silent
 check_rc missing-program 4 --log "$work/x.log" -- "$work/no_such_program.exe"
 check_rc log-not-writable 4 --log "$work/no/such/dir/x.log" -- "$target" silent

@@ -12,18 +12,21 @@ using Visibility = ProgressAction::Visibility;
 
 bool DoesNothing(const ProgressAction& action) {
     return !action.startThread && !action.setCaption && !action.setStatus && !action.setPosition && !action.close &&
-           action.visibility == Visibility::Keep;
+           !action.setCancel && !action.refreshTaskbar && action.visibility == Visibility::Keep;
 }
 
 TEST(ProgressWindowGeometry, IsTheTabledStylesAndChildren) {
     EXPECT_EQ(kProgressClassStyle, 515u);
     EXPECT_EQ(kProgressClassExtraBytes, 4);
     EXPECT_EQ(kProgressWindowExtraBytes, 4);
-    // With WS_EX_NOACTIVATE: never the active window; with WS_EX_APPWINDOW: a taskbar button all the same.
-    EXPECT_EQ(kProgressWindowExStyle, 0x08060009u);
+    // Without WS_EX_NOACTIVATE: a person may give it the keyboard; with WS_EX_APPWINDOW: a taskbar button.
+    EXPECT_EQ(kProgressWindowExStyle, 0x00060009u);
     EXPECT_EQ(kProgressWindowStyle, 0x00400000u);
     EXPECT_EQ(kStatusLineStyle, 0x50000000u);
     EXPECT_EQ(kProgressBarStyle, 0x50040000u);
+    // A default push button that takes the tab stop, with the id Esc presses.
+    EXPECT_EQ(kCancelButtonStyle, 0x50010001u);
+    EXPECT_EQ(kCancelButtonId, 2);
     EXPECT_EQ(kStatusLinePlacement.x, 2);
     EXPECT_EQ(kStatusLinePlacement.y, 2);
     EXPECT_EQ(kStatusLinePlacement.width, 399);
@@ -32,6 +35,10 @@ TEST(ProgressWindowGeometry, IsTheTabledStylesAndChildren) {
     EXPECT_EQ(kProgressBarPlacement.y, 24);
     EXPECT_EQ(kProgressBarPlacement.width, 400);
     EXPECT_EQ(kProgressBarPlacement.height, 20);
+    EXPECT_EQ(kCancelButtonPlacement.x, 327);
+    EXPECT_EQ(kCancelButtonPlacement.y, 50);
+    EXPECT_EQ(kCancelButtonPlacement.width, 75);
+    EXPECT_EQ(kCancelButtonPlacement.height, 23);
 }
 
 bool Same(const ChildPlacement& a, const ChildPlacement& b) {
@@ -47,29 +54,36 @@ TEST(ProgressWindowGeometry, FollowsTheResolutionTheFontAndTheFrame) {
         TextMetricsPx text;
         FrameInsets frame;
         std::int32_t width, height, clientWidth, clientHeight;
-        ChildPlacement line, bar;
+        ChildPlacement line, bar, button;
     };
     const FrameInsets none{};
     // A title bar of 23 and borders of 4, as a dialog frame at 96 DPI.
     const FrameInsets dialog{4, 27, 4, 4};
+    // The Cancel button stands below the bar at its right end, as large as a
+    // message box's button or as its label and edges need.
     const Case cases[] = {
-        {"96 DPI, small font", 96, {13, 5}, none, 404, 46, 404, 46, {2, 2, 399, 20}, {2, 24, 400, 20}},
-        {"the frame is added around the client area", 96, {13, 5}, dialog, 412, 77, 404, 46, {2, 2, 399, 20},
-         {2, 24, 400, 20}},
-        {"144 DPI", 144, {19, 7}, none, 606, 69, 606, 69, {3, 3, 599, 30}, {3, 36, 600, 30}},
+        {"96 DPI, small font", 96, {13, 5}, none, 404, 75, 404, 75, {2, 2, 399, 20}, {2, 24, 400, 20},
+         {327, 50, 75, 23}},
+        {"the frame is added around the client area", 96, {13, 5}, dialog, 412, 106, 404, 75, {2, 2, 399, 20},
+         {2, 24, 400, 20}, {327, 50, 75, 23}},
+        {"144 DPI", 144, {19, 7}, none, 606, 113, 606, 113, {3, 3, 599, 30}, {3, 36, 600, 30}, {490, 75, 113, 35}},
         // 125 %: every size rounds to the nearest pixel on its own.
-        {"120 DPI", 120, {16, 6}, none, 506, 59, 506, 59, {3, 3, 499, 25}, {3, 31, 500, 25}},
-        {"192 DPI", 192, {26, 10}, none, 808, 92, 808, 92, {4, 4, 798, 40}, {4, 48, 800, 40}},
+        {"120 DPI", 120, {16, 6}, none, 506, 96, 506, 96, {3, 3, 499, 25}, {3, 31, 500, 25}, {409, 64, 94, 29}},
+        {"192 DPI", 192, {26, 10}, none, 808, 150, 808, 150, {4, 4, 798, 40}, {4, 48, 800, 40}, {654, 100, 150, 46}},
         // A large message font: the line as high as the font's, the bar with it,
-        // and room for the longest status text.
-        {"large font", 96, {58, 22}, dialog, 1069, 153, 1061, 122, {2, 2, 1056, 58}, {2, 62, 1057, 58}},
-        {"a line just higher than the least", 96, {21, 5}, none, 404, 48, 404, 48, {2, 2, 399, 21}, {2, 25, 400, 21}},
-        {"unknown resolution", 0, {13, 5}, none, 404, 46, 404, 46, {2, 2, 399, 20}, {2, 24, 400, 20}},
-        {"negative resolution", -144, {13, 5}, none, 404, 46, 404, 46, {2, 2, 399, 20}, {2, 24, 400, 20}},
-        {"negative metrics and insets", 96, {-40, -5}, {-4, -27, -4, -4}, 404, 46, 404, 46, {2, 2, 399, 20},
-         {2, 24, 400, 20}},
-        {"extreme metrics", 96, {kMax, kMax}, {kMax, kMax, kMin, kMin}, 1605588, 98307, 1572821, 65540,
-         {2, 2, 1572816, 32767}, {2, 32771, 1572817, 32767}},
+        // room for the longest status text, and a button as wide as its label.
+        {"large font", 96, {58, 22}, dialog, 1069, 227, 1061, 196, {2, 2, 1056, 58}, {2, 62, 1057, 58},
+         {795, 126, 264, 68}},
+        {"a line just higher than the least", 96, {21, 5}, none, 404, 85, 404, 85, {2, 2, 399, 21}, {2, 25, 400, 21},
+         {327, 52, 75, 31}},
+        {"unknown resolution", 0, {13, 5}, none, 404, 75, 404, 75, {2, 2, 399, 20}, {2, 24, 400, 20},
+         {327, 50, 75, 23}},
+        {"negative resolution", -144, {13, 5}, none, 404, 75, 404, 75, {2, 2, 399, 20}, {2, 24, 400, 20},
+         {327, 50, 75, 23}},
+        {"negative metrics and insets", 96, {-40, -5}, {-4, -27, -4, -4}, 404, 75, 404, 75, {2, 2, 399, 20},
+         {2, 24, 400, 20}, {327, 50, 75, 23}},
+        {"extreme metrics", 96, {kMax, kMax}, {kMax, kMax, kMin, kMin}, 1605588, 131090, 1572821, 98323,
+         {2, 2, 1572816, 32767}, {2, 32771, 1572817, 32767}, {1179615, 65544, 393204, 32777}},
     };
     for (const Case& c : cases) {
         const ProgressLayout layout = LayoutProgressWindow(c.dpi, c.text, c.frame);
@@ -79,26 +93,61 @@ TEST(ProgressWindowGeometry, FollowsTheResolutionTheFontAndTheFrame) {
         EXPECT_EQ(layout.clientHeight, c.clientHeight) << c.what;
         EXPECT_TRUE(Same(layout.statusLine, c.line)) << c.what;
         EXPECT_TRUE(Same(layout.progressBar, c.bar)) << c.what;
+        EXPECT_TRUE(Same(layout.cancelButton, c.button)) << c.what;
     }
 }
 
-TEST(ProgressWindowGeometry, TheClientAreaHoldsBothChildrenWithTheirMargins) {
+TEST(ProgressWindowGeometry, TheClientAreaHoldsEveryChildWithItsMargins) {
     for (std::int32_t dpi : {72, 96, 120, 144, 168, 192, 288}) {
         for (std::int32_t lineHeight : {0, 8, 13, 20, 31, 58, 200}) {
             const TextMetricsPx text{lineHeight, lineHeight / 2};
             const ProgressLayout layout = LayoutProgressWindow(dpi, text, {3, 22, 3, 3});
             const ChildPlacement& line = layout.statusLine;
             const ChildPlacement& bar = layout.progressBar;
+            const ChildPlacement& button = layout.cancelButton;
             EXPECT_GE(line.height, lineHeight) << dpi << " " << lineHeight;
+            // The button's label fits with its edges, below the bar and within its width.
+            EXPECT_GE(button.height, lineHeight + (kCancelButtonEdges * dpi + 48) / 96) << dpi << " " << lineHeight;
+            EXPECT_GE(button.width, text.averageCharWidth * kCancelButtonCharacters) << dpi << " " << lineHeight;
+            EXPECT_GT(button.y, bar.y + bar.height) << dpi << " " << lineHeight;
+            EXPECT_EQ(button.x + button.width, bar.x + bar.width) << dpi << " " << lineHeight;
+            EXPECT_GE(button.x, bar.x) << dpi << " " << lineHeight;
             EXPECT_GE(line.width, text.averageCharWidth * kStatusLineCharacters) << dpi << " " << lineHeight;
             EXPECT_GE(bar.y, line.y + line.height) << dpi << " " << lineHeight;
             EXPECT_EQ(layout.clientWidth, bar.x + bar.width + line.x) << dpi << " " << lineHeight;
             EXPECT_GE(layout.clientWidth, line.x + line.width) << dpi << " " << lineHeight;
-            EXPECT_EQ(layout.clientHeight, bar.y + bar.height + line.y) << dpi << " " << lineHeight;
+            EXPECT_EQ(layout.clientHeight, button.y + button.height + line.y) << dpi << " " << lineHeight;
             EXPECT_EQ(layout.width, layout.clientWidth + 6) << dpi << " " << lineHeight;
             EXPECT_EQ(layout.height, layout.clientHeight + 25) << dpi << " " << lineHeight;
         }
     }
+}
+
+TEST(ProgressStages, CancelOnlyWhileCheckingWritingOrWaitingAndTheTaskbarFollows) {
+    using Stage = ProgressStage;
+    using Bar = TaskbarState;
+    struct Case {
+        Stage stage;
+        bool allowsCancel;
+        Bar shown, hidden;
+    };
+    const Case cases[] = {
+        {Stage::Idle, false, Bar::Normal, Bar::NoProgress},
+        {Stage::Checking, true, Bar::Normal, Bar::NoProgress},
+        // The wait for a holder is part of the write.
+        {Stage::Writing, true, Bar::Normal, Bar::NoProgress},
+        // The replace and what follows it are never stopped halfway.
+        {Stage::Replacing, false, Bar::Normal, Bar::NoProgress},
+        // Set before the box hides the window, and kept while it is up.
+        {Stage::WriteFailed, false, Bar::Error, Bar::Error},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AllowsCancel(c.stage), c.allowsCancel) << static_cast<int>(c.stage);
+        EXPECT_EQ(TaskbarStateOf(c.stage, true), c.shown) << static_cast<int>(c.stage);
+        EXPECT_EQ(TaskbarStateOf(c.stage, false), c.hidden) << static_cast<int>(c.stage);
+    }
+    EXPECT_EQ(CancelButtonText(false), "Cancel");
+    EXPECT_EQ(CancelButtonText(true), "Отмена");
 }
 
 TEST(ProgressPercent, IsFullOnlyWhenEverythingIsDone) {
@@ -468,6 +517,70 @@ TEST(ProgressWindowModel, AfterTheWindowEndedNothingReachesItAndNothingStarts) {
     EXPECT_TRUE(DoesNothing(model.Hide()));
     EXPECT_TRUE(DoesNothing(model.Show("x", "y")));
     EXPECT_EQ(model.Caption(), "created");
+}
+
+TEST(ProgressWindowModel, TheStageEnablesCancelAndRefreshesTheTaskbarOnceTheWindowExists) {
+    ProgressWindowModel model;
+    // Stored before the window exists, and the window is made with it.
+    EXPECT_TRUE(DoesNothing(model.SetStage(ProgressStage::Checking)));
+    model.Show("Checking", "");
+    EXPECT_TRUE(DoesNothing(model.SetStage(ProgressStage::Writing)));
+    model.BeginCreation();
+    ProgressAction finish = model.FinishCreation(true);
+    EXPECT_TRUE(finish.setCancel);
+    EXPECT_TRUE(finish.cancelEnabled);
+    EXPECT_EQ(model.Stage(), ProgressStage::Writing);
+
+    ProgressAction replacing = model.SetStage(ProgressStage::Replacing);
+    EXPECT_TRUE(replacing.setCancel);
+    EXPECT_FALSE(replacing.cancelEnabled);
+    EXPECT_TRUE(replacing.refreshTaskbar);
+    EXPECT_EQ(replacing.visibility, Visibility::Keep);
+
+    // A window shown without a long step has its button disabled.
+    ProgressWindowModel texts = RunningModel();
+    EXPECT_EQ(texts.Stage(), ProgressStage::Idle);
+    ProgressWindowModel fresh;
+    fresh.Show("", "");
+    fresh.BeginCreation();
+    ProgressAction plain = fresh.FinishCreation(true);
+    EXPECT_TRUE(plain.setCancel);
+    EXPECT_FALSE(plain.cancelEnabled);
+    // A window closed while it was made gets nothing else.
+    ProgressWindowModel closed;
+    closed.Show("", "");
+    closed.SetStage(ProgressStage::Checking);
+    closed.Close();
+    closed.BeginCreation();
+    EXPECT_FALSE(closed.FinishCreation(true).setCancel);
+}
+
+TEST(ProgressWindowModel, TheTaskbarShowsTheBarWhileVisibleTheErrorOfAFailedWriteAndNothingHidden) {
+    ProgressWindowModel model;
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    model.Show("Installing", "");
+    model.SetStage(ProgressStage::Writing);
+    model.SetPosition(30);
+    // Not yet made: no button to show anything on.
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    model.BeginCreation();
+    model.FinishCreation(true);
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Normal, 30}));
+    model.SetPosition(64);
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Normal, 64}));
+    model.SetStage(ProgressStage::WriteFailed);
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Error, 64}));
+    model.Hide();
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Error, 64}));
+    // Retry: shown again, writing again.
+    model.ShowAgain();
+    model.SetStage(ProgressStage::Writing);
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Normal, 64}));
+    model.Hide();
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    model.ShowAgain();
+    model.Close();
+    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
 }
 
 TEST(ProgressWindowModel, ShutDownForgetsTheTexts) {

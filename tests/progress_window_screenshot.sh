@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes pictures of the progress window on the test run's virtual display,
-# in the system's message font: at 96 DPI into OUTPUT.png, and at 144 DPI
-# into OUTPUT_144dpi.png.
+# Takes pictures of the progress window, its Cancel button enabled as during
+# the write, on the test run's virtual display, in the system's message font:
+# at 96 DPI into OUTPUT.png, and at 144 DPI into OUTPUT_144dpi.png.
 #   progress_window_screenshot.sh WIN_TESTS OUTPUT.png
 # WIN_TESTS is kavrel_win_tests; its test ProgressWindowPose shows the window
 # with real texts and holds it until the picture is taken. Needs the Wine

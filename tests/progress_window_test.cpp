@@ -172,6 +172,24 @@ HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(::SendMessageW(window
     return ::testing::AssertionSuccess();
 }
 
+// The button's label fits inside it with room for its edges.
+::testing::AssertionResult LabelFitsItsButton(HWND button) {
+    HDC dc = ::GetDC(button);
+    HGDIOBJ before = ::SelectObject(dc, FontOf(button));
+    wchar_t text[64] = {};
+    const int length = ::GetWindowTextW(button, text, 64);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text, length, &extent);
+    ::SelectObject(dc, before);
+    ::ReleaseDC(button, dc);
+    RECT rect{};
+    ::GetClientRect(button, &rect);
+    if (extent.cx + 8 > rect.right || extent.cy + 4 > rect.bottom)
+        return ::testing::AssertionFailure() << "a label of " << extent.cx << "x" << extent.cy << " in a button of "
+                                             << rect.right << "x" << rect.bottom;
+    return ::testing::AssertionSuccess();
+}
+
 // A visible window of this test's own thread, which the test makes the
 // foreground window; destroyed when this goes.
 class OwnForegroundWindow {
@@ -258,7 +276,8 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     EXPECT_EQ(ProgressWindowY(), corner.y);
     EXPECT_TRUE(HoldsItsChildren(window));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_TOPMOST));
-    EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_NOACTIVATE));
+    // A person may give it the keyboard; the installer never does.
+    EXPECT_TRUE(HasNone(ExStyleOf(window), WS_EX_NOACTIVATE));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_APPWINDOW));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_DLGMODALFRAME));
     EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_STATICEDGE));
@@ -269,11 +288,20 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     EXPECT_EQ(::GetMenu(window), nullptr);
     EXPECT_EQ(WindowText(window), "");
 
-    // The status line and the empty progress bar.
+    // The status line, the empty progress bar and the Cancel button.
     std::vector<HWND> children = Children(window);
-    ASSERT_EQ(children.size(), 2u);
+    ASSERT_EQ(children.size(), 3u);
     HWND label = children[0];
     HWND bar = children[1];
+    HWND button = children[2];
+    EXPECT_EQ(button, ProgressCancelButtonHandle());
+    EXPECT_EQ(ClassName(button), "Button");
+    EXPECT_EQ(WindowText(button), "Cancel");
+    EXPECT_TRUE(HasPlacement(button, 327, 50, 75, 23));
+    EXPECT_TRUE(HasAll(StyleOf(button), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON));
+    EXPECT_EQ(::GetDlgCtrlID(button), IDCANCEL);
+    // No long step runs: nothing to cancel.
+    EXPECT_FALSE(::IsWindowEnabled(button));
     EXPECT_EQ(label, ProgressLabelHandle());
     EXPECT_EQ(bar, ProgressBarHandle());
     EXPECT_EQ(ClassName(label), "Static");
@@ -288,15 +316,17 @@ TEST_F(ProgressWindowOwnProcess, Lifecycle) {
     RECT client{};
     ::GetClientRect(window, &client);
     EXPECT_EQ(client.right, 404);
-    EXPECT_EQ(client.bottom, 46);
+    EXPECT_EQ(client.bottom, 75);
     EXPECT_TRUE(HasAll(StyleOf(bar), WS_CHILD | WS_VISIBLE | WS_THICKFRAME));
     EXPECT_EQ(::GetDlgCtrlID(bar), 0);
     EXPECT_EQ(::SendMessageA(bar, PBM_GETPOS, 0, 0), 0);
     // Both drawn in the message font, not the System font.
     EXPECT_TRUE(HasTheMessageFont(label));
     EXPECT_TRUE(HasTheMessageFont(bar));
+    EXPECT_TRUE(HasTheMessageFont(button));
     HFONT font = FontOf(label);
     EXPECT_EQ(FontOf(bar), font);
+    EXPECT_EQ(FontOf(button), font);
 
     // The class, registered by this module.
     EXPECT_EQ(::GetClassLongA(window, GCL_STYLE), 0x203u);
@@ -381,7 +411,6 @@ TEST_F(ProgressWindowOwnProcess, NeverTakesActivation) {
     HWND window = WaitForTheWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; }));
-    EXPECT_TRUE(HasAll(ExStyleOf(window), WS_EX_NOACTIVATE));
     // Shown, hidden and shown again: the foreground window stays this test's,
     // and the window is never its own thread's active window.
     const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
@@ -420,7 +449,9 @@ TEST_F(ProgressWindowOwnProcess, GrowsWithALargeMessageFont) {
     HWND label = ProgressLabelHandle();
     EXPECT_TRUE(HasTheMessageFont(label));
     EXPECT_TRUE(HasTheMessageFont(ProgressBarHandle()));
+    EXPECT_TRUE(HasTheMessageFont(ProgressCancelButtonHandle()));
     EXPECT_TRUE(TextFitsItsLine(label));
+    EXPECT_TRUE(LabelFitsItsButton(ProgressCancelButtonHandle()));
     SetProgressStatus("Checking the installation package...");
     EXPECT_TRUE(TextFitsItsLine(label));
     EXPECT_TRUE(HoldsItsChildren(window));
@@ -429,7 +460,7 @@ TEST_F(ProgressWindowOwnProcess, GrowsWithALargeMessageFont) {
     RECT client{};
     ::GetClientRect(window, &client);
     EXPECT_GT(client.right, 404);
-    EXPECT_GT(client.bottom, 46);
+    EXPECT_GT(client.bottom, 75);
 }
 
 TEST_F(ProgressWindowOwnProcess, LaidOutAtTheSystemsResolution) {
@@ -445,13 +476,16 @@ TEST_F(ProgressWindowOwnProcess, LaidOutAtTheSystemsResolution) {
     EXPECT_TRUE(AtItsPlace(window));
     EXPECT_TRUE(HasPlacement(ProgressLabelHandle(), 3, 3, 599, 30));
     EXPECT_TRUE(HasPlacement(ProgressBarHandle(), 3, 36, 600, 30));
+    // As wide as twelve average characters of the message font at 144 DPI (10 pixels).
+    EXPECT_TRUE(HasPlacement(ProgressCancelButtonHandle(), 483, 75, 120, 35));
+    EXPECT_TRUE(LabelFitsItsButton(ProgressCancelButtonHandle()));
     EXPECT_TRUE(HoldsItsChildren(window));
     EXPECT_TRUE(HasTheMessageFont(ProgressLabelHandle()));
     EXPECT_TRUE(TextFitsItsLine(ProgressLabelHandle()));
     RECT client{};
     ::GetClientRect(window, &client);
     EXPECT_EQ(client.right, 606);
-    EXPECT_EQ(client.bottom, 69);
+    EXPECT_EQ(client.bottom, 113);
     HideProgressWindow();
     ShowProgressWindowAgain();
     EXPECT_TRUE(AtItsPlace(window));
@@ -544,9 +578,60 @@ TEST_F(ProgressWindowOwnProcess, ClosedWindowEndsTheThreadAndTheOperationsReachN
     EXPECT_EQ(ProgressCaption(), "");
 }
 
-// Shows the window as it stands in the middle of the write, in Russian, and
-// holds it for the screenshot script (tests/progress_window_screenshot.sh);
-// skipped without its folder.
+TEST_F(ProgressWindowOwnProcess, CancelReachesTheRunningStepUntilTheReplaceBegins) {
+    const ProgressTexts texts{"Lexova update", "Checking the installation package...", 0};
+    {
+        // A click while the installer checks itself.
+        ProgressStep checking(true, texts, ProgressStage::Checking);
+        HWND window = WaitForTheWindow();
+        ASSERT_NE(window, nullptr);
+        HWND button = ProgressCancelButtonHandle();
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(button) != FALSE; }));
+        ASSERT_NE(checking.Cancel(), nullptr);
+        EXPECT_FALSE(checking.Cancel()->Requested());
+        ASSERT_TRUE(::PostMessageW(button, BM_CLICK, 0, 0));
+        EXPECT_TRUE(WaitUntil([&] { return checking.Cancel()->Requested(); }));
+        EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(button) == FALSE; }));
+    }
+    // A step done disables the button.
+    EXPECT_FALSE(::IsWindowEnabled(ProgressCancelButtonHandle()));
+    {
+        // Esc, with the keyboard in the window, while the package is written.
+        ProgressStep writing(true, texts, ProgressStage::Writing);
+        HWND button = ProgressCancelButtonHandle();
+        ASSERT_TRUE(::IsWindowEnabled(button));
+        ASSERT_TRUE(::PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 0));
+        EXPECT_TRUE(WaitUntil([&] { return writing.Cancel()->Requested(); }));
+    }
+    {
+        // Enter presses it too.
+        ProgressStep writing(true, texts, ProgressStage::Writing);
+        ASSERT_TRUE(::PostMessageW(ProgressCancelButtonHandle(), WM_KEYDOWN, VK_RETURN, 0));
+        EXPECT_TRUE(WaitUntil([&] { return writing.Cancel()->Requested(); }));
+    }
+    {
+        // Once the replace has happened, the button is disabled and a press reaches nothing.
+        ProgressStep writing(true, texts, ProgressStage::Writing);
+        Cancellation* cancel = writing.Cancel();
+        ASSERT_TRUE(cancel->BeginCommit());
+        cancel->EndCommit(true);
+        HWND button = ProgressCancelButtonHandle();
+        EXPECT_FALSE(::IsWindowEnabled(button));
+        ASSERT_TRUE(::PostMessageW(ProgressWindowHandle(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                                   reinterpret_cast<LPARAM>(button)));
+        // Answered only after the command before it.
+        DWORD_PTR ignored = 0;
+        ASSERT_TRUE(::SendMessageTimeoutA(ProgressWindowHandle(), WM_NULL, 0, 0, SMTO_NORMAL, kGenerousWaitMs, &ignored));
+        EXPECT_FALSE(cancel->Requested());
+    }
+    // An inactive step, as in a quiet run, has nothing to cancel.
+    ProgressStep quiet(false, texts, ProgressStage::Writing);
+    EXPECT_EQ(quiet.Cancel(), nullptr);
+}
+
+// Shows the window as it stands in the middle of the write, in Russian with
+// its Cancel button enabled, and holds it for the screenshot script
+// (tests/progress_window_screenshot.sh); skipped without its folder.
 TEST(ProgressWindowPose, HoldsTheWindowForAScreenshot) {
     std::string folder = testing::WindowsPathFromEnvironment(kPoseFolderVariable);
     if (folder.empty()) GTEST_SKIP() << "run by tests/progress_window_screenshot.sh";
@@ -555,10 +640,13 @@ TEST(ProgressWindowPose, HoldsTheWindowForAScreenshot) {
     if (auto setAware = reinterpret_cast<SetAwareFn>(
             reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))))
         setAware();
+    CurrentSetup().useRussian = true;
     ShowProgressWindow("Обновление Lexova", "Установка обновления...");
+    SetProgressStage(ProgressStage::Writing);
     HWND window = WaitForTheWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; }));
+    ASSERT_TRUE(WaitUntil([] { return ::IsWindowEnabled(ProgressCancelButtonHandle()) != FALSE; }));
     SetProgressPosition(45);
     ASSERT_TRUE(WaitUntil([] { return ::SendMessageA(ProgressBarHandle(), PBM_GETPOS, 0, 0) == 45; }));
     RECT rect{};
@@ -588,6 +676,10 @@ TEST(ProgressWindow, IsLaidOutAtTheSystemsResolution) {
 }
 
 TEST(ProgressWindow, NeverTakesActivation) { RunInOwnProcess(kOwnProcessSuite, "NeverTakesActivation"); }
+
+TEST(ProgressWindow, CancelReachesTheRunningStepUntilTheReplaceBegins) {
+    RunInOwnProcess(kOwnProcessSuite, "CancelReachesTheRunningStepUntilTheReplaceBegins");
+}
 
 // Wine takes the message font from the registry when a program starts.
 TEST(ProgressWindow, GrowsWithALargeMessageFontAndItsTextFits) {

@@ -39,7 +39,8 @@ bool Install(const char* name, const char* type, const std::string& path, bool c
     const std::wstring target = WideFromAscii(path);
     RunReport report;
     return InstallWithRetry(report, target, offerRetry,
-                            [&] { return InstallResourceFile(name, type, target, compare, AskAboutOlderFile); });
+                            [&] { return InstallResourceFile(name, type, target, compare, AskAboutOlderFile); }) ==
+           WriteOutcome::Installed;
 }
 
 // A path of the tests' (ASCII) as the installer shows the UTF-16 paths it works with.
@@ -181,10 +182,10 @@ TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
     ASSERT_TRUE(WriteWholeFile(Target("broken.lng"), "[langver]\r\n9 \r\n"));
     ASSERT_TRUE(WriteWholeFile(Target("newer.lng"), newer));
     RunReport report;
-    EXPECT_TRUE(InstallWithRetry(report, WideFromAscii(Target("newer.lng")), false, [&] {
+    EXPECT_EQ(InstallWithRetry(report, WideFromAscii(Target("newer.lng")), false, [&] {
         LanguageModule().ReadLanguageFileVersion(WideFromAscii(Target("broken.lng")));
         return InstallResourceFile("TESTLNG", "lng", WideFromAscii(Target("newer.lng")), true, AskAboutOlderFile);
-    }));
+    }), WriteOutcome::Installed);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].text, "Can't handle the language support file " + ShownPath(Target("broken.lng")));
     EXPECT_NE(shown[1].text.Bytes().find("new file version 9 with an older file version 5"), std::string::npos);
@@ -203,6 +204,51 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     EXPECT_EQ(shown[0].text, "Can't install file " + ShownPath(Target()) +
                                  "\r\n\r\nThe file is in use by another program. Close it and try again.");
     EXPECT_EQ(shown[0].flags, 0x00200010u);
+}
+
+TEST_F(ResourceInstall, ACancelledWriteLeavesTheInstalledFileAndNoTemporaryFileAndAsksNothing) {
+    const std::string installed = PackageOfVersion(4);
+    ASSERT_TRUE(WriteWholeFile(Target(), installed));
+    const std::wstring target = WideFromAscii(Target());
+    // Pressed before the first slice.
+    Cancellation early;
+    ASSERT_TRUE(early.Request());
+    RunReport report;
+    EXPECT_EQ(InstallWithRetry(report, target, true,
+                               [&] { return InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, {}, &early); }),
+              WriteOutcome::Cancelled);
+    EXPECT_EQ(report.ExitCode(), 1602u);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(Content(Target()), installed);
+    EXPECT_FALSE(TemporaryLeft());
+
+    // Pressed while another program holds the installed file: the wait ends
+    // and the replace is never tried again.
+    UniqueHandle held(::CreateFileA(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    Cancellation waiting;
+    int waits = 0;
+    const WaitClock pressOnFirstWait = [&](std::uint32_t) {
+        ++waits;
+        waiting.Request();
+    };
+    const std::optional<Failure> failure =
+        InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, pressOnFirstWait, &waiting);
+    held.reset();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->cause, FailureCause::Declined);
+    EXPECT_EQ(failure->step, "write");
+    EXPECT_EQ(failure->what, "cancelled by the user at 100%");
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(Content(Target()), installed);
+    EXPECT_FALSE(TemporaryLeft());
+    EXPECT_TRUE(shown.empty());
+
+    // Once the replace has happened, a press is refused.
+    Cancellation late;
+    EXPECT_EQ(InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, {}, &late), std::nullopt);
+    EXPECT_FALSE(late.Request());
+    EXPECT_EQ(Content(Target()), ResourceContent("TESTPAK", "pak"));
 }
 
 TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {

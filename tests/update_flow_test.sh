@@ -8,7 +8,7 @@
 # smaller than the first part, built without a version given. The
 # fast-waits installer waits for a held package for 3 s instead of 30.
 # KAVREL_E2E_FILTER, an extended regular expression, runs only the scenarios
-# whose title or group matches it (groups: codes, held, links, log, lock,
+# whose title or group matches it (groups: cancel, codes, held, links, log, lock,
 # locale, progress, questions, quiet, registry, shell, size, trace, unseen):
 #   KAVREL_E2E_FILTER='^codes$|1618' ctest --preset win32 -R win.update_flow
 installer=$1
@@ -661,6 +661,45 @@ if scenario "The progress window during the check and the write of an interactiv
   run_installer "$slow_steps_installer" "" modest
   check "quiet: exit code" "$(exit_code)" 0
   check "quiet: no progress window" "$(grep -c '^progress=' "$LOG")" 0
+fi
+
+if scenario "Cancel pressed while the held package is waited for: the run ends there with 1602, nothing changed" cancel held; then
+  # The write is done (the bar full) and the replace waits up to 30 s for the
+  # holder; two seconds into that wait the person presses Cancel.
+  install_app
+  reg_64 add "$UNINSTALL_KEY" /v zyq.pak /t REG_DWORD /d 6000 /f
+  hold_package
+  new_run_log
+  E2E_CANCEL_WHEN='Lexova update|Installing the update...|100' E2E_CANCEL_DELAY_MS=2000 \
+    run_installer "$installer" yes "$LOG_SWITCH"
+  check_code "cancelled while waiting" 1602
+  check "pressed once" "$(grep -c '^cancel=pressed$' "$LOG")" 1
+  check "the confirmation only: no box of a failure, no final question" "$(boxes)" 1
+  check "installed package unchanged" "$(package_untouched)" yes
+  check "no temporary file" "$(temporary_left)" no
+  check "no EstimatedSize" "$(estimated_size)" ""
+  check "the recorded version unchanged" "$(uninstall_number zyq.pak)" 6000
+  check "the log: cancelled, with the step and the percentage" \
+    "$(grep -c ' write refused: cancelled by the user at 100%' "$RUN_LOG")" 1
+  check "the log: the write cancelled" "$(grep -c ' write: .*, cancelled, ' "$RUN_LOG")" 1
+  check "the application not started" "$(grep -c ' application: ' "$RUN_LOG")" 0
+  end_standins
+  wait "$holder"
+fi
+
+if scenario "Cancel pressed while the installer checks itself: 1602, nothing asked, nothing written" cancel progress; then
+  install_app
+  new_run_log
+  E2E_CANCEL_WHEN='Lexova update|Checking the installation package...|' \
+    run_installer "$slow_steps_installer" "" "$LOG_SWITCH"
+  check_code "cancelled while checking" 1602
+  check "pressed once" "$(grep -c '^cancel=pressed$' "$LOG")" 1
+  check "no box" "$(boxes)" 0
+  check "installed package unchanged" "$(package_untouched)" yes
+  check "no temporary file" "$(temporary_left)" no
+  check "no EstimatedSize" "$(estimated_size)" ""
+  check "the log: cancelled, with the step" "$(grep -c ' self-check refused: cancelled by the user at [0-9]*%' "$RUN_LOG")" 1
+  check "the log: the check cancelled" "$(grep -c ' self-check: cancelled, ' "$RUN_LOG")" 1
 fi
 
 if scenario "Every box shows its exact text, whatever the system's code page and the user's language" locale held; then

@@ -33,12 +33,21 @@ ProgressLayout LayoutProgressWindow(std::int32_t dpi, const TextMetricsPx& text,
     const std::int32_t lineWidth =
         std::max(scale(kStatusLinePlacement.width), bounded(text.averageCharWidth) * kStatusLineCharacters);
     const std::int32_t barWidth = std::max(scale(kProgressBarPlacement.width), lineWidth + 1);
+    const std::int32_t buttonGap =
+        scale(kCancelButtonPlacement.y - kProgressBarPlacement.y - kProgressBarPlacement.height);
+    const std::int32_t buttonWidth =
+        std::max(scale(kCancelButtonPlacement.width), bounded(text.averageCharWidth) * kCancelButtonCharacters);
+    const std::int32_t buttonHeight =
+        std::max(scale(kCancelButtonPlacement.height), bounded(text.lineHeight) + scale(kCancelButtonEdges));
 
     ProgressLayout layout;
     layout.statusLine = {margin, margin, lineWidth, lineHeight};
     layout.progressBar = {margin, margin + lineHeight + gap, barWidth, barHeight};
+    // At the bar's right end, below it.
+    layout.cancelButton = {margin + barWidth - buttonWidth, layout.progressBar.y + barHeight + buttonGap, buttonWidth,
+                           buttonHeight};
     layout.clientWidth = margin + barWidth + margin;
-    layout.clientHeight = layout.progressBar.y + barHeight + margin;
+    layout.clientHeight = layout.cancelButton.y + buttonHeight + margin;
     layout.width = layout.clientWidth + bounded(frame.left) + bounded(frame.right);
     layout.height = layout.clientHeight + bounded(frame.top) + bounded(frame.bottom);
     return layout;
@@ -67,6 +76,17 @@ std::optional<int> ProgressMeter::Advance(std::uint64_t done, std::uint64_t tota
     shownAtMs_ = nowMs;
     return percent;
 }
+
+bool AllowsCancel(ProgressStage stage) {
+    return stage == ProgressStage::Checking || stage == ProgressStage::Writing;
+}
+
+TaskbarState TaskbarStateOf(ProgressStage stage, bool visible) {
+    if (stage == ProgressStage::WriteFailed) return TaskbarState::Error;
+    return visible ? TaskbarState::Normal : TaskbarState::NoProgress;
+}
+
+ShownText CancelButtonText(bool russian) { return russian ? "Отмена" : "Cancel"; }
 
 WindowPosition CenteredPosition(std::int32_t screenWidth, std::int32_t screenHeight, std::int32_t width,
                                 std::int32_t height) {
@@ -185,6 +205,23 @@ ProgressAction ProgressWindowModel::SetPosition(int percent) {
     return action;
 }
 
+ProgressAction ProgressWindowModel::SetStage(ProgressStage stage) {
+    ProgressAction action;
+    stage_ = stage;
+    if (phase_ == ProgressPhase::Running) {
+        action.setCancel = true;
+        action.cancelEnabled = AllowsCancel(stage);
+        action.refreshTaskbar = true;
+    }
+    return action;
+}
+
+TaskbarView ProgressWindowModel::Taskbar() const {
+    const bool visible = phase_ == ProgressPhase::Running && wantVisible_;
+    const TaskbarState state = TaskbarStateOf(stage_, visible);
+    return {state, state == TaskbarState::NoProgress ? 0 : position_};
+}
+
 void ProgressWindowModel::StartFailed() {
     if (phase_ == ProgressPhase::Starting) phase_ = ProgressPhase::NotStarted;
 }
@@ -223,6 +260,9 @@ ProgressAction ProgressWindowModel::FinishCreation(bool windowExists) {
         action.setPosition = true;
         action.position = position_;
     }
+    // Made with its button enabled only while Cancel can be pressed.
+    action.setCancel = true;
+    action.cancelEnabled = AllowsCancel(stage_);
     if (wantVisible_) action.visibility = ProgressAction::Visibility::Show;
     return action;
 }

@@ -19,20 +19,28 @@ constexpr std::int32_t kBaseDpi = 96;
 constexpr std::uint32_t kProgressClassStyle = 0x203;
 constexpr int kProgressClassExtraBytes = 4;
 constexpr int kProgressWindowExtraBytes = 4;
-// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE + WS_EX_APPWINDOW +
-// WS_EX_NOACTIVATE. The window never becomes the active window: hidden
-// before a message box, an active window would hand the activation to
-// whatever window Windows picks, another program's, and the foreground lock
-// would then keep the box from becoming active. A window that is never
-// activated gets no taskbar button by itself: WS_EX_APPWINDOW gives it one,
-// so that a person who switched away during a long write finds it again.
-constexpr std::uint32_t kProgressWindowExStyle = 0x08060009;
+// WS_EX_DLGMODALFRAME + WS_EX_TOPMOST + WS_EX_STATICEDGE + WS_EX_APPWINDOW.
+// The window never takes the keyboard by itself: it is shown without
+// activation, so the box after it gets the keyboard. A person who clicks it
+// or switches to it gives it the keyboard, so that Cancel is reachable
+// without a mouse; hidden before a message box while it is active, it would
+// hand the activation to whatever window Windows picks, another program's,
+// and the foreground lock would then keep the box from becoming active: the
+// hide first lets the process set the foreground again. WS_EX_APPWINDOW
+// gives it a taskbar button, so that a person who switched away during a
+// long write finds it again and sees the write's progress there.
+constexpr std::uint32_t kProgressWindowExStyle = 0x00060009;
 // WS_DLGFRAME only: no system menu, hence no close, minimise or maximise button.
 constexpr std::uint32_t kProgressWindowStyle = 0x00400000;
 // WS_CHILD + WS_VISIBLE, left-aligned text.
 constexpr std::uint32_t kStatusLineStyle = 0x50000000;
 // WS_CHILD + WS_VISIBLE + WS_THICKFRAME.
 constexpr std::uint32_t kProgressBarStyle = 0x50040000;
+// WS_CHILD + WS_VISIBLE + WS_TABSTOP + BS_DEFPUSHBUTTON: Enter presses it
+// as it presses a box's default button.
+constexpr std::uint32_t kCancelButtonStyle = 0x50010001;
+// IDCANCEL: Esc presses it through the dialog keys of the window's loop.
+constexpr int kCancelButtonId = 2;
 
 // A rectangle in the parent's client area.
 struct ChildPlacement {
@@ -44,6 +52,9 @@ struct ChildPlacement {
 // The children at 96 DPI with a small font, the least they get.
 constexpr ChildPlacement kStatusLinePlacement{2, 2, 399, 20};
 constexpr ChildPlacement kProgressBarPlacement{2, 24, 400, 20};
+// The Cancel button below the bar at its right end, as large as a message
+// box's button (50 x 14 dialog units with the 8-point message font).
+constexpr ChildPlacement kCancelButtonPlacement{327, 50, 75, 23};
 
 // What the layout needs of the font the window's texts are drawn in, in
 // pixels: the height of a line (tmHeight + tmExternalLeading) and the
@@ -71,18 +82,27 @@ struct ProgressLayout {
     std::int32_t clientHeight = 0;
     ChildPlacement statusLine;
     ChildPlacement progressBar;
+    ChildPlacement cancelButton;
 };
 
 // Room for this many average characters on the status line: its longest
 // text has 36, and capitals and Cyrillic letters are wider than the average.
 constexpr std::int32_t kStatusLineCharacters = 48;
+// Room for this many average characters on the Cancel button: "Отмена" has
+// 6, capitals and Cyrillic letters are wider, and the button's edges take
+// some more.
+constexpr std::int32_t kCancelButtonCharacters = 12;
+// What the button's edges add to the height of its line, at 96 DPI.
+constexpr std::int32_t kCancelButtonEdges = 10;
 
 // The layout for a font and a frame at a screen resolution. The children's
 // sizes at 96 DPI above, times dpi / 96 and rounded to the nearest pixel, are
 // the least: a DPI-aware window is drawn at its size in pixels. A font larger
 // than they allow (a large message font, a high resolution) makes the status
 // line as high as its line and as wide as kStatusLineCharacters, and the bar
-// follows; the client area holds both with their margins, and the outer size
+// follows; the Cancel button is as wide as kCancelButtonCharacters and a
+// line higher by its edges (10 pixels at 96 DPI), at the bar's right end
+// below it; the client area holds all three with their margins, and the outer size
 // is the client size plus the frame, so that neither the text nor the bar is
 // cut off whatever the system draws around them. A dpi that is not positive
 // (unknown) counts as 96; negative metrics or insets count as 0, and any
@@ -126,6 +146,41 @@ private:
     std::uint64_t shownAtMs_;
 };
 
+// What the window serves at the moment: it decides whether Cancel can be
+// pressed and what the taskbar button shows.
+enum class ProgressStage : std::uint8_t {
+    Idle,         // no long step: a step done, or texts only
+    Checking,     // the installer reads its own file
+    Writing,      // the package is written, or a holder of it waited for
+    Replacing,    // the replace has begun: it and what follows are never stopped halfway
+    WriteFailed,  // a failed write's box is up
+};
+
+// Whether Cancel can be pressed: while the installer checks itself, writes
+// the package and waits for a holder, never once the replace has begun.
+bool AllowsCancel(ProgressStage stage);
+
+// What the taskbar button shows (ITaskbarList3's TBPF_NOPROGRESS,
+// TBPF_NORMAL, TBPF_ERROR).
+enum class TaskbarState : std::uint8_t { NoProgress, Normal, Error };
+
+// The taskbar button's state: the bar's progress while the window is shown,
+// the error state for a failed write, none while it is hidden. A failed
+// write's box hides the window, and its button with it: the error state is
+// set all the same, and what stands on the taskbar meanwhile is the box's
+// own button, without progress.
+TaskbarState TaskbarStateOf(ProgressStage stage, bool visible);
+
+// What the taskbar button is to show now.
+struct TaskbarView {
+    TaskbarState state = TaskbarState::NoProgress;
+    int position = 0;
+    friend bool operator==(const TaskbarView&, const TaskbarView&) = default;
+};
+
+// The Cancel button's label in the message language.
+ShownText CancelButtonText(bool russian);
+
 // The top-left corner of a window.
 struct WindowPosition {
     std::int32_t x = 0;
@@ -159,6 +214,11 @@ struct ProgressAction {
     bool setPosition = false;
     int position = 0;
     Visibility visibility = Visibility::Keep;
+    // Enable or disable the Cancel button.
+    bool setCancel = false;
+    bool cancelEnabled = false;
+    // The taskbar button's state or position may have changed (TaskbarView).
+    bool refreshTaskbar = false;
     // Destroy the window, which ends its thread.
     bool close = false;
 };
@@ -198,6 +258,9 @@ public:
     // Main thread. Closes the window, which ends its thread; a window still
     // being created is closed as soon as it exists. Nothing is shown again.
     ProgressAction Close();
+    // Main thread: the run is at `stage`: enables or disables Cancel once
+    // the window exists (it is created so), and refreshes the taskbar.
+    ProgressAction SetStage(ProgressStage stage);
     // Main thread: the thread asked for could not be started; the next Show tries again.
     void StartFailed();
 
@@ -209,11 +272,13 @@ public:
     // Window thread: the window was created (or `windowExists` false: its
     // creation failed). Publishes it and returns what the window thread must
     // still do to its own window: texts and position stored since
-    // BeginCreation, and Show when the window is wanted visible, or Close
-    // when it was closed meanwhile.
+    // BeginCreation, the Cancel button's state, and Show when the window is
+    // wanted visible, or Close when it was closed meanwhile.
     ProgressAction FinishCreation(bool windowExists);
     // Window thread: the window was destroyed and the message loop has ended.
     void WindowEnded();
+    // Window thread: what the taskbar button is to show.
+    TaskbarView Taskbar() const;
 
     // The module's shut-down: forgets the stored texts.
     void ShutDown();
@@ -225,12 +290,14 @@ public:
     // True once the window thread has published its window, even a failed one (ProgressWindowCreated).
     bool Created() const { return created_; }
     ProgressPhase Phase() const { return phase_; }
+    ProgressStage Stage() const { return stage_; }
 
 private:
     ProgressPhase phase_ = ProgressPhase::NotStarted;
     bool created_ = false;
     bool wantVisible_ = false;
     bool closed_ = false;
+    ProgressStage stage_ = ProgressStage::Idle;
     int position_ = 0;
     ShownText caption_;
     ShownText status_;

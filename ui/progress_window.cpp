@@ -10,22 +10,28 @@
 #include "platform/system_library.h"
 #include "platform/window_station.h"
 #include "ui/progress_rules.h"
+#include "ui/taskbar_progress.h"
 #include "ui/window_metrics.h"
 
 namespace kavrel {
 
 static_assert(kProgressClassStyle == (CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE));
 static_assert(kProgressWindowExStyle ==
-              (WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE | WS_EX_APPWINDOW | WS_EX_NOACTIVATE));
+              (WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_STATICEDGE | WS_EX_APPWINDOW));
 static_assert(kProgressWindowStyle == WS_DLGFRAME);
 static_assert(kStatusLineStyle == (WS_CHILD | WS_VISIBLE | SS_LEFT));
 static_assert(kProgressBarStyle == (WS_CHILD | WS_VISIBLE | WS_THICKFRAME));
+static_assert(kCancelButtonStyle == (WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON));
+static_assert(kCancelButtonId == IDCANCEL);
 
 namespace {
 
 constexpr const wchar_t* kWindowClassName = L"PlainWindow";
 constexpr const wchar_t* kStatusLineClassName = L"STATIC";
 constexpr const wchar_t* kProgressBarClassName = L"msctls_progress32";
+constexpr const wchar_t* kButtonClassName = L"BUTTON";
+// Posted to the window when what its taskbar button shows may have changed.
+constexpr UINT kRefreshTaskbarMessage = WM_APP + 1;
 // How long the shut-down waits for the window's thread to end.
 constexpr DWORD kThreadEndWaitMs = 5000;
 
@@ -41,6 +47,12 @@ struct ProgressModule {
     std::atomic<HWND> window{nullptr};
     std::atomic<HWND> label{nullptr};
     std::atomic<HWND> bar{nullptr};
+    std::atomic<HWND> cancelButton{nullptr};
+    // The running step's, which a press of Cancel reaches; under the lock.
+    Cancellation* cancellation = nullptr;
+    // Window thread only.
+    TaskbarProgress* taskbar = nullptr;
+    UINT buttonCreatedMessage = 0;
     std::atomic<int> x{0};
     std::atomic<int> y{0};
     std::atomic<int> width{0};
@@ -69,30 +81,67 @@ std::wstring Decode(const ShownText& text) { return DecodeShownText(text, kSyste
 // What WM_CREATE needs and what it hands back to the window thread.
 struct CreationContext {
     const std::wstring* status = nullptr;
+    const std::wstring* cancelText = nullptr;
     ProgressLayout layout;
     HFONT font = nullptr;
     HWND label = nullptr;
     HWND bar = nullptr;
+    HWND button = nullptr;
 };
 
 void CreateChildren(HWND window, LPARAM lParam) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* context = create ? static_cast<CreationContext*>(create->lpCreateParams) : nullptr;
     // A window of this class that someone else creates gets no children.
-    if (!context || !context->status) return;
+    if (!context || !context->status || !context->cancelText) return;
     const ChildPlacement& line = context->layout.statusLine;
     const ChildPlacement& bar = context->layout.progressBar;
+    const ChildPlacement& button = context->layout.cancelButton;
     context->label = ::CreateWindowExW(0, kStatusLineClassName, context->status->c_str(), kStatusLineStyle, line.x,
                                        line.y, line.width, line.height, window, nullptr, create->hInstance, nullptr);
     context->bar = ::CreateWindowExW(0, kProgressBarClassName, L"", kProgressBarStyle, bar.x, bar.y, bar.width,
                                      bar.height, window, nullptr, create->hInstance, nullptr);
+    // Made disabled: the stage enables it once the window exists.
+    context->button = ::CreateWindowExW(0, kButtonClassName, context->cancelText->c_str(),
+                                        kCancelButtonStyle | WS_DISABLED, button.x, button.y, button.width,
+                                        button.height, window,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCancelButtonId)),
+                                        create->hInstance, nullptr);
     // A child is drawn in the System font unless it is given another: the
     // text the user reads goes in the message font, as in message boxes.
     if (context->font) {
         const auto font = reinterpret_cast<WPARAM>(context->font);
         if (context->label) ::SendMessageW(context->label, WM_SETFONT, font, FALSE);
         if (context->bar) ::SendMessageW(context->bar, WM_SETFONT, font, FALSE);
+        if (context->button) ::SendMessageW(context->button, WM_SETFONT, font, FALSE);
     }
+}
+
+// The person pressed Cancel (a click, or Esc, Enter or Space with the
+// keyboard in the window): the running step is asked to stop, once, and the
+// button is disabled. A press where the stage allows none does nothing.
+void CancelPressed() {
+    ProgressModule& module = Module();
+    bool taken = false;
+    {
+        std::lock_guard guard(module.lock);
+        if (module.cancellation && AllowsCancel(module.model.Stage())) taken = module.cancellation->Request();
+    }
+    if (HWND button = module.cancelButton.load(std::memory_order_acquire); taken && button)
+        ::EnableWindow(button, FALSE);
+}
+
+// Shows on the taskbar button what the model says now.
+void RefreshTaskbar(HWND window, bool buttonCreated) {
+    ProgressModule& module = Module();
+    if (!module.taskbar) return;
+    TaskbarView view;
+    {
+        std::lock_guard guard(module.lock);
+        view = module.model.Taskbar();
+    }
+    if (buttonCreated) module.taskbar->ButtonCreated(window, view);
+    else module.taskbar->Show(window, view);
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -106,7 +155,26 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
             case WM_DESTROY:
                 ::PostQuitMessage(0);
                 return 0;
+            case WM_COMMAND:
+                if (LOWORD(wParam) == kCancelButtonId) CancelPressed();
+                return 0;
+            case DM_GETDEFID:
+                // Enter presses Cancel, the window's one button.
+                return MAKELRESULT(kCancelButtonId, DC_HASDEFID);
+            case WM_SETFOCUS:
+                // Activated by the person: the keyboard goes to the button.
+                if (HWND button = Module().cancelButton.load(std::memory_order_acquire);
+                    button && ::IsWindowEnabled(button))
+                    ::SetFocus(button);
+                return 0;
+            case kRefreshTaskbarMessage:
+                RefreshTaskbar(window, false);
+                return 0;
             default:
+                if (message != 0 && message == Module().buttonCreatedMessage) {
+                    RefreshTaskbar(window, true);
+                    return 0;
+                }
                 break;
         }
     } catch (...) {
@@ -154,6 +222,8 @@ void Perform(const ProgressAction& action) {
     HWND window = module.window.load(std::memory_order_acquire);
     HWND label = module.label.load(std::memory_order_acquire);
     HWND bar = module.bar.load(std::memory_order_acquire);
+    HWND button = module.cancelButton.load(std::memory_order_acquire);
+    if (action.setCancel && button) ::EnableWindow(button, action.cancelEnabled ? TRUE : FALSE);
     if (action.setCaption && window) ::SetWindowTextW(window, Decode(action.caption).c_str());
     if (action.setStatus && label) ::SetWindowTextW(label, Decode(action.status).c_str());
     if (action.setPosition && bar) {
@@ -164,13 +234,21 @@ void Perform(const ProgressAction& action) {
         else ::PostMessageW(bar, PBM_SETPOS, position, 0);
     }
     if (action.visibility != ProgressAction::Visibility::Keep && window) {
-        // Never activated: see kProgressWindowExStyle.
+        // Never activated by the installer. Hidden while the person has it
+        // active, the system activates another program's window: the process
+        // keeps the right to set the foreground, so the box that follows
+        // becomes the active window (see kProgressWindowExStyle).
+        if (action.visibility == ProgressAction::Visibility::Hide && ::GetForegroundWindow() == window)
+            ::AllowSetForegroundWindow(::GetCurrentProcessId());
         UINT flags = (action.visibility == ProgressAction::Visibility::Show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) |
                      SWP_NOACTIVATE;
         ::SetWindowPos(window, HWND_TOPMOST, module.x.load(std::memory_order_acquire),
                        module.y.load(std::memory_order_acquire), module.width.load(std::memory_order_acquire),
                        module.height.load(std::memory_order_acquire), flags);
     }
+    if ((action.refreshTaskbar || action.setPosition || action.visibility != ProgressAction::Visibility::Keep) &&
+        window)
+        ::PostMessageW(window, kRefreshTaskbarMessage, 0, 0);
     // The window procedure destroys the window, which ends the thread's loop.
     if (action.close && window) ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
@@ -257,8 +335,16 @@ void TSetupForm::Execute() {
 
     const std::wstring caption = Decode(texts.caption);
     const std::wstring status = Decode(texts.status);
+    // Set before the window thread starts; read here only.
+    const std::wstring cancelText = Decode(CancelButtonText(CurrentSetup().useRussian));
+    // Made and released on this thread, the one that uses it; it outlives
+    // the window.
+    TaskbarProgress taskbar;
+    module.taskbar = &taskbar;
+    module.buttonCreatedMessage = TaskbarProgress::ButtonCreatedMessage();
     CreationContext context;
     context.status = &status;
+    context.cancelText = &cancelText;
     context.layout = layout;
     context.font = font.get();
     HWND window = ::CreateWindowExW(kProgressWindowExStyle, kWindowClassName, caption.c_str(),
@@ -267,6 +353,7 @@ void TSetupForm::Execute() {
     if (!window) context = CreationContext{};
     WindowPosition position;
     if (window) {
+        TaskbarProgress::LetButtonCreatedThrough(window);
         layout = LayoutProgressWindow(dpi, text, FrameOf(window));
         position = CenteredPosition(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), layout.width,
                                     layout.height);
@@ -284,12 +371,16 @@ void TSetupForm::Execute() {
         module.height.store(layout.height, std::memory_order_relaxed);
         module.label.store(context.label, std::memory_order_relaxed);
         module.bar.store(context.bar, std::memory_order_relaxed);
+        module.cancelButton.store(context.button, std::memory_order_relaxed);
         module.window.store(window, std::memory_order_relaxed);
         action = module.model.FinishCreation(window != nullptr);
         module.created.store(true, std::memory_order_release);
     }
     // With no window there is nothing for a message loop to serve.
-    if (!window) return;
+    if (!window) {
+        module.taskbar = nullptr;
+        return;
+    }
 
     // Texts that the main thread stored while the window was being created.
     // Its own later calls wait for the message loop below, so they come after these.
@@ -297,15 +388,20 @@ void TSetupForm::Execute() {
     if (action.setStatus && context.label) ::SetWindowTextW(context.label, Decode(action.status).c_str());
     if (action.setPosition && context.bar)
         ::SendMessageW(context.bar, PBM_SETPOS, static_cast<WPARAM>(action.position), 0);
+    if (action.setCancel && context.button) ::EnableWindow(context.button, action.cancelEnabled ? TRUE : FALSE);
     if (action.close) ::DestroyWindow(window);
     else if (action.visibility == ProgressAction::Visibility::Show) ::ShowWindow(window, SW_SHOWNOACTIVATE);
 
     MSG message{};
     // GetMessage gives -1 on an error; looping on anything but 0 would spin.
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Esc, Enter and Space reach Cancel as in a dialog; a destroyed
+        // window is no dialog to ask.
+        if (::IsWindow(window) && ::IsDialogMessageW(window, &message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
+    module.taskbar = nullptr;
     std::lock_guard guard(module.lock);
     module.model.WindowEnded();
 }
@@ -334,8 +430,32 @@ void SetProgressPosition(int percent) {
     RunOperation([percent](ProgressWindowModel& model) { return model.SetPosition(percent); });
 }
 
-ProgressStep::ProgressStep(bool active, const ProgressTexts& texts) : active_(active), meter_(::GetTickCount()) {
-    if (active_) ShowProgressWindow(texts.caption, texts.status);
+void SetProgressStage(ProgressStage stage) {
+    RunOperation([stage](ProgressWindowModel& model) { return model.SetStage(stage); });
+}
+
+ProgressStep::ProgressStep(bool active, const ProgressTexts& texts, ProgressStage stage)
+    : active_(active), meter_(::GetTickCount()) {
+    if (!active_) return;
+    // Once the replace has happened, nothing of the step is cancelled.
+    cancel_ = std::make_unique<Cancellation>([] { SetProgressStage(ProgressStage::Replacing); });
+    {
+        ProgressModule& module = Module();
+        std::lock_guard guard(module.lock);
+        module.cancellation = cancel_.get();
+    }
+    ShowProgressWindow(texts.caption, texts.status);
+    SetProgressStage(stage);
+}
+
+ProgressStep::~ProgressStep() {
+    if (!active_) return;
+    {
+        ProgressModule& module = Module();
+        std::lock_guard guard(module.lock);
+        module.cancellation = nullptr;
+    }
+    SetProgressStage(ProgressStage::Idle);
 }
 
 ByteProgress ProgressStep::Reporter() {
@@ -365,6 +485,8 @@ HWND ProgressWindowHandle() { return Module().window.load(std::memory_order_acqu
 HWND ProgressLabelHandle() { return Module().label.load(std::memory_order_acquire); }
 
 HWND ProgressBarHandle() { return Module().bar.load(std::memory_order_acquire); }
+
+HWND ProgressCancelButtonHandle() { return Module().cancelButton.load(std::memory_order_acquire); }
 
 int ProgressWindowX() { return Module().x.load(std::memory_order_acquire); }
 

@@ -4,19 +4,24 @@
 // The main thread drives it through the operations below; the first
 // ShowProgressWindow starts the thread and returns without waiting for the
 // window. The window and its texts are drawn in the system's message font,
-// laid out for that font at the system's DPI, and the window never becomes
-// the active window.
+// laid out for that font at the system's DPI. It is never activated by the
+// installer; a person may activate it, and then presses its Cancel button
+// with Esc, Enter or Space as well as with the mouse.
 //
-// The window offers the user no way to close it; the module's shut-down
+// The window offers the user no way to close it, only to cancel the long
+// step that runs (ProgressStep); the module's shut-down
 // closes it and waits (bounded) for its thread. The state the thread uses is
 // never destroyed, so a thread still running when the program returns from
 // its entry touches nothing already torn down.
 #include <windows.h>
 
+#include <memory>
+
 #include "base/byte_progress.h"
 #include "base/shown_text.h"
 #include "ui/progress_rules.h"
 
+#include "platform/cancellation.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -67,23 +72,33 @@ void ShowProgressWindowAgain();
 // caller never waits for the window. Before the window exists, the position
 // is kept for its creation.
 void SetProgressPosition(int percent);
+// Tells the window what the run is at: Cancel is enabled only where the
+// stage allows it, and the taskbar button shows the stage's state.
+void SetProgressStage(ProgressStage stage);
 
 // One long step of an interactive run in the progress window: shown with
 // its texts from the start, the bar following the bytes done, moved only
-// when the shown percentage changes. An inactive step shows nothing.
+// when the shown percentage changes, and its Cancel button reaching the
+// step through Cancel(). When it ends, Cancel is disabled. An inactive step
+// shows nothing and cannot be cancelled.
 class ProgressStep {
 public:
-    ProgressStep(bool active, const ProgressTexts& texts);
+    ProgressStep(bool active, const ProgressTexts& texts, ProgressStage stage);
     ProgressStep(const ProgressStep&) = delete;
     ProgressStep& operator=(const ProgressStep&) = delete;
+    ~ProgressStep();
 
     // What the read or write of the step reports to; empty when inactive.
     // Valid while the step lives.
     ByteProgress Reporter();
+    // What the step's read or write looks at between its blocks and slices;
+    // null when inactive. Valid while the step lives.
+    Cancellation* Cancel() noexcept { return cancel_.get(); }
 
 private:
     bool active_;
     ProgressMeter meter_;
+    std::unique_ptr<Cancellation> cancel_;
 };
 
 // The caption stored for the window's creation (ProgressCaption).
@@ -99,6 +114,8 @@ HWND ProgressWindowHandle();
 HWND ProgressLabelHandle();
 // The progress bar (kept, never moved); null until ProgressWindowCreated.
 HWND ProgressBarHandle();
+// The Cancel button; null until ProgressWindowCreated.
+HWND ProgressCancelButtonHandle();
 // The window's top-left corner and outer size, computed once at creation;
 // 0 until ProgressWindowCreated.
 int ProgressWindowX();

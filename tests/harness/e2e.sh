@@ -67,14 +67,17 @@ in_locale() {
 
 # run_installer EXE ANSWERS [ARGS...]: runs EXE through the dialog tool; the
 # log of the boxes is in $LOG. E2E_LOCALE (en_US.UTF-8 unless set) is one of
-# E2E_LOCALES.
+# E2E_LOCALES. With E2E_CANCEL_WHEN, the tool presses the progress window's
+# Cancel button once it shows that state (for E2E_CANCEL_DELAY_MS, 0 unless set).
 run_installer() {
   local exe=$1 answers=$2
   shift 2
   E2E_RUNS=$((E2E_RUNS + 1))
   LOG=$WORK/run$E2E_RUNS.log
+  local cancel=()
+  [[ -n ${E2E_CANCEL_WHEN:-} ]] && cancel=(--cancel-when "$E2E_CANCEL_WHEN" --cancel-delay-ms "${E2E_CANCEL_DELAY_MS:-0}")
   in_locale "${E2E_LOCALE:-en_US.UTF-8}" "$run" "$KAVREL_DIALOG_TOOL" --log "$LOG" --answers "$answers" \
-    --timeout-ms 120000 -- "$exe" "$@" >/dev/null 2>&1
+    --timeout-ms 120000 "${cancel[@]}" -- "$exe" "$@" >/dev/null 2>&1
 }
 
 # run_unseen EXE [ARGS...]: runs EXE where nobody sees it, in a window

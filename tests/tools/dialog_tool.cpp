@@ -2,7 +2,7 @@
 // line-based log of what it saw for the end-to-end tests to compare.
 //
 //   dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] [--pose <folder>]
-//                   -- <program.exe> [args...]
+//                   [--cancel-when <state> [--cancel-delay-ms N]] -- <program.exe> [args...]
 //
 // Answers, one per box in the order the boxes appear: yes, no, ok, cancel,
 // abort, retry, ignore, help, tryagain, continue (press that button), close
@@ -29,6 +29,12 @@
 // each time what the window shows changes, between the box records:
 //   progress=<caption>|<status line>|<bar position>   while it is visible
 //   progress=hidden                                   hidden or gone
+//
+// With --cancel-when, the tool presses the progress window's Cancel button
+// (a click) once, as soon as the window's state as logged above begins with
+// <state> (e.g. "Lexova update|Installing the update...|100") and has shown
+// it for --cancel-delay-ms (default 0) with the button enabled; it then logs
+//   cancel=pressed
 //
 // With --pose, each box waits before it is answered, so that a script can take
 // a picture of it: the tool writes "<folder>\box<N>" holding the box's
@@ -506,6 +512,8 @@ struct Options {
     std::vector<Answer> answers;
     ULONGLONG timeoutMs = 60000;
     std::wstring poseFolder;
+    std::string cancelWhen;
+    ULONGLONG cancelDelayMs = 0;
     std::wstring commandLine;
 };
 
@@ -550,7 +558,8 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
     for (; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         if (a == L"--") break;
-        if (a != L"--log" && a != L"--answers" && a != L"--timeout-ms" && a != L"--pose") {
+        if (a != L"--log" && a != L"--answers" && a != L"--timeout-ms" && a != L"--pose" && a != L"--cancel-when" &&
+            a != L"--cancel-delay-ms") {
             error = "unknown option: " + Utf8(a);
             return std::nullopt;
         }
@@ -564,6 +573,8 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
             haveLog = !value.empty();
         } else if (a == L"--pose") {
             options.poseFolder = DosPath(value);
+        } else if (a == L"--cancel-when") {
+            options.cancelWhen = Utf8(value);
         } else if (a == L"--answers") {
             std::string list = Utf8(value);
             std::size_t start = 0;
@@ -584,10 +595,11 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
         } else {
             std::string number = Utf8(value);
             if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) {
-                error = "bad --timeout-ms: " + number;
+                error = "bad " + Utf8(a) + ": " + number;
                 return std::nullopt;
             }
-            options.timeoutMs = std::strtoull(number.c_str(), nullptr, 10);
+            (a == L"--timeout-ms" ? options.timeoutMs : options.cancelDelayMs) =
+                std::strtoull(number.c_str(), nullptr, 10);
         }
     }
     if (!haveLog) {
@@ -626,11 +638,14 @@ struct Seen {
 // Watches the program's boxes and answers them.
 class Watcher {
 public:
-    Watcher(DWORD processId, std::vector<Answer> answers, Log& log, std::wstring poseFolder)
+    Watcher(DWORD processId, std::vector<Answer> answers, Log& log, std::wstring poseFolder, std::string cancelWhen,
+            ULONGLONG cancelDelayMs)
         : processId_(processId),
           answers_(std::move(answers)),
           log_(log),
           poseFolder_(std::move(poseFolder)),
+          cancelWhen_(std::move(cancelWhen)),
+          cancelDelayMs_(cancelDelayMs),
           standard_(LoadStandardIcons()) {}
 
     // Looks at the program's progress window and its visible boxes once.
@@ -717,9 +732,30 @@ private:
                     std::to_string(position);
         }
         progressSeen_ = true;
-        if (state == lastProgress_) return;
-        lastProgress_ = state;
-        log_.Write("progress=" + state + "\n");
+        if (state != lastProgress_) {
+            lastProgress_ = state;
+            log_.Write("progress=" + state + "\n");
+        }
+        PressCancelWhenDue(window, state);
+    }
+
+    // Presses the window's Cancel button once its state has begun with
+    // --cancel-when for the delay asked for (--cancel-when).
+    void PressCancelWhenDue(HWND window, const std::string& state) {
+        if (cancelWhen_.empty() || cancelPressed_) return;
+        if (state.compare(0, cancelWhen_.size(), cancelWhen_) != 0) {
+            cancelDueSince_ = 0;
+            return;
+        }
+        const ULONGLONG now = ::GetTickCount64();
+        if (cancelDueSince_ == 0) cancelDueSince_ = now;
+        if (now - cancelDueSince_ < cancelDelayMs_) return;
+        HWND button = ::FindWindowExW(window, nullptr, L"Button", nullptr);
+        if (!button || !::IsWindowEnabled(button)) return;
+        // Posted, like a box's button: the program acts on it in its own time.
+        ::PostMessageW(button, BM_CLICK, 0, 0);
+        cancelPressed_ = true;
+        log_.Write("cancel=pressed\n");
     }
 
     // Shows the box where it stands until the script that asked for it has
@@ -766,6 +802,10 @@ private:
     std::size_t next_ = 0;
     Log& log_;
     std::wstring poseFolder_;
+    std::string cancelWhen_;
+    ULONGLONG cancelDelayMs_;
+    ULONGLONG cancelDueSince_ = 0;
+    bool cancelPressed_ = false;
     bool progressSeen_ = false;
     std::string lastProgress_;
     std::vector<StandardIcon> standard_;
@@ -774,8 +814,8 @@ private:
 };
 
 constexpr const char* kUsage =
-    "usage: dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] [--pose <folder>] -- <program.exe> "
-    "[args...]\n"
+    "usage: dialog_tool.exe --log <file> [--answers a1,a2,...] [--timeout-ms N] [--pose <folder>]\n"
+    "                       [--cancel-when <state> [--cancel-delay-ms N]] -- <program.exe> [args...]\n"
     "  answers: yes no ok cancel abort retry ignore help tryagain continue close, or a button id\n"
     "  exit code: 0 the program ended, 3 timed out, 2 usage error, 4 could not write the log or start the program";
 
@@ -817,7 +857,8 @@ int Run() {
     Handle processHandle(process.hProcess);
     Handle threadHandle(process.hThread);
 
-    Watcher watcher(process.dwProcessId, options->answers, log, options->poseFolder);
+    Watcher watcher(process.dwProcessId, options->answers, log, options->poseFolder, options->cancelWhen,
+                    options->cancelDelayMs);
     ULONGLONG started = ::GetTickCount64();
     for (;;) {
         watcher.Poll();

@@ -1,0 +1,51 @@
+#pragma once
+// Whether a long step still stops when the person asks it to, as a plain
+// rule shared by two threads: the progress window's, which passes on the
+// press of Cancel, and the step's, which looks between blocks and slices and
+// before the one call that replaces the package.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "base/failure.h"
+
+namespace kavrel {
+
+// Where a step's cancellation stands. A press counts until the step begins
+// the replace of the package; one that comes while the replace is tried
+// counts only if that try fails (the holder is then waited for again, and
+// that wait is what the press ends). Once the replace has happened, the
+// step and what follows it are not cancelled halfway: a press is refused.
+enum class CancelPhase : std::uint8_t {
+    Open,                 // runs; a press would be taken
+    Requested,            // the person pressed Cancel: the step stops at its next look
+    Committing,           // the replace is being tried
+    CommittingRequested,  // pressed while the replace was tried
+    Committed,            // replaced: nothing is cancelled any more
+};
+
+// The phase above, changed atomically by either thread.
+class CancelGate {
+public:
+    // The window's thread: the person pressed Cancel. True when the press is
+    // taken (now or, while the replace is tried, should it fail).
+    bool Request() noexcept;
+    // The step: true once a press is to stop it.
+    bool Requested() const noexcept;
+    // The step, right before the replace: false when a press came first
+    // (the step stops instead); otherwise presses wait for the outcome.
+    bool BeginCommit() noexcept;
+    // The step, after the try: `committed` when the replace happened. A
+    // press during a failed try now stops the step; true when it does.
+    bool EndCommit(bool committed) noexcept;
+    CancelPhase Phase() const noexcept { return phase_.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<CancelPhase> phase_{CancelPhase::Open};
+};
+
+// The record of a step the person stopped: cause Declined (no box, exit code
+// 1602), "cancelled by the user at N%" with the step's percentage reached.
+Failure CancelledByUser(std::string step, int percent);
+
+}  // namespace kavrel
