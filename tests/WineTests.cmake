@@ -168,17 +168,15 @@ kavrel_wine_test(win.robustness
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/robustness_test.sh" $<TARGET_FILE:lexova-update-60m>
           "${LARGE_PARTS}/ZYQ1.bin" "${LARGE_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 900)
-# Its kills fall at moments of a write that a compiler on the other core
-# slows several times over: it never runs beside the build tests below.
-set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK "kavrel_application;compilers")
+set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # A vendor's release: scripts/release in a build tree of its own (kept
 # between runs, so only the first run compiles everything) with a Wine
 # harness of its own; and the build's refusals of what is not a package.
 add_test(NAME build.release COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/release_test.sh" "${CMAKE_SOURCE_DIR}"
   "${KAVREL_MAKE_PACKAGE}" "${CMAKE_BINARY_DIR}/release-test")
-set_tests_properties(build.release PROPERTIES TIMEOUT 1500 RESOURCE_LOCK compilers)
+set_tests_properties(build.release PROPERTIES TIMEOUT 1500)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")
-set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900 RESOURCE_LOCK compilers)
+set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900)
