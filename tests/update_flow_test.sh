@@ -46,10 +46,19 @@ wait_for_standin() { for _ in $(seq 100); do [[ $(standin_saw "$1") == yes ]] &&
 hold_package() {
   local setup=${1:-en_US.UTF-8} options=("${@:2}")
   ((${#options[@]})) || options=(--run-ms 60000)
-  in_locale "$setup" "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\zyq.pak" \
+  in_locale "$setup" "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\\${HELD_NAME:-zyq.pak}" \
     "${options[@]}" >/dev/null 2>&1 &
   holder=$!
-  wait_for_standin "file held $APP_WIN\\zyq.pak"
+  wait_for_standin "file held $APP_WIN\\${HELD_NAME:-zyq.pak}"
+}
+# A quiet run while the holder lets go within the wait: installed as if nobody had held it.
+check_waited_out() {
+  run_installer "$installer" "" modest
+  check "exit code" "$(exit_code)" 0
+  check "package written" "$(package_installed)" yes
+  check "no temporary file" "$(temporary_left)" no
+  wait "$holder"
+  end_standins
 }
 # The application started through the desktop shell, in its folder, and activated.
 check_started_through_the_shell() {
@@ -611,16 +620,8 @@ fi
 if scenario "A stale temporary file that a scanner holds for 10 s: waited out, then installed" held links; then
   install_app
   printf 'half a package' >"$APP_DIR/~zyq.pak"
-  in_locale en_US.UTF-8 "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$APP_WIN\~zyq.pak" \
-    --hold-ms 10000 --run-ms 15000 >/dev/null 2>&1 &
-  holder=$!
-  wait_for_standin "file held $APP_WIN\~zyq.pak"
-  run_installer "$installer" "" modest
-  check "exit code" "$(exit_code)" 0
-  check "package written" "$(package_installed)" yes
-  check "no temporary file" "$(temporary_left)" no
-  wait "$holder"
-  end_standins
+  HELD_NAME='~zyq.pak' hold_package en_US.UTF-8 --hold-ms 10000 --run-ms 15000
+  check_waited_out
 fi
 
 if scenario "A read-only package, as copied from a disc: replaced, and the new one writable" links; then
@@ -830,12 +831,7 @@ fi
 if scenario "The package held for 15 s, as by endpoint protection: waited out" held; then
   install_app
   hold_package en_US.UTF-8 --hold-ms 15000 --run-ms 20000
-  run_installer "$installer" "" modest
-  check "exit code" "$(exit_code)" 0
-  check "package written" "$(package_installed)" yes
-  check "no temporary file" "$(temporary_left)" no
-  wait "$holder"
-  end_standins
+  check_waited_out
 fi
 
 if scenario "A vendor's package of version 6670, all of it in the first part" questions; then
