@@ -152,7 +152,7 @@ ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::
         return StartThroughDesktopShell(file, folder);
     }
     const auto answered = [&] { return ::WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; };
-    if (!WaitUntil(DesktopShellAnswerWait(), answered, clock)) return {ShellStartOutcome::NoAnswer, std::nullopt};
+    if (!WaitUntil(DesktopShellAnswerWait(), answered, clock.sleep)) return {ShellStartOutcome::NoAnswer, std::nullopt};
     return job->outcome;
 }
 

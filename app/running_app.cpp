@@ -102,10 +102,11 @@ void LaunchApp(const WaitClock& clock) noexcept {
 void LaunchAndActivate(const WaitClock& clock) noexcept {
     LaunchApp(clock);
     try {
-        const WaitClock sleep = ClockOrSystem(clock);
-        if (!WaitUntil(InstanceMappingWait(), [] { return !AppNotRunning(); }, sleep)) return;
+        const WaitClock system = ClockOrSystem(clock);
+        if (!WaitUntil(InstanceMappingWait(), [] { return !AppNotRunning(); }, system.sleep)) return;
         HWND window = nullptr;
-        if (!WaitUntil(MainWindowWait(), [&window] { return (window = FindMainWindow()) != nullptr; }, sleep)) return;
+        if (!WaitUntil(MainWindowWait(), [&window] { return (window = FindMainWindow()) != nullptr; }, system.sleep))
+            return;
         ::ShowWindow(window, SW_SHOWNORMAL);
         ::SetForegroundWindow(window);
     } catch (...) {

@@ -133,7 +133,7 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
                                               seams.waitClock, cancel)
                        : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
                                              AskAboutOlderFile, installProgress, seams.waitClock, cancel);
-        });
+        }, cancel);
         const char* const outcome = written == WriteOutcome::Installed   ? ", installed, "
                                     : written == WriteOutcome::Cancelled ? ", cancelled, "
                                                                          : ", not installed, ";
@@ -166,7 +166,7 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
 }  // namespace
 
 WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
-                              const std::function<std::optional<Failure>()>& attempt) {
+                              const std::function<std::optional<Failure>()>& attempt, Cancellation* cancel) {
     for (;;) {
         const std::optional<Failure> failure = attempt();
         ShowLanguageFileErrors();
@@ -177,6 +177,7 @@ WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, boo
         }
         SetProgressStage(ProgressStage::WriteFailed);
         if (!report.FailWrite(*failure, target, offerRetry)) return WriteOutcome::Failed;
+        if (cancel) cancel->BeginAttempt();
         // The box hid the progress window; the write shows in it again.
         ShowProgressWindowAgain();
         SetProgressStage(ProgressStage::Writing);

@@ -44,9 +44,11 @@ enum class WriteOutcome {
 // and Retry writes again with the progress window back. Failed once the
 // user answers Cancel, or after the first failure of a quiet run. A write
 // that the person cancelled in the progress window goes to the report as it
-// is (no box) and is not offered again.
+// is (no box) and is not offered again. A press of Cancel counts for the
+// write it was made in: a retry starts with none (`cancel`, when given).
 WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
-                              const std::function<std::optional<Failure>()>& attempt);
+                              const std::function<std::optional<Failure>()>& attempt,
+                              Cancellation* cancel = nullptr);
 
 // Releases what the update-flow module holds at process end.
 void ShutDownUpdateFlow();

@@ -42,6 +42,11 @@ bool CancelGate::EndCommit(bool committed) noexcept {
     }
 }
 
+void CancelGate::BeginAttempt() noexcept {
+    CancelPhase expected = CancelPhase::Requested;
+    phase_.compare_exchange_strong(expected, CancelPhase::Open, std::memory_order_acq_rel);
+}
+
 Failure CancelledByUser(std::string step, int percent) {
     const int shown = percent < 0 ? 0 : percent > 100 ? 100 : percent;
     return Finding(FailureCause::Declined, std::move(step), "cancelled by the user at " + std::to_string(shown) + "%");

@@ -38,6 +38,10 @@ public:
     // The step, after the try: `committed` when the replace happened. A
     // press during a failed try now stops the step; true when it does.
     bool EndCommit(bool committed) noexcept;
+    // The step, as it is tried again after a failure the person chose to
+    // retry: a press counts for the try it was made in, so the new try
+    // starts open. Once the replace has happened, it stays so.
+    void BeginAttempt() noexcept;
     CancelPhase Phase() const noexcept { return phase_.load(std::memory_order_acquire); }
 
 private:

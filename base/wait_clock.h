@@ -6,9 +6,17 @@
 
 namespace kavrel {
 
-// Sleeps `ms` milliseconds. The shipped installer sleeps with the system;
-// the schedules themselves are plain rules, tested with a clock that only
-// counts.
-using WaitClock = std::function<void(std::uint32_t ms)>;
+// Sleeps and tells the time. The shipped installer takes the system's; the
+// schedules themselves are plain rules, tested with a clock that only counts.
+struct WaitClock {
+    // Sleeps `ms` milliseconds.
+    std::function<void(std::uint32_t ms)> sleep;
+    // Milliseconds since a fixed moment, as this clock counts them; it may
+    // wrap, so only differences count.
+    std::function<std::uint32_t()> now;
+
+    // A clock given by a seam: empty means the system's.
+    explicit operator bool() const noexcept { return static_cast<bool>(sleep) && static_cast<bool>(now); }
+};
 
 }  // namespace kavrel

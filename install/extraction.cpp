@@ -54,19 +54,20 @@ ResourceBytes FindPayloadResource(const std::string& name, const std::string& ty
 
 namespace {
 
-// True when another program holds the file at `path` open without sharing
-// it: the replace of such a file is refused as "access denied".
-bool IsHeldByAnotherProgram(const std::wstring& path) {
-    UniqueHandle probe(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-// Whether another program is shown to hold the target or its temporary
-// file: the target opened exclusively meets a sharing violation, or
-// Restart Manager names a program (in any session) that holds either.
-bool HolderShown(const std::wstring& target, const std::wstring& temporary) {
-    return IsHeldByAnotherProgram(target) || !ProgramsHoldingFiles({target, temporary}).empty();
+// One look at what holds the installed file and the temporary one, right
+// after a step failed: whether the installed file can be opened for the
+// replace, and the programs Restart Manager names (in any session).
+HolderLook LookAtHolders(const HeldFolder& folder, std::wstring_view targetName, const std::wstring& target,
+                         const std::wstring& temporary) {
+    HolderLook look;
+    switch (folder.ObstacleToReplacing(targetName)) {
+        case HeldFolder::ReplaceObstacle::HeldByAnother: look.heldAgainstReplace = true; break;
+        case HeldFolder::ReplaceObstacle::DeletionDenied:
+        case HeldFolder::ReplaceObstacle::NotAFile: look.lastingRefusal = true; break;
+        case HeldFolder::ReplaceObstacle::None: break;
+    }
+    look.holders = ProgramsHoldingFiles({target, temporary});
+    return look;
 }
 
 // A file the installer may write, replace or remove: plain, with one name,
@@ -91,7 +92,8 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
       temporaryName_(L"~" + SplitFilePath(target).name),
       targetName_(SplitFilePath(target).name),
       targetPath_(target),
-      temporaryPath_(MakeTempName(target)) {
+      temporaryPath_(MakeTempName(target)),
+      budget_(ClockOrSystem(clock, cancel)) {
     std::uint64_t total = 0;
     for (const ResourceBytes& part : parts) total += part.size;
     // A stale temporary file that a scanner still holds, or whose name is
@@ -110,7 +112,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
                 Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
             file = folder_.CreateNewFile(temporaryName_);
         },
-        ClockOrSystem(clock, cancel), [&] { return HolderShown(targetPath_, temporaryPath_); });
+        budget_, [&] { return LookAtHolders(folder_, targetName_, targetPath_, temporaryPath_); });
     try {
         // A name planted between the removal and the create only makes the
         // create fail; a second name given to the new file would let its
@@ -139,7 +141,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
 
 StagedFile::~StagedFile() { Discard(); }
 
-void StagedFile::Replace(const WaitClock& clock, Cancellation* cancel) {
+void StagedFile::Replace(Cancellation* cancel) {
     UniqueHandle file;
     RetryWhileHeld([&] {
         if (!file) {
@@ -161,7 +163,7 @@ void StagedFile::Replace(const WaitClock& clock, Cancellation* cancel) {
         }
         if (cancel) cancel->EndCommit(error == 0);
         if (error) Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
-    }, ClockOrSystem(clock, cancel), [&] { return HolderShown(targetPath_, temporaryPath_); });
+    }, budget_, [&] { return LookAtHolders(folder_, targetName_, targetPath_, temporaryPath_); });
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
     // new name, commits the change of its name with it. Its bytes are on disk
@@ -185,17 +187,16 @@ void StagedFile::Discard() noexcept {
 }
 
 // What the user is told of a failed write rests on these facts of the
-// system, gathered while they still hold.
+// system, gathered while they still hold. A failure that the wait for a
+// held file judged has its cause, and its holders, already.
 Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes) {
     failure.step = "write";
-    const std::wstring temporary = MakeTempName(target);
-    failure.cause = CauseOfWriteError(failure.code,
-                                      failure.code == ERROR_ACCESS_DENIED && HolderShown(target, temporary));
+    if (failure.cause == FailureCause::InstallFailed && failure.origin == FailureOrigin::Windows)
+        failure.cause = CauseOfWriteError(failure.code);
     if (failure.cause == FailureCause::DiskFull) {
         failure.neededBytes = packageBytes;
         FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);
     }
-    if (failure.cause == FailureCause::FileInUse) failure.holders = ProgramsHoldingFiles({target, temporary});
     return failure;
 }
 
@@ -226,7 +227,7 @@ std::optional<Failure> InstallSplitResource(const std::string& baseName, const s
     }
     return AttemptWrite(target, static_cast<std::uint64_t>(first.size) + second.size, [&] {
         StagedFile staged(target, {first, second}, progress, clock, cancel);
-        staged.Replace(clock, cancel);
+        staged.Replace(cancel);
     });
 }
 

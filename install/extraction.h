@@ -63,7 +63,8 @@ public:
     // never what it points to; a folder there is a failure), makes sure that
     // its volume has room for the parts (too little is ERROR_DISK_FULL,
     // nothing written), makes the file anew there (a stale file that another
-    // program holds is waited for on `clock`, as the replace is), writes the parts in order and flushes them to disk. Others
+    // program holds is waited for on `clock`, the system's when none is
+    // given, within the budget the replace then shares), writes the parts in order and flushes them to disk. Others
     // may read the file meanwhile, never write it; it is closed until its
     // replace, which checks that it is still the file written. Raises
     // FailureRaised, or std::bad_alloc. `progress` hears of every slice written; of the whole
@@ -79,11 +80,12 @@ public:
     const std::wstring& TemporaryPath() const noexcept { return temporaryPath_; }
 
     // Replaces the target in one step and writes the change through to disk,
-    // retrying for up to 30 s on `clock` (the system's when none is given)
-    // while the file or the target is held by another program. Raises FailureRaised; the target is then as it was.
-    // A press of `cancel` ends the wait at once and raises CancelledByUser;
-    // once the replace has happened, a press is refused.
-    void Replace(const WaitClock& clock = {}, Cancellation* cancel = nullptr);
+    // waiting while the file or the target is held by another program, on
+    // the clock and within the 30-s budget that the making of the file
+    // began (HeldFileBudget). Raises FailureRaised; the target is then as it
+    // was. A press of `cancel` ends the wait at once and raises
+    // CancelledByUser; once the replace has happened, a press is refused.
+    void Replace(Cancellation* cancel = nullptr);
 
     // Removes the temporary file, unless it is no longer the file written or
     // the folder's path leads elsewhere now. Never fails.
@@ -97,6 +99,8 @@ private:
     std::wstring temporaryPath_;
     std::uint64_t fileIndex_ = 0;
     bool waiting_ = false;
+    // One budget for every wait of this write.
+    HeldFileBudget budget_;
 };
 
 }  // namespace kavrel

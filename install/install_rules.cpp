@@ -6,6 +6,7 @@
 namespace kavrel {
 
 namespace {
+constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint64_t kMegabyte = 1u << 20;
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
 constexpr std::uint32_t kReparsePointAttribute = 0x400;
@@ -34,11 +35,6 @@ bool IsFileInUseError(std::uint32_t error) {
            error == kUserMappedFile;
 }
 
-bool IsWorthWaiting(std::uint32_t error, bool holderShown) {
-    constexpr std::uint32_t kAccessDenied = 5;
-    return IsFileInUseError(error) || (error == kAccessDenied && holderShown);
-}
-
 std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs) {
     constexpr std::uint32_t kFirstWaitMs = 100;
     constexpr std::uint32_t kLongestWaitMs = 1000;
@@ -47,29 +43,22 @@ std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uin
     return std::min(next, kHeldFileWaitLimitMs - waitedMs);
 }
 
-FailureCause CauseOfWriteError(std::uint32_t error, bool holderShown) {
-    constexpr std::uint32_t kAccessDenied = 5;
-    constexpr std::uint32_t kSharingViolation = 32;
-    constexpr std::uint32_t kLockViolation = 33;
+WriteJudgement JudgeWriteFailure(std::uint32_t error, const HolderLook& look, bool lookedAgain) {
+    const FailureCause cause = CauseOfWriteError(error);
+    if (cause == FailureCause::FileInUse) return {cause, HeldVerdict::Held};
+    if (error != kAccessDenied) return {cause, HeldVerdict::Final};
+    // Permissions that refuse the replace stay, whoever holds the file.
+    if (look.lastingRefusal) return {FailureCause::InstallFailed, HeldVerdict::Final};
+    if (look.heldAgainstReplace || !look.holders.empty()) return {FailureCause::FileInUse, HeldVerdict::Held};
+    return {FailureCause::InstallFailed, lookedAgain ? HeldVerdict::Final : HeldVerdict::LookAgain};
+}
+
+FailureCause CauseOfWriteError(std::uint32_t error) {
     constexpr std::uint32_t kHandleDiskFull = 39;
     constexpr std::uint32_t kDiskFull = 112;
-    // A name whose old file another program still holds open while it goes.
-    constexpr std::uint32_t kDeletePending = 303;
-    constexpr std::uint32_t kUserMappedFile = 1224;
-    switch (error) {
-        case kDiskFull:
-        case kHandleDiskFull:
-            return FailureCause::DiskFull;
-        case kSharingViolation:
-        case kLockViolation:
-        case kDeletePending:
-        case kUserMappedFile:
-            return FailureCause::FileInUse;
-        case kAccessDenied:
-            return holderShown ? FailureCause::FileInUse : FailureCause::InstallFailed;
-        default:
-            return FailureCause::InstallFailed;
-    }
+    if (error == kDiskFull || error == kHandleDiskFull) return FailureCause::DiskFull;
+    if (IsFileInUseError(error)) return FailureCause::FileInUse;
+    return FailureCause::InstallFailed;
 }
 
 bool HasRoomFor(std::uint64_t neededBytes, std::uint64_t freeBytes) { return neededBytes <= freeBytes; }
@@ -79,7 +68,6 @@ std::uint64_t MegabytesNeeded(std::uint64_t bytes) { return bytes / kMegabyte + 
 std::uint64_t MegabytesFree(std::uint64_t bytes) { return bytes / kMegabyte; }
 
 ShownText WriteFailureReasonText(bool russian, const Failure& failure, const ShownText& errorText) {
-    constexpr std::uint32_t kAccessDenied = 5;
     if (failure.cause == FailureCause::DiskFull) {
         const ShownText needed = ProgramText(std::to_string(MegabytesNeeded(failure.neededBytes)));
         const ShownText free = ProgramText(std::to_string(MegabytesFree(failure.freeBytes)));

@@ -1,15 +1,19 @@
 #pragma once
 // Decisions of writing the package and measuring the installed size, as
 // plain functions.
+#include <algorithm>
 #include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/failure.h"
 #include "base/shown_text.h"
 #include "base/text.h"
+#include "base/wait_clock.h"
 #include "platform/file_rules.h"
 
 namespace kavrel {
@@ -24,53 +28,117 @@ std::wstring MakeTempName(std::wstring_view path);
 // scanner looks at the new file.
 bool IsFileInUseError(std::uint32_t error);
 
-// Whether a failed step is worth waiting on: an error that shows a holder
-// by itself, or access denied while a holder is shown by other means
-// (`holderShown`: the file opened exclusively meets a sharing violation, or
-// Restart Manager names a process). A folder at the name, a denial by the
-// folder's permissions: no wait lifts those.
-bool IsWorthWaiting(std::uint32_t error, bool holderShown);
+// One look at what holds the installed file and the temporary one, taken
+// right after a step failed.
+struct HolderLook {
+    // The installed file, opened with delete access as the replace needs
+    // it: another program holds it without sharing deletion ...
+    bool heldAgainstReplace = false;
+    // ... or its permissions refuse deletion (whoever else has it open), or
+    // a folder stands at its name: no wait lifts that.
+    bool lastingRefusal = false;
+    // The programs that Restart Manager names as holding either file (a
+    // file mapped into a process shows only there).
+    std::vector<FileHolder> holders;
+};
 
-// The wait before the next try of a replace refused as in use, after
-// `waitedMs` in all: 100 ms, doubling up to 1 s; nullopt once 30 s have been
-// waited for. Endpoint protection holds a new file for 10 to 60 s.
+// What a failed step of the write is, and what comes next.
+enum class HeldVerdict : std::uint8_t {
+    Held,       // another program holds the file: waited for, within the budget
+    LookAgain,  // refused with no holder to explain it: tried once more after a short pause
+    Final,      // no wait lifts it
+};
+struct WriteJudgement {
+    FailureCause cause = FailureCause::InstallFailed;
+    HeldVerdict verdict = HeldVerdict::Final;
+};
+
+// The pause before the one second look at a refusal: a scanner that had
+// the file open for a moment has let go by then.
+constexpr std::uint32_t kSecondLookMs = 250;
+
+// Judges the Windows error of a failed step by one look at the holders.
+// Disk full and the other errors are final. The errors of a file in use are
+// held. Access denied is held only where the look explains it: a holder
+// that keeps the installed file from being replaced, or one that Restart
+// Manager names, and never where the refusal lasts (permissions, a folder);
+// a refusal nothing explains gets one second look (`lookedAgain` once it had
+// it), then it is final.
+WriteJudgement JudgeWriteFailure(std::uint32_t error, const HolderLook& look, bool lookedAgain);
+
+// The wait before the next try of a step refused as in use, after
+// `waitedMs` of the budget are spent: 100 ms, doubling up to 1 s, never past
+// the budget's end; nullopt once 30 s are spent. Endpoint protection holds
+// a new file for 10 to 60 s.
 constexpr std::uint32_t kHeldFileWaitLimitMs = 30000;
 std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs);
 
-// Runs `attempt` until it succeeds, or fails for another reason than a
-// file that another program holds (the application closing, or a scanner
-// looking at the new file): waits of NextHeldFileWait, 30 s in all, slept
-// through `sleep` (milliseconds), the wait's clock. Access denied is waited
-// on only while `holderShown()` says a holder is there; a refusal of the
-// installer's own never. Raises the last failure.
-template <typename Attempt, typename Sleep, typename HolderShown>
-void RetryWhileHeld(Attempt attempt, Sleep sleep, HolderShown holderShown) {
-    constexpr std::uint32_t kAccessDenied = 5;
+// The one budget of a write's waits for held files, shared by every step
+// that waits (removing a stale temporary file, making the new one,
+// replacing the package): 30 s on the wait clock, counted from each step's
+// first failure to its last try, so that the tries and the looks at the
+// holders count as much as the sleeps.
+class HeldFileBudget {
+public:
+    explicit HeldFileBudget(WaitClock clock) : clock_(std::move(clock)) {}
+    HeldFileBudget(const HeldFileBudget&) = delete;
+    HeldFileBudget& operator=(const HeldFileBudget&) = delete;
+
+    const WaitClock& clock() const noexcept { return clock_; }
+    std::uint32_t SpentMs() const noexcept { return spentMs_; }
+    // Adds what the clock has run since `sinceMs` (a reading of its own).
+    void Spend(std::uint32_t sinceMs) {
+        const std::uint64_t total = std::uint64_t{spentMs_} + static_cast<std::uint32_t>(clock_.now() - sinceMs);
+        spentMs_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, kHeldFileWaitLimitMs));
+    }
+
+private:
+    WaitClock clock_;
+    std::uint32_t spentMs_ = 0;
+};
+
+// Runs `attempt` until it succeeds or fails for good. A failure Windows
+// reported is judged by one look at the holders (`look()`, a HolderLook);
+// the judgement's cause, and the holders where the file is held, go into
+// the failure. A held file is waited for (NextHeldFileWait) within
+// `budget`, a refusal nothing explains looked at once more; a refusal of
+// the installer's own is never waited on. Raises the last failure.
+template <typename Attempt, typename Look>
+void RetryWhileHeld(Attempt attempt, HeldFileBudget& budget, Look look) {
+    std::optional<std::uint32_t> stepStart;
     std::uint32_t lastWait = 0;
-    std::uint32_t waited = 0;
+    bool lookedAgain = false;
     for (;;) {
         try {
             attempt();
+            if (stepStart) budget.Spend(*stepStart);
             return;
-        } catch (const FailureRaised& raised) {
-            const Failure& failure = raised.failure();
-            const bool worthWaiting =
-                failure.origin == FailureOrigin::Windows &&
-                IsWorthWaiting(failure.code, failure.code == kAccessDenied && holderShown());
-            const std::optional<std::uint32_t> wait =
-                worthWaiting ? NextHeldFileWait(lastWait, waited) : std::nullopt;
+        } catch (FailureRaised& raised) {
+            Failure& failure = raised.failure();
+            if (failure.origin != FailureOrigin::Windows) throw;
+            HolderLook seen = look();
+            const WriteJudgement judgement = JudgeWriteFailure(failure.code, seen, lookedAgain);
+            failure.cause = judgement.cause;
+            if (judgement.cause == FailureCause::FileInUse) failure.holders = std::move(seen.holders);
+            if (stepStart) budget.Spend(*stepStart);
+            stepStart = budget.clock().now();
+            std::optional<std::uint32_t> wait;
+            if (judgement.verdict == HeldVerdict::Held) wait = NextHeldFileWait(lastWait, budget.SpentMs());
+            if (judgement.verdict == HeldVerdict::LookAgain) {
+                wait = kSecondLookMs;
+                lookedAgain = true;
+            }
             if (!wait) throw;
-            sleep(*wait);
-            lastWait = *wait;
-            waited += *wait;
+            budget.clock().sleep(*wait);
+            if (judgement.verdict == HeldVerdict::Held) lastWait = *wait;
         }
     }
 }
 
-// The cause of a Windows error met while writing. Access denied means a
-// file in use only where another program is shown to hold the installed or
-// the temporary file (`holderShown`): a replace refused while it is open.
-FailureCause CauseOfWriteError(std::uint32_t error, bool holderShown);
+// The cause of a Windows error met while writing, where no holder was
+// looked at (a write or a flush that failed): too little space, a file in
+// use, or another failure.
+FailureCause CauseOfWriteError(std::uint32_t error);
 
 // Whether the volume's free space can take a package of `neededBytes`
 // beside the installed one, which stays until the replace.

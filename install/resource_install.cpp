@@ -62,7 +62,7 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
         // planted at its name is replaced, never written through.
         StagedFile staged(target, {content}, progress, clock, cancel);
         if (!targetExists || !compare || !IsVersionedKind(type)) {
-            staged.Replace(clock, cancel);
+            staged.Replace(cancel);
             return;
         }
         const VersionComparison versions = CompareFileVersions(type, staged.TemporaryPath(), target);
@@ -74,7 +74,7 @@ std::optional<Failure> InstallResourceFile(const std::string& name, const std::s
                 return;
             }
         }
-        staged.Replace(clock, cancel);
+        staged.Replace(cancel);
         if (versions.older) ShowProgressWindowAgain();
     });
 }

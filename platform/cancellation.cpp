@@ -33,6 +33,11 @@ void Cancellation::Wait(std::uint32_t ms) const noexcept {
     }
 }
 
+void Cancellation::BeginAttempt() noexcept {
+    gate_.BeginAttempt();
+    if (pressed_ && !gate_.Requested()) ::ResetEvent(pressed_.get());
+}
+
 void Cancellation::EndCommit(bool committed) noexcept {
     gate_.EndCommit(committed);
     if (!committed || !onCommitted_) return;

@@ -30,6 +30,9 @@ public:
     // Around the replace: see CancelGate. BeginCommit false: stop instead.
     bool BeginCommit() noexcept { return gate_.BeginCommit(); }
     void EndCommit(bool committed) noexcept;
+    // A new try of the step after a failure: presses of the last try no
+    // longer count (see CancelGate).
+    void BeginAttempt() noexcept;
 
 private:
     CancelGate gate_;

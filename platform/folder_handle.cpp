@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "base/text.h"
+#include "platform/file_rules.h"
 #include "platform/system_library.h"
 
 #include <vector>
@@ -123,8 +124,9 @@ AttributesAnswer QueryAttributes(HANDLE file) {
 // Clears the read-only attribute of an open file (opened with
 // FILE_WRITE_ATTRIBUTES), where it is set: a file copied from a disc has it,
 // and Windows refuses to delete it or to rename another file over it.
-// Returns the status of the change, or success when there was none to make.
-NTSTATUS ClearReadOnly(HANDLE file) {
+// Returns the status of the change, or success when there was none to make;
+// `cleared` says whether it made one.
+NTSTATUS ClearReadOnly(HANDLE file, bool* cleared = nullptr) {
     BasicInformation basic{};
     IO_STATUS_BLOCK status{};
     NTSTATUS result = Native().queryInformation(file, &status, &basic, sizeof basic, kFileBasicInformation);
@@ -133,16 +135,27 @@ NTSTATUS ClearReadOnly(HANDLE file) {
     BasicInformation changed{};
     changed.attributes = basic.attributes & ~static_cast<ULONG>(FILE_ATTRIBUTE_READONLY);
     if (changed.attributes == 0) changed.attributes = FILE_ATTRIBUTE_NORMAL;
-    return Native().setInformation(file, &status, &changed, sizeof changed, kFileBasicInformation);
+    result = Native().setInformation(file, &status, &changed, sizeof changed, kFileBasicInformation);
+    if (cleared) *cleared = NT_SUCCESS(result);
+    return result;
 }
 
-// An information class or flag that the system does not know (before
-// Windows 10 1809, on some file systems, under Wine): the older way is taken.
-bool IsUnknownRequest(NTSTATUS status) {
-    return status == static_cast<NTSTATUS>(0xC0000003) ||  // STATUS_INVALID_INFO_CLASS
-           status == static_cast<NTSTATUS>(0xC0000002) ||  // STATUS_NOT_IMPLEMENTED
-           status == static_cast<NTSTATUS>(0xC000000D) ||  // STATUS_INVALID_PARAMETER
-           status == static_cast<NTSTATUS>(0xC00000BB);    // STATUS_NOT_SUPPORTED
+bool IsUnavailable(NTSTATUS status) { return IsUnavailableFileRequest(static_cast<std::uint32_t>(status)); }
+
+// Sets the read-only attribute of the file at `name` in `folder` again,
+// where it is still the file `fileIndex` whose attribute was cleared.
+void RestoreReadOnly(HANDLE folder, std::wstring_view name, std::uint64_t fileIndex) {
+    UniqueHandle target;
+    if (!NT_SUCCESS(OpenRelative(folder, name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                 FILE_NON_DIRECTORY_FILE, target)))
+        return;
+    const std::optional<FileFacts> facts = QueryFileFacts(target.get());
+    if (!facts || facts->fileIndex != fileIndex) return;
+    BasicInformation changed{};
+    changed.attributes = (facts->attributes & ~static_cast<ULONG>(FILE_ATTRIBUTE_NORMAL)) | FILE_ATTRIBUTE_READONLY;
+    IO_STATUS_BLOCK status{};
+    Native().setInformation(target.get(), &status, &changed, sizeof changed, kFileBasicInformation);
 }
 
 bool IsPlainFolder(DWORD attributes) {
@@ -280,18 +293,26 @@ std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
     // A read-only package (copied from a disc) is replaced too: Windows 10
     // 1809 and later are told to ignore the attribute.
     NTSTATUS result = rename(kFileRenameInformationEx, kFileRenameReplaceIfExists | kFileRenameIgnoreReadOnly);
-    if (IsUnknownRequest(result)) {
+    if (IsUnavailable(result)) {
         // Elsewhere the attribute is cleared first, through the installed
         // file opened as itself in this folder, never by its path, and
-        // closed again: a file open here cannot be replaced.
+        // closed again: a file open here cannot be replaced. Should the
+        // replace then fail, the installed file gets it back.
+        bool cleared = false;
+        std::uint64_t clearedIndex = 0;
         {
             UniqueHandle target;
             if (NT_SUCCESS(OpenRelative(handle_.get(), name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
-                                        FILE_NON_DIRECTORY_FILE, target)))
-                ClearReadOnly(target.get());
+                                        FILE_NON_DIRECTORY_FILE, target))) {
+                const std::optional<FileFacts> facts = QueryFileFacts(target.get());
+                if (facts) clearedIndex = facts->fileIndex;
+                ClearReadOnly(target.get(), &cleared);
+                cleared = cleared && facts;
+            }
         }
         result = rename(kFileRenameInformation, TRUE);
+        if (!NT_SUCCESS(result) && cleared) RestoreReadOnly(handle_.get(), name, clearedIndex);
     }
     return NT_SUCCESS(result) ? 0 : ErrorOf(result);
 }
@@ -299,22 +320,38 @@ std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
 std::uint32_t HeldFolder::DeleteOpenFile(HANDLE file) const {
     IO_STATUS_BLOCK status{};
     // The name goes at once, even while another program still holds the
-    // file open: a new file can then be made at it.
-    // Windows 10 1809 and later also ignore a read-only attribute; 1709 and
-    // 1803 know POSIX deletion without that flag.
-    for (ULONG flags : {kFileDispositionDelete | kFileDispositionPosixSemantics | kFileDispositionIgnoreReadOnly,
-                        kFileDispositionDelete | kFileDispositionPosixSemantics}) {
-        if (NT_SUCCESS(Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx)))
-            return 0;
-    }
-    // Older systems: the name stays until the last handle closes, and a
-    // read-only file is refused unless its attribute goes first (where the
-    // handle may change it).
+    // file open: a new file can then be made at it. Windows 10 1809 and
+    // later also ignore a read-only attribute.
+    ULONG flags = kFileDispositionDelete | kFileDispositionPosixSemantics | kFileDispositionIgnoreReadOnly;
+    NTSTATUS result = Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx);
+    if (!IsUnavailable(result)) return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+    // 1709 and 1803 know POSIX deletion without that flag; a file that goes
+    // needs no attribute, and older systems refuse to delete a read-only one
+    // (where the handle may change it).
     ClearReadOnly(file);
+    flags = kFileDispositionDelete | kFileDispositionPosixSemantics;
+    result = Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx);
+    if (!IsUnavailable(result)) return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+    // Older systems: the name stays until the last handle closes.
     BOOLEAN deleteFile = TRUE;
-    const NTSTATUS result =
-        Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
+    result = Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
     return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+}
+
+HeldFolder::ReplaceObstacle HeldFolder::ObstacleToReplacing(std::wstring_view name) const {
+    constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
+    constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
+    constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
+    UniqueHandle entry;
+    const NTSTATUS opened = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                                         FILE_NON_DIRECTORY_FILE, entry);
+    if (opened == kSharingViolation) return ReplaceObstacle::HeldByAnother;
+    if (opened == kAccessDenied) return ReplaceObstacle::DeletionDenied;
+    if (opened == kFileIsADirectory) return ReplaceObstacle::NotAFile;
+    if (!NT_SUCCESS(opened)) return ReplaceObstacle::None;
+    const AttributesAnswer answer = QueryAttributes(entry.get());
+    return answer.Known() && IsPlainFolder(answer.attributes) ? ReplaceObstacle::NotAFile : ReplaceObstacle::None;
 }
 
 std::optional<FileFacts> QueryFileFacts(HANDLE file) {

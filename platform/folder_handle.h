@@ -76,13 +76,26 @@ public:
     bool HoldsFile(HANDLE file) const;
 
     // Gives `file`, open in this folder with delete access, the name `name`,
-    // replacing a file of that name in one step. Returns 0 or the Windows error.
+    // replacing a file of that name in one step, a read-only one too; where
+    // the attribute had to be cleared for it and the replace fails, the
+    // file at `name` is read-only again. Returns 0 or the Windows error.
     std::uint32_t MoveInto(HANDLE file, std::wstring_view name) const;
 
     // Removes the open `file` of this folder, its name at once where the
     // system can (POSIX deletion, Windows 10 1709 and later), else once the
     // last handle to it closes. Returns 0 or the Windows error.
     std::uint32_t DeleteOpenFile(HANDLE file) const;
+
+    // What keeps the file at `name` from being replaced, as opening it
+    // (as itself) with delete access, the access a replace needs, shows;
+    // closed again at once. None where it opens, or is not there.
+    enum class ReplaceObstacle {
+        None,
+        HeldByAnother,   // another program holds it without sharing deletion
+        DeletionDenied,  // its permissions refuse deletion
+        NotAFile,        // a folder stands at the name
+    };
+    ReplaceObstacle ObstacleToReplacing(std::wstring_view name) const;
 
 private:
     HeldFolder(UniqueHandle handle, std::wstring path, FolderFacts facts)

@@ -50,6 +50,27 @@ TEST(CancelGate, EachTryOfTheReplaceDecidesAPressThatCameDuringIt) {
     }
 }
 
+// A press during a replace that then failed for good stops that write; the
+// person's Retry in the failure box starts a new one, which runs.
+TEST(CancelGate, APressCountsForTheAttemptItWasMadeIn) {
+    CancelGate gate;
+    ASSERT_TRUE(gate.BeginCommit());
+    ASSERT_TRUE(gate.Request());
+    EXPECT_TRUE(gate.EndCommit(false));
+    gate.BeginAttempt();
+    EXPECT_FALSE(gate.Requested());
+    EXPECT_TRUE(gate.BeginCommit());
+    // Pressed again in the new attempt: it counts.
+    EXPECT_TRUE(gate.Request());
+    EXPECT_TRUE(gate.EndCommit(false));
+    // Once replaced, a new attempt changes nothing.
+    CancelGate replaced;
+    ASSERT_TRUE(replaced.BeginCommit());
+    replaced.EndCommit(true);
+    replaced.BeginAttempt();
+    EXPECT_EQ(replaced.Phase(), CancelPhase::Committed);
+}
+
 TEST(CancelGate, EndingATryThatWasNeverBegunChangesNothing) {
     CancelGate open;
     EXPECT_FALSE(open.EndCommit(true));

@@ -23,18 +23,49 @@ TEST(SizeWalk, OnlyAMissingFolderIsNoFailure) {
     for (std::uint32_t error : {0u, 5u, 32u, 123u, 1920u}) EXPECT_FALSE(IsMissingFolderError(error));
 }
 
-TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
-    for (std::uint32_t error : {32u, 33u, 303u, 1224u}) {
-        EXPECT_TRUE(IsFileInUseError(error));
-        EXPECT_TRUE(IsWorthWaiting(error, false));
+TEST(FileInUse, AFailureIsJudgedByOneLookAtTheHolders) {
+    const HolderLook nobody;
+    HolderLook heldAgainstReplace;
+    heldAgainstReplace.heldAgainstReplace = true;
+    HolderLook named;
+    named.holders = {{"Kavrel.exe", 1200, 1}};
+    HolderLook aclWithAnUnrelatedHolder = named;
+    aclWithAnUnrelatedHolder.lastingRefusal = true;
+    struct Case {
+        const char* what;
+        std::uint32_t error;
+        const HolderLook& look;
+        bool lookedAgain;
+        FailureCause cause;
+        HeldVerdict verdict;
+    };
+    const Case cases[] = {
+        {"sharing violation", 32, nobody, false, FailureCause::FileInUse, HeldVerdict::Held},
+        {"lock violation", 33, nobody, false, FailureCause::FileInUse, HeldVerdict::Held},
+        {"delete pending", 303, nobody, true, FailureCause::FileInUse, HeldVerdict::Held},
+        {"mapped file", 1224, nobody, false, FailureCause::FileInUse, HeldVerdict::Held},
+        {"denied, held without delete sharing", 5, heldAgainstReplace, false, FailureCause::FileInUse,
+         HeldVerdict::Held},
+        {"denied, a holder named", 5, named, true, FailureCause::FileInUse, HeldVerdict::Held},
+        {"denied by permissions, an unrelated holder", 5, aclWithAnUnrelatedHolder, false, FailureCause::InstallFailed,
+         HeldVerdict::Final},
+        {"denied, nothing explains it: a second look", 5, nobody, false, FailureCause::InstallFailed,
+         HeldVerdict::LookAgain},
+        {"denied again after the second look", 5, nobody, true, FailureCause::InstallFailed, HeldVerdict::Final},
+        {"disk full", 112, named, false, FailureCause::DiskFull, HeldVerdict::Final},
+        {"handle disk full", 39, nobody, false, FailureCause::DiskFull, HeldVerdict::Final},
+        {"path not found", 3, heldAgainstReplace, false, FailureCause::InstallFailed, HeldVerdict::Final},
+        {"invalid parameter", 87, named, false, FailureCause::InstallFailed, HeldVerdict::Final},
+    };
+    for (const Case& c : cases) {
+        const WriteJudgement judged = JudgeWriteFailure(c.error, c.look, c.lookedAgain);
+        EXPECT_EQ(judged.cause, c.cause) << c.what;
+        EXPECT_EQ(judged.verdict, c.verdict) << c.what;
+        // Where no look was taken, the error alone tells the same cause.
+        if (c.error != 5) {
+            EXPECT_EQ(CauseOfWriteError(c.error), c.cause) << c.what;
+        }
     }
-    // Access denied shows no holder by itself (a folder at the name, the
-    // folder's permissions): waited on only while one is shown.
-    EXPECT_FALSE(IsFileInUseError(5));
-    EXPECT_FALSE(IsWorthWaiting(5, false));
-    EXPECT_TRUE(IsWorthWaiting(5, true));
-    // Not found, disk full, path not found: waiting would not help, holder or not.
-    for (std::uint32_t error : {0u, 2u, 3u, 112u, 39u}) EXPECT_FALSE(IsWorthWaiting(error, true));
     // 100 ms, doubling to 1 s, then every second until 30 s in all have been waited.
     std::vector<std::uint32_t> waits;
     std::uint32_t waited = 0;
@@ -49,49 +80,100 @@ TEST(FileInUse, CoversTheErrorsOfAFileHeldOpen) {
     EXPECT_EQ(waited, 30000u);
 }
 
+// A clock that only counts: sleeps, tries and looks at the holders take
+// the time each case gives them.
+struct CountingClock {
+    std::uint32_t nowMs = 0xFFFFF000;  // wraps during the run
+    std::uint32_t sleptMs = 0;
+    WaitClock Clock() {
+        return {[this](std::uint32_t ms) { nowMs += ms, sleptMs += ms; }, [this] { return nowMs; }};
+    }
+};
+
 // The held-file wait as its clock sees it: which failures are waited on,
-// for how long in all, and what ends it.
-TEST(FileInUse, OnlyWindowsInUseErrorsAreWaitedOnFor30Seconds) {
+// for how long in all, what the failure says when it ends.
+TEST(FileInUse, OneBudgetOf30SecondsWithTheLooksAndTriesCounted) {
     struct Case {
+        const char* what;
         Failure failure;
         int failuresBeforeSuccess;  // -1: never succeeds
-        bool holderShown;
+        HolderLook look;
+        std::uint32_t tryMs;  // what a try and a look take on the clock
         bool succeeds;
-        std::uint32_t waitedMs;
+        std::uint32_t sleptMs;
+        FailureCause cause;
     };
+    HolderLook named;
+    named.holders = {{"scanner.exe", 4, 0}};
+    HolderLook acl = named;
+    acl.lastingRefusal = true;
     const Case cases[] = {
-        {WindowsFailure("held", 32, {}), 3, false, true, 100 + 200 + 400},
-        {WindowsFailure("held", 5, {}), 1, true, true, 100},
-        {WindowsFailure("held", 32, {}), -1, false, false, 30000},
-        {WindowsFailure("held", 5, {}), -1, true, false, 30000},
-        // Denied with no holder shown: a folder at the name, or the folder's permissions.
-        {WindowsFailure("denied", 5, {}), 1, false, false, 0},
+        {"held, then let go", WindowsFailure("held", 32, {}), 3, {}, 0, true, 100 + 200 + 400, FailureCause::FileInUse},
+        {"held past the budget", WindowsFailure("held", 32, {}), -1, named, 0, false, 30000, FailureCause::FileInUse},
+        // Slow tries and looks spend the budget as the sleeps do.
+        {"held, slow looks", WindowsFailure("held", 32, {}), -1, named, 500, false, 19500, FailureCause::FileInUse},
+        // A scanner that let go before the look: one second look, then installed.
+        {"refused, then let go", WindowsFailure("denied", 5, {}), 1, {}, 0, true, kSecondLookMs,
+         FailureCause::InstallFailed},
+        {"refused, nothing explains it", WindowsFailure("denied", 5, {}), -1, {}, 0, false, kSecondLookMs,
+         FailureCause::InstallFailed},
+        {"refused by permissions while another program has it open", WindowsFailure("denied", 5, {}), -1, acl, 0,
+         false, 0, FailureCause::InstallFailed},
+        {"refused, a holder named", WindowsFailure("denied", 5, {}), -1, named, 0, false, 30000,
+         FailureCause::FileInUse},
         // A refusal of the installer's own is never waited on, whatever code it is told as.
-        {Refusal("a folder stands at the name", 5, {}), -1, true, false, 0},
-        {WindowsFailure("not found", 3, {}), -1, true, false, 0},
+        {"the installer's refusal", Refusal("a folder stands at the name", 5, {}), -1, named, 0, false, 0,
+         FailureCause::InstallFailed},
+        {"not found", WindowsFailure("not found", 3, {}), -1, named, 0, false, 0, FailureCause::InstallFailed},
     };
     for (const Case& c : cases) {
-        std::uint32_t waited = 0;
+        CountingClock counting;
+        HeldFileBudget budget(counting.Clock());
         int attempts = 0;
         bool succeeded = false;
         try {
-            RetryWhileHeld([&] { if (c.failuresBeforeSuccess < 0 || attempts++ < c.failuresBeforeSuccess) Raise(c.failure); },
-                           [&](std::uint32_t ms) { waited += ms; }, [&] { return c.holderShown; });
+            RetryWhileHeld(
+                [&] {
+                    counting.nowMs += c.tryMs / 2;
+                    if (c.failuresBeforeSuccess < 0 || attempts++ < c.failuresBeforeSuccess) Raise(c.failure);
+                },
+                budget, [&] { counting.nowMs += c.tryMs / 2; return c.look; });
             succeeded = true;
         } catch (const FailureRaised& raised) {
-            EXPECT_EQ(raised.failure().code, c.failure.code);
+            EXPECT_EQ(raised.failure().code, c.failure.code) << c.what;
+            EXPECT_EQ(raised.failure().cause, c.cause) << c.what;
+            EXPECT_EQ(raised.failure().holders.size(), c.cause == FailureCause::FileInUse ? c.look.holders.size() : 0u)
+                << c.what;
         }
-        EXPECT_EQ(succeeded, c.succeeds) << c.failure.what << " " << c.failure.code;
-        EXPECT_EQ(waited, c.waitedMs) << c.failure.what << " " << c.failure.code;
+        EXPECT_EQ(succeeded, c.succeeds) << c.what;
+        EXPECT_EQ(counting.sleptMs, c.sleptMs) << c.what;
     }
 }
 
-TEST(WriteFailures, TheCauseFollowsTheWindowsError) {
-    for (std::uint32_t error : {112u, 39u}) EXPECT_EQ(CauseOfWriteError(error, false), FailureCause::DiskFull);
-    for (std::uint32_t error : {32u, 33u, 303u, 1224u}) EXPECT_EQ(CauseOfWriteError(error, false), FailureCause::FileInUse);
-    EXPECT_EQ(CauseOfWriteError(5, true), FailureCause::FileInUse);
-    EXPECT_EQ(CauseOfWriteError(5, false), FailureCause::InstallFailed);
-    for (std::uint32_t error : {0u, 2u, 3u, 87u, 1117u}) EXPECT_EQ(CauseOfWriteError(error, true), FailureCause::InstallFailed);
+// The stale temporary file, its create and the replace wait on one budget.
+TEST(FileInUse, TheStepsOfAWriteShareOneBudget) {
+    CountingClock counting;
+    HeldFileBudget budget(counting.Clock());
+    const auto nobody = [] { return HolderLook{}; };
+    int staleTries = 0;
+    RetryWhileHeld([&] { if (staleTries++ < 11) Raise(WindowsFailure("stale", 32, {})); }, budget, nobody);
+    const std::uint32_t afterStale = budget.SpentMs();
+    EXPECT_EQ(afterStale, 100u + 200 + 400 + 800 + 7 * 1000);
+    // Writing between the steps spends nothing.
+    counting.nowMs += 60000;
+    EXPECT_THROW(RetryWhileHeld([&] { Raise(WindowsFailure("held", 32, {})); }, budget, nobody), FailureRaised);
+    EXPECT_EQ(budget.SpentMs(), 30000u);
+    EXPECT_EQ(counting.sleptMs, 30000u);
+}
+
+TEST(WriteFailures, UnavailableFileRequestsAreToldFromHeldOrRefusedFiles) {
+    // Not here: the older class or flags are taken.
+    for (std::uint32_t status : {0xC0000002u, 0xC0000003u, 0xC000000Du, 0xC0000010u, 0xC00000BBu})
+        EXPECT_TRUE(IsUnavailableFileRequest(status)) << std::hex << status;
+    // Held, refused, or done: the answer stands.
+    for (std::uint32_t status : {0x0u, 0xC0000043u, 0xC0000022u, 0xC0000056u, 0xC0000054u, 0xC0000121u, 0xC0000243u,
+                                 0xC0000035u, 0xC000007Fu})
+        EXPECT_FALSE(IsUnavailableFileRequest(status)) << std::hex << status;
 }
 
 TEST(WriteFailures, MegabytesNeededRoundUpAndFreeOnesDown) {

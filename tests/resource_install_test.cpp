@@ -228,10 +228,11 @@ TEST_F(ResourceInstall, ACancelledWriteLeavesTheInstalledFileAndNoTemporaryFileA
     ASSERT_TRUE(held);
     Cancellation waiting;
     int waits = 0;
-    const WaitClock pressOnFirstWait = [&](std::uint32_t) {
-        ++waits;
-        waiting.Request();
-    };
+    const WaitClock pressOnFirstWait{[&](std::uint32_t) {
+                                         ++waits;
+                                         waiting.Request();
+                                     },
+                                     [] { return 0u; }};
     const std::optional<Failure> failure =
         InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, pressOnFirstWait, &waiting);
     held.reset();

@@ -18,9 +18,11 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace kavrel;
     UpdateFlowSeams seams;
-    seams.waitClock = [](std::uint32_t ms) {
+    seams.waitClock.sleep = [](std::uint32_t ms) {
         LogLine("test clock: wait " + ProgramText(std::to_string(ms)) + " ms");
         ::Sleep(ms / 10);
     };
+    // Its time runs ten times faster too: a budget of 30 s is spent in 3.
+    seams.waitClock.now = [] { return static_cast<std::uint32_t>(::GetTickCount() * 10u); };
     return RunInstallerProgram({KAVREL_PACKAGE_TITLE, KAVREL_PACKAGE_BASE_NAME, KAVREL_PACKAGE_VERSION}, seams);
 }
