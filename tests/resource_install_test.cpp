@@ -274,6 +274,25 @@ TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
+    // Cancel pressed during a write that then failed for good: the Retry the
+    // person chose writes again, the press does not stop it.
+    ASSERT_TRUE(WriteWholeFile(Target(), installed));
+    shown.clear();
+    Cancellation cancel;
+    int attempts = 0;
+    RunReport report;
+    EXPECT_EQ(InstallWithRetry(report, WideFromAscii(Target()), true, [&] {
+                  if (attempts++ == 0) {
+                      cancel.Request();
+                      return std::optional<Failure>(WindowsFailure("cannot replace the installed file", 87, {}));
+                  }
+                  return InstallResourceFile("TESTPAK", "pak", WideFromAscii(Target()), false,
+                                             {}, {}, {}, &cancel);
+              }, &cancel),
+              WriteOutcome::Installed);
+    EXPECT_EQ(attempts, 2);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(Content(Target()), ResourceContent("TESTPAK", "pak"));
 }
 
 // The application's folder may be writable by every user, who can leave a

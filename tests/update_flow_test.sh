@@ -592,6 +592,10 @@ if scenario "The installed package held open without sharing" codes held; then
   wait "$holder"
 fi
 
+# "read-only" or "writable", as Wine shows the attribute: the file's write
+# bits (root may write whatever they say).
+attribute_of() { [[ $(stat -c %A "$1") == *w* ]] && echo writable || echo read-only; }
+
 # The waits of the fast-waits build, from its log.
 waits_logged() { grep -c 'test clock: wait' "$RUN_LOG"; }
 
@@ -606,13 +610,15 @@ if scenario "A folder at the package's name: refused at once, never waited on" h
   check "the write's failure logged" "$(grep -c ' write failed: cannot replace the installed file, path ' "$RUN_LOG")" 1
   check "the folder and its content untouched" "$(ls -A "$APP_DIR/zyq.pak") $(cat "$APP_DIR/zyq.pak/inside")" "inside theirs"
   check "no temporary file" "$(temporary_left)" no
-  # A package held by a program is waited on, in the same build.
-  rm -rf "$APP_DIR/zyq.pak" && printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak"
+  # A package held by a program is waited on, in the same build; a
+  # read-only one is read-only again after the replace failed.
+  rm -rf "$APP_DIR/zyq.pak" && printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak" && chmod a-w "$APP_DIR/zyq.pak"
   hold_package
   new_run_log
   run_installer "$fast_installer" "" modest "$LOG_SWITCH"
   check_code "held" 32
   check "waited on" "$([[ $(waits_logged) -gt 5 ]] && echo yes || echo no)" yes
+  check "held: the package read-only as it was" "$(attribute_of "$APP_DIR/zyq.pak")" read-only
   end_standins
   wait "$holder"
 fi
@@ -632,7 +638,7 @@ if scenario "A read-only package, as copied from a disc: replaced, and the new o
   check "exit code" "$(exit_code)" 0
   check "package written" "$(package_installed)" yes
   check "no temporary file" "$(temporary_left)" no
-  check "the new package not read-only" "$([[ -w $APP_DIR/zyq.pak ]] && echo writable || echo read-only)" writable
+  check "the new package not read-only" "$(attribute_of "$APP_DIR/zyq.pak")" writable
 fi
 
 if scenario "The progress window during the check and the write of an interactive run, never over a box" progress; then
@@ -669,6 +675,7 @@ if scenario "Cancel pressed while the held package is waited for: the run ends t
   # holder; two seconds into that wait the person presses Cancel.
   install_app
   reg_64 add "$UNINSTALL_KEY" /v zyq.pak /t REG_DWORD /d 6000 /f
+  chmod a-w "$APP_DIR/zyq.pak"
   hold_package
   new_run_log
   E2E_CANCEL_WHEN='Lexova update|Installing the update...|100' E2E_CANCEL_DELAY_MS=2000 \
@@ -680,6 +687,7 @@ if scenario "Cancel pressed while the held package is waited for: the run ends t
   check "no temporary file" "$(temporary_left)" no
   check "no EstimatedSize" "$(estimated_size)" ""
   check "the recorded version unchanged" "$(uninstall_number zyq.pak)" 6000
+  check "the package read-only as it was" "$(attribute_of "$APP_DIR/zyq.pak")" read-only
   check "the log: cancelled, with the step and the percentage" \
     "$(grep -c ' write refused: cancelled by the user at 100%' "$RUN_LOG")" 1
   check "the log: the write cancelled" "$(grep -c ' write: .*, cancelled, ' "$RUN_LOG")" 1
