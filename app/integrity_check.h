@@ -7,13 +7,14 @@
 #include "app/integrity_rules.h"
 #include "base/byte_progress.h"
 #include "base/failure.h"
+#include "base/windows_codes.h"
 #include "platform/cancellation.h"
 
 namespace kavrel {
 
 // The code of a file that differs from its digest (ERROR_FILE_CORRUPT): the
 // installer's own finding, told apart from a file that cannot be read.
-constexpr std::uint32_t kDistortedFileCode = 1392;
+constexpr std::uint32_t kDistortedFileCode = win32::kFileCorrupt;
 
 // Reads the installer file at `path` and compares it with the digest in
 // `slot`, the slot as stamped into that file. Shows nothing; throws only

@@ -1,11 +1,11 @@
 #include "app/single_instance_rules.h"
 
+#include "base/windows_codes.h"
+
 namespace kavrel {
 
-namespace {
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kAlreadyExists = 183;
-}  // namespace
+using win32::kAccessDenied;
+using win32::kAlreadyExists;
 
 UpdateLockPlan PlanUpdateLock(NamespaceOutcome outcome, std::string_view namespacePrefix) {
     switch (outcome) {

@@ -16,11 +16,11 @@ namespace {
 constexpr std::uint16_t kRussianRussia = 0x0419;
 constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
 
-// The system's text of the failure's code, where the system has one: Win32
-// errors and the HRESULTs that wrap them.
+// The system's text of the Win32 error the failure's code means, where the
+// system reported one (not for the installer's own refusal).
 ShownText SystemTextOf(const Failure& failure, std::uint16_t language) {
-    if (failure.origin != FailureOrigin::Windows && failure.origin != FailureOrigin::HResult) return {};
-    return UnicodeText(SystemErrorText(failure.code, language));
+    if (failure.origin == FailureOrigin::Installer || failure.windowsError == 0) return {};
+    return UnicodeText(SystemErrorText(failure.windowsError, language));
 }
 
 void LogFailure(const Failure& failure) {
@@ -95,7 +95,7 @@ bool RunReport::FailWrite(const Failure& failure, const std::wstring& target, bo
     // A refusal is told as the error whose meaning it has.
     auto reason = [&](bool russian) {
         return WriteFailureReasonText(
-            russian, failure, UnicodeText(SystemErrorText(failure.code, russian ? kRussianRussia : kEnglishUnitedStates)));
+            russian, failure, UnicodeText(SystemErrorText(failure.windowsError, russian ? kRussianRussia : kEnglishUnitedStates)));
     };
     const int answer = TellUser(InstallFailureText(false, path, reason(false)),
                                 InstallFailureText(true, path, reason(true)),

@@ -1,14 +1,14 @@
 #include "app/update_rules.h"
 
+#include "base/windows_codes.h"
+
 #include "base/setup_state.h"
 #include "base/text.h"
 
 namespace kavrel {
 
 bool InstanceProbeFindsCopy(bool created, std::uint32_t error) {
-    constexpr std::uint32_t kAccessDenied = 5;
-    constexpr std::uint32_t kAlreadyExists = 183;
-    return created ? error == kAlreadyExists : error == kAccessDenied;
+    return created ? error == win32::kAlreadyExists : error == win32::kAccessDenied;
 }
 
 bool IsQuietSwitch(std::string_view commandSwitch) { return commandSwitch == "modest"; }

@@ -44,51 +44,86 @@ ShownText Hex(std::uint32_t value) {
     return ProgramText(text);
 }
 
-// Who gave the code, and the code: ", Windows error 32: <text>".
+// Who gave the code, and the code: ", Windows error 32: <text>",
+// ", NTSTATUS 0xC0000043 (Windows error 32: <text>)".
 ShownText CodeText(const Failure& failure, const ShownText& systemText) {
-    ShownText text;
+    const auto windowsError = [&] {
+        ShownText text = "Windows error " + ProgramText(std::to_string(failure.windowsError));
+        if (!systemText.Empty()) text += ": " + systemText;
+        return text;
+    };
     switch (failure.origin) {
         case FailureOrigin::Windows:
-            text = ", Windows error " + ProgramText(std::to_string(failure.code));
-            break;
+            return ", " + windowsError();
         case FailureOrigin::NtStatus:
-            text = ", NTSTATUS " + Hex(failure.code);
-            break;
-        case FailureOrigin::HResult:
-            text = ", HRESULT " + Hex(failure.code);
-            break;
+        case FailureOrigin::HResult: {
+            ShownText text = (failure.origin == FailureOrigin::NtStatus ? ", NTSTATUS " : ", HRESULT ") + Hex(failure.code);
+            if (failure.windowsError != 0) text += " (" + windowsError() + ")";
+            return text;
+        }
         case FailureOrigin::Installer:
             return {};
     }
-    if (!systemText.Empty()) text += ": " + systemText;
-    return text;
+    return {};
 }
 
 }  // namespace
 
-Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject) {
+Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject, std::source_location where) {
     Failure failure;
     failure.what = std::move(what);
     failure.subject = std::move(subject);
     failure.code = error;
     failure.origin = FailureOrigin::Windows;
+    failure.windowsError = error;
+    failure.where = where;
     return failure;
 }
 
-Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject) {
-    Failure failure = WindowsFailure(std::move(what), toldAs, std::move(subject));
+Failure NtStatusFailure(std::string what, std::uint32_t status, std::uint32_t windowsError, ShownText subject,
+                        std::source_location where) {
+    Failure failure = WindowsFailure(std::move(what), status, std::move(subject), where);
+    failure.origin = FailureOrigin::NtStatus;
+    failure.windowsError = windowsError;
+    return failure;
+}
+
+Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject, std::source_location where) {
+    constexpr std::uint32_t kFacilityWin32 = 7;
+    Failure failure = WindowsFailure(std::move(what), result, std::move(subject), where);
+    failure.origin = FailureOrigin::HResult;
+    failure.windowsError = ((result >> 16) & 0x1FFF) == kFacilityWin32 ? (result & 0xFFFF) : 0;
+    return failure;
+}
+
+Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject, std::source_location where) {
+    Failure failure = WindowsFailure(std::move(what), toldAs, std::move(subject), where);
     failure.origin = FailureOrigin::Installer;
     return failure;
 }
 
-Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject) {
+Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject,
+                std::source_location where) {
     Failure failure;
     failure.cause = cause;
     failure.step = std::move(step);
     failure.what = std::move(what);
     failure.subject = std::move(subject);
     failure.code = ExitCodeOf(failure);
+    failure.windowsError = failure.code;
+    failure.where = where;
     return failure;
+}
+
+std::string CodePlace(const std::source_location& where) {
+    // The folder and the file, whatever path the compiler was given: every
+    // source file of the installer lies one folder below the project's.
+    const std::string_view path = where.file_name();
+    if (path.empty()) return {};
+    std::size_t start = path.find_last_of("/\\");
+    if (start != std::string_view::npos && start > 0) start = path.find_last_of("/\\", start - 1);
+    const std::string_view place = start == std::string_view::npos ? path : path.substr(start + 1);
+    return std::string(place) + ":" + std::to_string(where.line());
 }
 
 void Raise(Failure failure) { throw FailureRaised(std::move(failure)); }
@@ -114,6 +149,8 @@ ShownText FailureLogText(const Failure& failure, const ShownText& systemText) {
                 ProgramText(std::to_string(holder.processId)) + ", session " +
                 ProgramText(std::to_string(holder.sessionId)) + ")";
     }
+    const std::string place = CodePlace(failure.where);
+    if (!place.empty()) line += " [" + ProgramText(place) + "]";
     return line;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <source_location>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,6 +60,13 @@ struct Failure {
     // Win32 error whose meaning the person is told, but is never logged as one.
     std::uint32_t code = 0;
     FailureOrigin origin = FailureOrigin::Installer;
+    // The Win32 error the code means: what the person is told and what the
+    // installer's rules read. The code itself for a Win32 error and a
+    // refusal, the system's translation of an NTSTATUS, the error that an
+    // HRESULT wraps (0 where it wraps none).
+    std::uint32_t windowsError = 0;
+    // Where in the installer's code the record was made.
+    std::source_location where;
     // For too little space: what the package needs and the volume offers, in bytes.
     std::uint64_t neededBytes = 0;
     std::uint64_t freeBytes = 0;
@@ -67,13 +75,26 @@ struct Failure {
 };
 
 // A failure that Windows reported with a Win32 error.
-Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject);
+Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject,
+                       std::source_location where = std::source_location::current());
+// A failure that a native call reported with an NTSTATUS; `windowsError` is
+// the system's translation of it.
+Failure NtStatusFailure(std::string what, std::uint32_t status, std::uint32_t windowsError, ShownText subject,
+                        std::source_location where = std::source_location::current());
+// A failure that a COM call reported with an HRESULT.
+Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject,
+                       std::source_location where = std::source_location::current());
 // The installer's own refusal; `toldAs` is the Win32 error the person is told of.
-Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject);
+Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject,
+                std::source_location where = std::source_location::current());
 
 // The installer's own finding that ends a run for `cause` (another copy
 // running, the user's answer), told as the code of that cause.
-Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject = {});
+Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject = {},
+                std::source_location where = std::source_location::current());
+
+// The place in the installer's code, as a log line shows it: "install/extraction.cpp:154".
+std::string CodePlace(const std::source_location& where);
 
 // The one exception that carries a failure inside an operation, up to the
 // boundary where it is returned.
@@ -110,9 +131,10 @@ std::span<const ReturnCode> ReturnCodeTable();
 std::uint32_t ExitCodeOf(const std::optional<Failure>& failure);
 
 // The log line of a failure: "<step> failed: <what>, path <subject>" and the
-// code with the system's text (`systemText`, empty when there is none), or
-// "<step> refused: <what>, path <subject>" for the installer's own refusal;
-// then each program holding the file, with its process and session.
+// code with the system's text (`systemText`, of the Win32 error it means;
+// empty when there is none), or "<step> refused: <what>, path <subject>"
+// for the installer's own refusal; then each program holding the file, with
+// its process and session; last the place in the code that made the record.
 ShownText FailureLogText(const Failure& failure, const ShownText& systemText);
 
 // The names of the programs holding a file, joined by ", ", for the person.

@@ -191,8 +191,8 @@ void StagedFile::Discard() noexcept {
 // held file judged has its cause, and its holders, already.
 Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes) {
     failure.step = "write";
-    if (failure.cause == FailureCause::InstallFailed && failure.origin == FailureOrigin::Windows)
-        failure.cause = CauseOfWriteError(failure.code);
+    if (failure.cause == FailureCause::InstallFailed && failure.origin != FailureOrigin::Installer)
+        failure.cause = CauseOfWriteError(failure.windowsError);
     if (failure.cause == FailureCause::DiskFull) {
         failure.neededBytes = packageBytes;
         FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);

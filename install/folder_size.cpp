@@ -88,7 +88,8 @@ FolderSize MeasureFolderSize(const std::wstring& folder) {
         // No folder to measure, or none that may be measured: a refusal
         // stays a refusal, never a Windows error that Windows did not give.
         const Failure& failure = raised.failure();
-        if (failure.origin != FailureOrigin::Windows || !IsMissingFolderError(failure.code)) result.failure = failure;
+        if (failure.origin == FailureOrigin::Installer || !IsMissingFolderError(failure.windowsError))
+            result.failure = failure;
         return result;
     } catch (const std::bad_alloc&) {
         // A probe never fails: what was counted stands.

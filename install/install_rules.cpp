@@ -6,7 +6,7 @@
 namespace kavrel {
 
 namespace {
-constexpr std::uint32_t kAccessDenied = 5;
+using win32::kAccessDenied;
 constexpr std::uint64_t kMegabyte = 1u << 20;
 constexpr std::uint32_t kDirectoryAttribute = 0x10;
 constexpr std::uint32_t kReparsePointAttribute = 0x400;
@@ -27,10 +27,7 @@ std::wstring MakeTempName(std::wstring_view path) {
 }
 
 bool IsFileInUseError(std::uint32_t error) {
-    constexpr std::uint32_t kSharingViolation = 32;
-    constexpr std::uint32_t kLockViolation = 33;
-    constexpr std::uint32_t kDeletePending = 303;
-    constexpr std::uint32_t kUserMappedFile = 1224;
+    using namespace win32;
     return error == kSharingViolation || error == kLockViolation || error == kDeletePending ||
            error == kUserMappedFile;
 }
@@ -54,8 +51,7 @@ WriteJudgement JudgeWriteFailure(std::uint32_t error, const HolderLook& look, bo
 }
 
 FailureCause CauseOfWriteError(std::uint32_t error) {
-    constexpr std::uint32_t kHandleDiskFull = 39;
-    constexpr std::uint32_t kDiskFull = 112;
+    using namespace win32;
     if (error == kDiskFull || error == kHandleDiskFull) return FailureCause::DiskFull;
     if (IsFileInUseError(error)) return FailureCause::FileInUse;
     return FailureCause::InstallFailed;
@@ -82,9 +78,9 @@ ShownText WriteFailureReasonText(bool russian, const Failure& failure, const Sho
         if (russian) return "Файл занят другой программой (" + holders + "). Закройте её и повторите попытку.";
         return "The file is in use by another program (" + holders + "). Close it and try again.";
     }
-    if (failure.code == kAccessDenied)
+    if (failure.windowsError == kAccessDenied)
         return russian ? ShownText("Нет доступа к папке.") : ShownText("Access to the folder is denied.");
-    const ShownText number = ProgramText(std::to_string(failure.code));
+    const ShownText number = ProgramText(std::to_string(failure.windowsError));
     return (russian ? "Ошибка Windows " : "Windows error ") + number + ": " + errorText;
 }
 
@@ -98,9 +94,7 @@ bool IsFolderToDescend(std::uint32_t attributes, std::u16string_view name) {
 }
 
 bool IsMissingFolderError(std::uint32_t error) {
-    constexpr std::uint32_t kFileNotFound = 2;
-    constexpr std::uint32_t kPathNotFound = 3;
-    return error == kFileNotFound || error == kPathNotFound;
+    return error == win32::kFileNotFound || error == win32::kPathNotFound;
 }
 
 std::int32_t SizeInKiB(std::uint64_t totalBytes) {

@@ -14,6 +14,7 @@
 #include "base/shown_text.h"
 #include "base/text.h"
 #include "base/wait_clock.h"
+#include "base/windows_codes.h"
 #include "platform/file_rules.h"
 
 namespace kavrel {
@@ -115,9 +116,9 @@ void RetryWhileHeld(Attempt attempt, HeldFileBudget& budget, Look look) {
             return;
         } catch (FailureRaised& raised) {
             Failure& failure = raised.failure();
-            if (failure.origin != FailureOrigin::Windows) throw;
+            if (failure.origin == FailureOrigin::Installer) throw;
             HolderLook seen = look();
-            const WriteJudgement judgement = JudgeWriteFailure(failure.code, seen, lookedAgain);
+            const WriteJudgement judgement = JudgeWriteFailure(failure.windowsError, seen, lookedAgain);
             failure.cause = judgement.cause;
             if (judgement.cause == FailureCause::FileInUse) failure.holders = std::move(seen.holders);
             if (stepStart) budget.Spend(*stepStart);

@@ -1,5 +1,7 @@
 #include "lang/language_rules.h"
 
+#include "base/windows_codes.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -63,8 +65,7 @@ ShownText ReplacePlaceholders(ShownText text, const std::vector<ShownText>& argu
 }
 
 Failure LanguageFileFailure(const ShownText& name) {
-    constexpr std::uint32_t kInvalidData = 13;
-    Failure failure = Refusal("cannot handle the language support file", kInvalidData, name);
+    Failure failure = Refusal("cannot handle the language support file", win32::kInvalidData, name);
     failure.step = "language file";
     return failure;
 }

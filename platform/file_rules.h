@@ -3,6 +3,8 @@
 // and what the system's answers to the file calls mean.
 #include <cstdint>
 
+#include "base/windows_codes.h"
+
 namespace kavrel {
 
 // True for a file that the installer may write, as the handle it created or
@@ -24,11 +26,7 @@ constexpr bool IsPlainFileWithOneName(std::uint32_t attributes, std::uint32_t li
 // conflict): the older form would meet the same, or do what the newer one
 // was told not to.
 constexpr bool IsUnavailableFileRequest(std::uint32_t status) {
-    constexpr std::uint32_t kNotImplemented = 0xC0000002;
-    constexpr std::uint32_t kInvalidInfoClass = 0xC0000003;
-    constexpr std::uint32_t kInvalidParameter = 0xC000000D;
-    constexpr std::uint32_t kInvalidDeviceRequest = 0xC0000010;
-    constexpr std::uint32_t kNotSupported = 0xC00000BB;
+    using namespace ntstatus;
     return status == kNotImplemented || status == kInvalidInfoClass || status == kInvalidParameter ||
            status == kInvalidDeviceRequest || status == kNotSupported;
 }

@@ -3,6 +3,8 @@
 // as plain rules of what the system reports.
 #include <cstdint>
 
+#include "base/windows_codes.h"
+
 namespace kavrel {
 
 // What became of the namespace.
@@ -14,8 +16,7 @@ enum class NamespaceOutcome {
     Refused,            // creating failed otherwise (a token without the Administrators group)
 };
 
-// ERROR_ALREADY_EXISTS.
-constexpr std::uint32_t kNamespaceAlreadyExists = 183;
+constexpr std::uint32_t kNamespaceAlreadyExists = win32::kAlreadyExists;
 
 // How many times creating or opening is tried, and the pause between two
 // tries: about a second, for a copy that is closing the namespace (its last

@@ -57,37 +57,45 @@ TEST(ReturnCodes, OnlyAnotherCopyAndAFileInUseAreRetriedByTheTools) {
     }
 }
 
-TEST(FailureLog, SaysWhoGaveTheCodeAndNeverAnErrorThatWindowsDidNotGive) {
+TEST(FailureLog, SaysWhoGaveTheCodeWhereAndNeverAnErrorThatWindowsDidNotGive) {
     const ShownText path = UnicodeText("C:\\Лексова\\zyq.pak");
     const ShownText text = UnicodeText("The process cannot access the file.");
+    const std::uint_least32_t line = std::source_location::current().line() + 1;
     Failure failure = WindowsFailure("cannot replace the installed file", 32, path);
     failure.step = "write";
+    const ShownText written = "write failed: cannot replace the installed file, path " + path;
+    // The place that made the record, for a support engineer to go to.
     EXPECT_EQ(FailureLogText(failure, text),
-              "write failed: cannot replace the installed file, path " + path + ", Windows error 32: " + text);
-    failure.origin = FailureOrigin::NtStatus;
-    failure.code = 0xC0000043;
-    EXPECT_EQ(FailureLogText(failure, {}),
-              "write failed: cannot replace the installed file, path " + path + ", NTSTATUS 0xC0000043");
-    failure.origin = FailureOrigin::HResult;
-    failure.code = 0x80004005;
-    EXPECT_EQ(FailureLogText(failure, UnicodeText("Unspecified error")).Bytes(),
-              "write failed: cannot replace the installed file, path " + path.Bytes() +
-                  ", HRESULT 0x80004005: Unspecified error");
+              written + ", Windows error 32: " + text + " [tests/failure_test.cpp:" + ProgramText(std::to_string(line)) + "]");
+    failure.where = {};
+    EXPECT_EQ(FailureLogText(failure, text), written + ", Windows error 32: " + text);
+    // An NTSTATUS as the native call gave it, with the Win32 error it means.
+    Failure native = NtStatusFailure("cannot replace the installed file", 0xC0000043, 32, path, {});
+    native.step = "write";
+    EXPECT_EQ(native.windowsError, 32u);
+    EXPECT_EQ(FailureLogText(native, text), written + ", NTSTATUS 0xC0000043 (Windows error 32: " + text + ")");
+    // An HRESULT that wraps a Win32 error says it; one that wraps none does not.
+    Failure com = HResultFailure("cannot replace the installed file", 0x80070020, path, {});
+    com.step = "write";
+    EXPECT_EQ(com.windowsError, 32u);
+    EXPECT_EQ(FailureLogText(com, {}), written + ", HRESULT 0x80070020 (Windows error 32)");
+    com = HResultFailure("cannot replace the installed file", 0x80004005, path, {});
+    com.step = "write";
+    EXPECT_EQ(com.windowsError, 0u);
+    EXPECT_EQ(FailureLogText(com, UnicodeText("Unspecified error")), written + ", HRESULT 0x80004005");
     // A link in the folder's place: refused, told to the person as denied,
     // but logged without any Windows error.
-    Failure refused = Refusal("no plain folder", 5, path);
+    Failure refused = Refusal("no plain folder", 5, path, {});
     refused.step = "EstimatedSize";
     EXPECT_EQ(FailureLogText(refused, text), "EstimatedSize refused: no plain folder, path " + path);
     // Every holder, in whatever session, with its process.
-    failure.origin = FailureOrigin::Windows;
-    failure.code = 32;
     failure.holders = {{"Lexova", 4242, 1}, {"Блокнот", 77, 2}};
     EXPECT_EQ(FailureLogText(failure, {}),
-              "write failed: cannot replace the installed file, path " + path +
-                  ", Windows error 32, held by " + UnicodeText("Lexova") + " (process 4242, session 1), " +
+              written + ", Windows error 32, held by " + UnicodeText("Lexova") + " (process 4242, session 1), " +
                   UnicodeText("Блокнот") + " (process 77, session 2)");
+    EXPECT_EQ(CodePlace(std::source_location()), "");
     // No path, no code: the step and what failed alone.
-    Failure plain = WindowsFailure("the mutex was refused", 0, {});
+    Failure plain = WindowsFailure("the mutex was refused", 0, {}, {});
     plain.step = "one-installer lock";
     EXPECT_EQ(FailureLogText(plain, {}).Bytes(), "one-installer lock failed: the mutex was refused");
 }
@@ -101,7 +109,7 @@ TEST(FailureRecord, TheFirstFailureOfARunDecidesItsCode) {
     KeepFirst(first, WindowsFailure("Failed to set data for 'EstimatedSize'", 5, {}));
     EXPECT_EQ(ExitCodeOf(first), 32u);
     // A finding carries its cause's code and is the installer's own word.
-    const Failure declined = Finding(FailureCause::Declined, "confirmation", "declined by the user");
+    const Failure declined = Finding(FailureCause::Declined, "confirmation", "declined by the user", {}, {});
     EXPECT_EQ(declined.code, 1602u);
     EXPECT_EQ(declined.origin, FailureOrigin::Installer);
     EXPECT_EQ(FailureLogText(declined, {}).Bytes(), "confirmation refused: declined by the user");
