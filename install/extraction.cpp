@@ -113,26 +113,36 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
             file = folder_.CreateNewFile(temporaryName_);
         },
         budget_, [&] { return LookAtHolders(folder_, targetName_, targetPath_, temporaryPath_); });
-    try {
-        // A name planted between the removal and the create only makes the
-        // create fail; a second name given to the new file would let its
-        // bytes be reached from elsewhere.
-        CheckOwnFile(file.get(), temporaryPath_, std::nullopt);
-        fileIndex_ = QueryFileFacts(file.get())->fileIndex;
-        std::uint64_t done = 0;
-        for (const ResourceBytes& part : parts)
-            WriteAll(file.get(), temporaryPath_, part.data, part.size, done, total, progress, cancel);
-        // On disk before it takes the installed file's place.
-        if (!::FlushFileBuffers(file.get())) Raise(WindowsFailure("flush failed", ::GetLastError(), WideText(temporaryPath_)));
-    } catch (...) {
-        try {
-            folder_.ConfirmPath();
-            folder_.DeleteOpenFile(file.get());
-        } catch (const FailureRaised&) {
-            // Left where it is rather than removed through a path that leads elsewhere.
+    // Until it is written and flushed, a failure removes the file again
+    // (left where it is rather than removed through a path that leads
+    // elsewhere now).
+    struct RemovedOnFailure {
+        const HeldFolder& folder;
+        HANDLE file;
+        const std::wstring& name;
+        bool kept = false;
+        ~RemovedOnFailure() {
+            if (kept) return;
+            try {
+                folder.ConfirmPath();
+                folder.DeleteOpenFile(file, name, "cannot remove the temporary file");
+            } catch (const std::exception&) {
+                // The next run removes it.
+            }
         }
-        throw;
-    }
+    } staged{folder_, file.get(), temporaryName_};
+    // A name planted between the removal and the create only makes the
+    // create fail; a second name given to the new file would let its bytes
+    // be reached from elsewhere.
+    CheckOwnFile(file.get(), temporaryPath_, std::nullopt);
+    fileIndex_ = QueryFileFacts(file.get())->fileIndex;
+    std::uint64_t done = 0;
+    for (const ResourceBytes& part : parts)
+        WriteAll(file.get(), temporaryPath_, part.data, part.size, done, total, progress, cancel);
+    // On disk before it takes the installed file's place.
+    if (!::FlushFileBuffers(file.get()))
+        Raise(WindowsFailure("flush failed", ::GetLastError(), WideText(temporaryPath_)));
+    staged.kept = true;
     // Closed until its replace, so that the version of the new file can be
     // read by its path meanwhile; it is checked again when it is reopened.
     waiting_ = true;
@@ -154,15 +164,16 @@ void StagedFile::Replace(Cancellation* cancel) {
         // The rename is the replace: a press before it stops the write, one
         // during it counts only if it fails.
         if (cancel && !cancel->BeginCommit()) Raise(CancelledByUser("write", 100));
-        std::uint32_t error = ERROR_NOT_ENOUGH_MEMORY;
-        try {
-            error = folder_.MoveInto(file.get(), targetName_);
-        } catch (...) {
-            if (cancel) cancel->EndCommit(false);
-            throw;
-        }
-        if (cancel) cancel->EndCommit(error == 0);
-        if (error) Raise(WindowsFailure("cannot replace the installed file", error, WideText(targetPath_)));
+        // The try ends either way, replaced or not.
+        struct CommitEnd {
+            Cancellation* cancel;
+            bool replaced = false;
+            ~CommitEnd() {
+                if (cancel) cancel->EndCommit(replaced);
+            }
+        } commit{cancel};
+        folder_.MoveInto(file.get(), targetName_, "cannot replace the installed file");
+        commit.replaced = true;
     }, budget_, [&] { return LookAtHolders(folder_, targetName_, targetPath_, temporaryPath_); });
     waiting_ = false;
     // The rename written through to disk: flushing the file, now under its
@@ -178,11 +189,11 @@ void StagedFile::Discard() noexcept {
         UniqueHandle file = folder_.OpenFileToReplace(temporaryName_);
         CheckOwnFile(file.get(), temporaryPath_, fileIndex_);
         folder_.ConfirmPath();
-        folder_.DeleteOpenFile(file.get());
-    } catch (...) {
+        folder_.DeleteOpenFile(file.get(), temporaryName_, "cannot remove the temporary file");
+    } catch (const std::exception&) {
         // Left under the temporary name rather than removed when it is no
         // longer the file written, or through a path that leads elsewhere
-        // now; the next run replaces it.
+        // now (or no memory was left to say why); the next run replaces it.
     }
 }
 

@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "base/text.h"
+#include "base/windows_codes.h"
 #include "platform/file_rules.h"
 #include "platform/system_library.h"
 
@@ -12,9 +13,8 @@ namespace kavrel {
 
 namespace {
 
-constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
-constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056);
-constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(ntstatus::kObjectNameNotFound);
+constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(ntstatus::kNoMoreFiles);
 constexpr int kFileDirectoryInformation = 1;
 constexpr int kFileBasicInformation = 4;
 constexpr int kFileStandardInformation = 5;
@@ -68,14 +68,21 @@ const NativeFiles& Native() {
 // The system maps a name whose file is being removed to "access denied";
 // its own error for it says what it is: the name is still in use.
 std::uint32_t ErrorOf(NTSTATUS status) {
-    if (status == kStatusDeletePending) return ERROR_DELETE_PENDING;
+    if (static_cast<std::uint32_t>(status) == ntstatus::kDeletePending) return ERROR_DELETE_PENDING;
     return static_cast<std::uint32_t>(Native().statusToError(status));
+}
+
+// A failed native call as it answered: its NTSTATUS, with the Win32 error
+// that the person is told and the installer's rules read.
+Failure NativeFailure(std::string what, NTSTATUS status, const std::wstring& path,
+                      std::source_location where = std::source_location::current()) {
+    return NtStatusFailure(std::move(what), static_cast<std::uint32_t>(status), ErrorOf(status), WideText(path), where);
 }
 
 // Opens `name` inside `root`, never following a link at the name itself.
 NTSTATUS OpenRelative(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG share, ULONG disposition,
                       ULONG options, UniqueHandle& opened) {
-    if (!Native().Complete()) return static_cast<NTSTATUS>(0xC0000002);  // STATUS_NOT_IMPLEMENTED
+    if (!Native().Complete()) return static_cast<NTSTATUS>(ntstatus::kNotImplemented);
     UNICODE_STRING text{};
     text.Buffer = const_cast<wchar_t*>(name.data());
     text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
@@ -220,20 +227,19 @@ void HeldFolder::RemoveEntry(std::wstring_view name) const {
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, entry);
     if (opened == kStatusObjectNameNotFound) return;
     const std::wstring path = Joined(path_, name);
-    if (!NT_SUCCESS(opened)) Raise(WindowsFailure("cannot open what stands at the name", ErrorOf(opened), WideText(path)));
+    if (!NT_SUCCESS(opened)) Raise(NativeFailure("cannot open what stands at the name", opened, path));
     const AttributesAnswer answer = QueryAttributes(entry.get());
-    if (!answer.Known()) Raise(WindowsFailure("cannot tell what stands at the name", ErrorOf(answer.status), WideText(path)));
+    if (!answer.Known()) Raise(NativeFailure("cannot tell what stands at the name", answer.status, path));
     if (IsPlainFolder(answer.attributes)) Raise(Refusal("a folder stands at the name", ERROR_ACCESS_DENIED, WideText(path)));
     ConfirmPath();
-    if (const std::uint32_t error = DeleteOpenFile(entry.get()))
-        Raise(WindowsFailure("cannot remove what stands at the name", error, WideText(path)));
+    DeleteOpenFile(entry.get(), name, "cannot remove what stands at the name");
 }
 
 UniqueHandle HeldFolder::CreateNewFile(std::wstring_view name) const {
     UniqueHandle file;
     const NTSTATUS status = OpenRelative(handle_.get(), name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                                          FILE_CREATE, FILE_NON_DIRECTORY_FILE, file);
-    if (!NT_SUCCESS(status)) Raise(WindowsFailure("cannot create the file", ErrorOf(status), WideText(Joined(path_, name))));
+    if (!NT_SUCCESS(status)) Raise(NativeFailure("cannot create the file", status, Joined(path_, name)));
     return file;
 }
 
@@ -241,7 +247,7 @@ UniqueHandle HeldFolder::OpenFileToReplace(std::wstring_view name) const {
     UniqueHandle file;
     const NTSTATUS status = OpenRelative(handle_.get(), name, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE, file);
-    if (!NT_SUCCESS(status)) Raise(WindowsFailure("cannot open the file", ErrorOf(status), WideText(Joined(path_, name))));
+    if (!NT_SUCCESS(status)) Raise(NativeFailure("cannot open the file", status, Joined(path_, name)));
     return file;
 }
 
@@ -249,7 +255,7 @@ UniqueHandle HeldFolder::OpenFileToAppend(std::wstring_view name) const {
     UniqueHandle file;
     const NTSTATUS status = OpenRelative(handle_.get(), name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF, FILE_NON_DIRECTORY_FILE, file);
-    if (!NT_SUCCESS(status)) Raise(WindowsFailure("cannot open the file", ErrorOf(status), WideText(Joined(path_, name))));
+    if (!NT_SUCCESS(status)) Raise(NativeFailure("cannot open the file", status, Joined(path_, name)));
     return file;
 }
 
@@ -268,7 +274,7 @@ bool HeldFolder::HoldsFile(HANDLE file) const {
            info.dwVolumeSerialNumber == facts_.volumeSerial && FileIndex(info) == facts_.fileIndex;
 }
 
-std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
+void HeldFolder::MoveInto(HANDLE file, std::wstring_view name, std::string whatFails) const {
     // FILE_RENAME_INFORMATION(_EX), the new name relative to the folder's
     // handle. The first field is ReplaceIfExists (a BOOLEAN) in the old form
     // and Flags (a ULONG) in the new one, in the same place.
@@ -314,41 +320,41 @@ std::uint32_t HeldFolder::MoveInto(HANDLE file, std::wstring_view name) const {
         result = rename(kFileRenameInformation, TRUE);
         if (!NT_SUCCESS(result) && cleared) RestoreReadOnly(handle_.get(), name, clearedIndex);
     }
-    return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+    if (!NT_SUCCESS(result)) Raise(NativeFailure(std::move(whatFails), result, Joined(path_, name)));
 }
 
-std::uint32_t HeldFolder::DeleteOpenFile(HANDLE file) const {
+void HeldFolder::DeleteOpenFile(HANDLE file, std::wstring_view name, std::string whatFails) const {
     IO_STATUS_BLOCK status{};
     // The name goes at once, even while another program still holds the
     // file open: a new file can then be made at it. Windows 10 1809 and
     // later also ignore a read-only attribute.
     ULONG flags = kFileDispositionDelete | kFileDispositionPosixSemantics | kFileDispositionIgnoreReadOnly;
     NTSTATUS result = Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx);
-    if (!IsUnavailable(result)) return NT_SUCCESS(result) ? 0 : ErrorOf(result);
-    // 1709 and 1803 know POSIX deletion without that flag; a file that goes
-    // needs no attribute, and older systems refuse to delete a read-only one
-    // (where the handle may change it).
-    ClearReadOnly(file);
-    flags = kFileDispositionDelete | kFileDispositionPosixSemantics;
-    result = Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx);
-    if (!IsUnavailable(result)) return NT_SUCCESS(result) ? 0 : ErrorOf(result);
-    // Older systems: the name stays until the last handle closes.
-    BOOLEAN deleteFile = TRUE;
-    result = Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
-    return NT_SUCCESS(result) ? 0 : ErrorOf(result);
+    if (IsUnavailable(result)) {
+        // 1709 and 1803 know POSIX deletion without that flag; a file that
+        // goes needs no attribute, and older systems refuse to delete a
+        // read-only one (where the handle may change it).
+        ClearReadOnly(file);
+        flags = kFileDispositionDelete | kFileDispositionPosixSemantics;
+        result = Native().setInformation(file, &status, &flags, sizeof flags, kFileDispositionInformationEx);
+    }
+    if (IsUnavailable(result)) {
+        // Older systems: the name stays until the last handle closes.
+        BOOLEAN deleteFile = TRUE;
+        result = Native().setInformation(file, &status, &deleteFile, sizeof deleteFile, kFileDispositionInformation);
+    }
+    if (!NT_SUCCESS(result)) Raise(NativeFailure(std::move(whatFails), result, Joined(path_, name)));
 }
 
 HeldFolder::ReplaceObstacle HeldFolder::ObstacleToReplacing(std::wstring_view name) const {
-    constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
-    constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
-    constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
     UniqueHandle entry;
     const NTSTATUS opened = OpenRelative(handle_.get(), name, DELETE | FILE_READ_ATTRIBUTES,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
                                          FILE_NON_DIRECTORY_FILE, entry);
-    if (opened == kSharingViolation) return ReplaceObstacle::HeldByAnother;
-    if (opened == kAccessDenied) return ReplaceObstacle::DeletionDenied;
-    if (opened == kFileIsADirectory) return ReplaceObstacle::NotAFile;
+    const auto status = static_cast<std::uint32_t>(opened);
+    if (status == ntstatus::kSharingViolation) return ReplaceObstacle::HeldByAnother;
+    if (status == ntstatus::kAccessDenied) return ReplaceObstacle::DeletionDenied;
+    if (status == ntstatus::kFileIsADirectory) return ReplaceObstacle::NotAFile;
     if (!NT_SUCCESS(opened)) return ReplaceObstacle::None;
     const AttributesAnswer answer = QueryAttributes(entry.get());
     return answer.Known() && IsPlainFolder(answer.attributes) ? ReplaceObstacle::NotAFile : ReplaceObstacle::None;

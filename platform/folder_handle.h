@@ -78,13 +78,15 @@ public:
     // Gives `file`, open in this folder with delete access, the name `name`,
     // replacing a file of that name in one step, a read-only one too; where
     // the attribute had to be cleared for it and the replace fails, the
-    // file at `name` is read-only again. Returns 0 or the Windows error.
-    std::uint32_t MoveInto(HANDLE file, std::wstring_view name) const;
+    // file at `name` is read-only again. Raises FailureRaised with the
+    // system's NTSTATUS and `whatFails`, the caller's words for it.
+    void MoveInto(HANDLE file, std::wstring_view name, std::string whatFails) const;
 
-    // Removes the open `file` of this folder, its name at once where the
+    // Removes the open `file` of this folder, at `name`, its name at once where the
     // system can (POSIX deletion, Windows 10 1709 and later), else once the
-    // last handle to it closes. Returns 0 or the Windows error.
-    std::uint32_t DeleteOpenFile(HANDLE file) const;
+    // last handle to it closes. Raises FailureRaised with the system's
+    // NTSTATUS and `whatFails`.
+    void DeleteOpenFile(HANDLE file, std::wstring_view name, std::string whatFails) const;
 
     // What keeps the file at `name` from being replaced, as opening it
     // (as itself) with delete access, the access a replace needs, shows;

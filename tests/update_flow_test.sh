@@ -939,9 +939,11 @@ if scenario "The log of an interactive run holds each box and its answer; a fail
   check "the confirmation and its answer" "$(grep -c ' box: Sound question | Would you like to setup Lexova update - "Sonvela" версии 6660? | answer: yes$' <<<"$log_text")" 1
   check "the failure and its answer" "$(grep -cF " box: Lexova update | Can't install file $APP_WIN\\zyq.pak  The file is in use by another program. Close it and try again. | answer: cancel" <<<"$log_text")" 1
   check "the final question and its answer" "$(grep -c ' | answer: no$' <<<"$log_text")" 1
-  check "the write step, the path and the error" \
-    "$(grep -F " write failed: cannot replace the installed file, path $APP_WIN\\zyq.pak, Windows error " <<<"$log_text" |
-       grep -cE 'Windows error [0-9]+: ')" 1
+  # The native call's NTSTATUS as it answered, the Win32 error it means
+  # beside it, and the place in the code that made the record.
+  check "the write step, the path, the error and where it was raised" \
+    "$(grep -F " write failed: cannot replace the installed file, path $APP_WIN\\zyq.pak, NTSTATUS 0x" <<<"$log_text" |
+       grep -cE '\(Windows error [0-9]+: .*\) \[platform/folder_handle\.cpp:[0-9]+\]$')" 1
   check "the last line" "$(tail -n1 <<<"$log_text" | cut -d' ' -f3-)" "exit code 32"
 fi
 
