@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -93,7 +94,7 @@ public:
                 if (result != IntegrityResult::Intact) return Fail(result);
                 if (onBlock) onBlock();
             }
-        } catch (...) {
+        } catch (const std::exception&) {
             Fail(IntegrityResult::Unreadable);
         }
     }
@@ -276,7 +277,7 @@ void HoldOwnFileForCheck() noexcept {
     try {
         if (const std::optional<std::wstring> path = OwnExecutablePath()) HeldOwnFile() = OpenFileToCheck(*path);
         else HeldOwnFile().openError = ::GetLastError();
-    } catch (...) {
+    } catch (const std::exception&) {
         // No memory for the path: the check finds the file unreadable.
     }
 }

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ std::vector<UniqueHandle>& HeldInstanceMappings() {
 void KeepUntilExit(UniqueHandle mapping) noexcept {
     try {
         HeldInstanceMappings().push_back(std::move(mapping));
-    } catch (...) {
+    } catch (const std::exception&) {
         // Without room to record it the handle is still never closed.
         mapping.release();
     }
@@ -94,7 +95,7 @@ void LaunchApp(const WaitClock& clock) noexcept {
         LogLine(result > 32 ? "application: started by the installer (" + refusal + ")"
                             : "application: " + refusal + "; the start failed, ShellExecute error " +
                                   ProgramText(std::to_string(static_cast<long long>(result))));
-    } catch (...) {
+    } catch (const std::exception&) {
         // Only building the path or a text can throw (no memory): the start is then skipped.
     }
 }
@@ -109,7 +110,7 @@ void LaunchAndActivate(const WaitClock& clock) noexcept {
             return;
         ::ShowWindow(window, SW_SHOWNORMAL);
         ::SetForegroundWindow(window);
-    } catch (...) {
+    } catch (const std::exception&) {
         // No memory for the clock: the window is left as the application shows it.
     }
 }

@@ -165,10 +165,10 @@ std::optional<Failure> DiscoverInstallation() {
         return std::nullopt;
     } catch (const FailureRaised& raised) {
         // Any value of the wrong kind, wherever it stands, means the registry
-        // cannot be trusted for this run: nothing has been written yet.
+        // cannot be trusted for this run (the read said so): nothing has
+        // been written yet.
         Failure failure = raised.failure();
-        failure.cause = FailureCause::RegistryUnreadable;
-        failure.step = "discovery";
+        if (failure.step.empty()) failure.step = "discovery";
         return failure;
     }
 }

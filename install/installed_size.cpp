@@ -35,7 +35,7 @@ RegistryRecord WriteUninstallValue(const std::string& key, bool create, const st
         record.failure = raised.failure();
     }
     registry.CloseKey();
-    if (record.failure) record.failure->step = name;
+    if (record.failure && record.failure->step.empty()) record.failure->step = name;
     return record;
 }
 
@@ -44,7 +44,7 @@ RegistryRecord WriteUninstallValue(const std::string& key, bool create, const st
 RegistryRecord RecordInstalledSize(const SetupState& state) {
     FolderSize size = MeasureFolderSize(state.installDir);
     if (size.kib >= 0) return WriteUninstallValue(state.uninstallKey + state.appName, true, "EstimatedSize", size.kib);
-    if (size.failure) size.failure->step = "EstimatedSize";
+    if (size.failure && size.failure->step.empty()) size.failure->step = "EstimatedSize";
     return {std::nullopt, std::move(size.failure)};
 }
 

@@ -1,6 +1,7 @@
 #include "platform/cancellation.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace kavrel {
@@ -44,7 +45,7 @@ void Cancellation::EndCommit(bool committed) noexcept {
     // A broken progress window must never stop the update.
     try {
         onCommitted_();
-    } catch (...) {
+    } catch (const std::exception&) {
     }
 }
 

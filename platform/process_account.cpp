@@ -1,5 +1,7 @@
 #include "platform/process_account.h"
 
+#include <exception>
+
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -30,7 +32,7 @@ bool RunsAsLocalSystem() noexcept {
         try {
             std::vector<BYTE> user = ProcessUserSid();
             return !user.empty() && IsWellKnownAccount(user.data(), WinLocalSystemSid);
-        } catch (...) {
+        } catch (const std::exception&) {
             return false;
         }
     }();

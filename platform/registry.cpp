@@ -32,20 +32,22 @@ template <typename Char, typename Query, typename NameChar>
 std::basic_string<Char> RegistryAccessor::ReadTextValue(const std::string& name, const NameChar* queryName,
                                                         Query query, DWORD& type) const {
     const std::string failed = "Failed to get data for '" + name + "'";
-    if (!key_) Fail(failed, ERROR_INVALID_HANDLE);
+    if (!key_) Fail(failed, ERROR_INVALID_HANDLE, FailureCause::RegistryUnreadable);
     type = 0;
     DWORD size = 0;
     LONG status = query(key_.get(), queryName, nullptr, &type, nullptr, &size);
-    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
-    if (type != REG_SZ && type != REG_EXPAND_SZ) Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS);
+    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status), FailureCause::RegistryUnreadable);
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS, FailureCause::RegistryUnreadable);
     // One spare character: a value stored without its terminating NUL (or
     // with an odd number of bytes) still ends.
     std::vector<Char> data(size / sizeof(Char) + 2u, Char{});
     DWORD read = size;
     status = query(key_.get(), queryName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read);
-    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
-    if (read > size) Fail(failed, ERROR_MORE_DATA);
-    if (type != REG_SZ && type != REG_EXPAND_SZ) Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS);
+    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status), FailureCause::RegistryUnreadable);
+    if (read > size) Fail(failed, ERROR_MORE_DATA, FailureCause::RegistryUnreadable);
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        Fail("Invalid data type for '" + name + "'", ERROR_SUCCESS, FailureCause::RegistryUnreadable);
     return std::basic_string<Char>(data.data());
 }
 
@@ -66,11 +68,11 @@ RegistryAccessor::PathText RegistryAccessor::ReadPathText(const std::string& nam
 
 void RegistryAccessor::WriteInteger(const std::string& name, std::int32_t value) {
     const std::string failed = "Failed to set data for '" + name + "'";
-    if (!key_) Fail(failed, ERROR_INVALID_HANDLE);
+    if (!key_) Fail(failed, ERROR_INVALID_HANDLE, FailureCause::InstallFailed);
     DWORD data = static_cast<DWORD>(value);
     const LONG status =
         ::RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status));
+    if (status != ERROR_SUCCESS) Fail(failed, static_cast<std::uint32_t>(status), FailureCause::InstallFailed);
 }
 
 void RegistryAccessor::CloseKey() {
@@ -78,13 +80,16 @@ void RegistryAccessor::CloseKey() {
     keyPath_.clear();
 }
 
-void RegistryAccessor::Fail(const std::string& what, std::uint32_t error) const {
+void RegistryAccessor::Fail(const std::string& what, std::uint32_t error, FailureCause cause,
+                             std::source_location where) const {
     const char* rootName = root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\"
                            : root_ == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER\\"
                                                         : "";
     const ShownText key = SystemText(rootName + keyPath_);
-    if (error == ERROR_SUCCESS) Raise(Refusal(what, ERROR_INVALID_DATA, key));
-    Raise(WindowsFailure(what, error, key));
+    Failure failure = error == ERROR_SUCCESS ? Refusal(what, ERROR_INVALID_DATA, key, where)
+                                             : WindowsFailure(what, error, key, where);
+    failure.cause = cause;
+    Raise(std::move(failure));
 }
 
 }  // namespace kavrel

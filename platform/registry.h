@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <source_location>
 #include <string>
 #include <utility>
 
@@ -52,9 +53,11 @@ public:
     bool HasOpenKey() const { return static_cast<bool>(key_); }
 
 private:
-    // Raises the failure of a read or write of the open key; a value of the
-    // wrong type (`error` 0) is the installer's refusal.
-    [[noreturn]] void Fail(const std::string& what, std::uint32_t error) const;
+    // Raises the failure of a read or write of the open key, for `cause`
+    // (a read that fails leaves the registry unreadable for the run); a
+    // value of the wrong type (`error` 0) is the installer's refusal.
+    [[noreturn]] void Fail(const std::string& what, std::uint32_t error, FailureCause cause,
+                           std::source_location where = std::source_location::current()) const;
     // A text value of characters `Char`, read through `query` (the A or W
     // call), and its type (REG_SZ or REG_EXPAND_SZ).
     template <typename Char, typename Query, typename NameChar>

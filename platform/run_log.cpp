@@ -4,6 +4,7 @@
 
 #include <aclapi.h>
 
+#include <exception>
 #include <vector>
 
 #include "base/log_rules.h"
@@ -138,7 +139,7 @@ void LogLine(const ShownText& text) {
         if (!::WriteFile(LogFile().get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
             written != line.size())
             LogFile().reset();
-    } catch (...) {
+    } catch (const std::exception&) {
         // No memory for a line: the line is left out.
     }
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wtsapi32.h>
 
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -49,7 +50,7 @@ std::vector<SessionFacts> ListedSessions(const UniqueModule& library) {
     std::vector<SessionFacts> listed;
     try {
         for (DWORD i = 0; i < count; ++i) listed.push_back({sessions[i].SessionId, static_cast<int>(sessions[i].State)});
-    } catch (...) {
+    } catch (const std::exception&) {
         listed.clear();
     }
     release(sessions);
@@ -86,7 +87,7 @@ bool SendToActiveSessions(const std::wstring& caption, const std::wstring& text,
                                    FALSE) != FALSE;
         }
         return reached;
-    } catch (...) {
+    } catch (const std::exception&) {
         // No memory for the copies: the message is lost, the run goes on.
         return false;
     }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <exception>
 #include <mutex>
 
 #include "base/setup_state.h"
@@ -212,7 +213,7 @@ void Perform(const ProgressAction& action) {
                 }
                 started = module.form->Start();
             }
-        } catch (...) {
+        } catch (const std::exception&) {
         }
         if (!started) {
             std::lock_guard guard(module.lock);
@@ -265,7 +266,7 @@ void RunOperation(Operation operation) noexcept {
             action = operation(module.model);
         }
         Perform(action);
-    } catch (...) {
+    } catch (const std::exception&) {
     }
 }
 
@@ -290,7 +291,7 @@ DWORD WINAPI TSetupForm::ThreadEntry(void* parameter) noexcept {
             ProgressModule& module = Module();
             std::lock_guard guard(module.lock);
             module.model.AbandonCreation();
-        } catch (...) {
+        } catch (const std::exception&) {
         }
     }
     return 0;
@@ -506,7 +507,7 @@ void ShutDownProgressWindow() {
             ::WaitForSingleObject(module.form->ThreadHandle(), kThreadEndWaitMs);
         std::lock_guard guard(module.lock);
         module.model.ShutDown();
-    } catch (...) {
+    } catch (const std::exception&) {
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ui/taskbar_progress.h"
 
+#include <exception>
+
 namespace kavrel {
 
 namespace {
@@ -52,7 +54,7 @@ void TaskbarProgress::ButtonCreated(HWND window, const TaskbarView& view) noexce
             list_ = std::move(list);
         }
         Show(window, view);
-    } catch (...) {
+    } catch (const std::exception&) {
         // No memory for the runtime: the button shows no progress.
     }
 }
