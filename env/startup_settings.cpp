@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <optional>
-#include <stdexcept>
 
 #include "base/random.h"
 #include "base/setup_state.h"
@@ -97,7 +96,7 @@ void ShutDownSettings() {
 const std::string& OperatingSystemText() { return operatingSystemText; }
 
 RegistryAccessor& Registry() {
-    if (!sharedRegistry) throw std::logic_error("the registry accessor is used before start-up");
+    if (!sharedRegistry) Raise(Refusal("the registry accessor is used before start-up", ERROR_INVALID_HANDLE, {}));
     return *sharedRegistry;
 }
 
