@@ -107,8 +107,8 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
             // The old package stays until the replace: the volume must hold
             // the new one beside it. Found now, not after most of it has
             // been written.
-            std::uint64_t freeBytes = 0;
-            if (FreeSpaceOf(folder_.path(), freeBytes) && !HasRoomFor(total, freeBytes))
+            const std::optional<std::uint64_t> freeBytes = FreeSpaceOf(folder_.path());
+            if (freeBytes && !HasRoomFor(total, *freeBytes))
                 Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
             file = folder_.CreateNewFile(temporaryName_);
         },
@@ -201,12 +201,12 @@ void StagedFile::Discard() noexcept {
 // system, gathered while they still hold. A failure that the wait for a
 // held file judged has its cause, and its holders, already.
 Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes) {
-    failure.step = "write";
+    if (failure.step.empty()) failure.step = "write";
     if (failure.cause == FailureCause::InstallFailed && failure.origin != FailureOrigin::Installer)
         failure.cause = CauseOfWriteError(failure.windowsError);
     if (failure.cause == FailureCause::DiskFull) {
         failure.neededBytes = packageBytes;
-        FreeSpaceOf(SplitFilePath(target).folder, failure.freeBytes);
+        failure.freeBytes = FreeSpaceOf(SplitFilePath(target).folder).value_or(0);
     }
     return failure;
 }

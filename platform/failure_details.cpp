@@ -75,14 +75,13 @@ std::vector<FileHolder> ProgramsHoldingFiles(const std::vector<std::wstring>& pa
     return holders;
 }
 
-bool FreeSpaceOf(const std::wstring& folder, std::uint64_t& freeBytes) {
+std::optional<std::uint64_t> FreeSpaceOf(const std::wstring& folder) {
     // A folder of a network share is named with its trailing backslash.
     std::wstring path = folder.empty() ? std::wstring(L"\\") : folder;
     AddTrailingBackslash(path);
     ULARGE_INTEGER available{};
-    if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
-    freeBytes = available.QuadPart;
-    return true;
+    if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
 }
 
 }  // namespace kavrel

@@ -3,6 +3,7 @@
 // that reports it: the error's description and the programs that hold a
 // file. Both come from Windows in UTF-16 and are given as UTF-8.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ std::string SystemErrorText(std::uint32_t error, std::uint16_t languageId);
 std::vector<FileHolder> ProgramsHoldingFiles(const std::vector<std::wstring>& paths);
 
 // The free space that the volume of `folder` offers this process (quotas
-// counted), in bytes; false when it cannot be told.
-bool FreeSpaceOf(const std::wstring& folder, std::uint64_t& freeBytes);
+// counted), in bytes; nothing when it cannot be told.
+std::optional<std::uint64_t> FreeSpaceOf(const std::wstring& folder);
 
 }  // namespace kavrel
