@@ -329,6 +329,8 @@ for f in "$kit/detect.ps1" "$kit/requirement.ps1" "$configmgr"; do
 1"
   check "$name: osslsigncode verify" \
     "$(osslsigncode verify -in "$f" -CAfile "$work/cert.pem" >"$work/verify-script.log" 2>&1 && echo passed)" passed
+  # osslsigncode writes no output over an existing file.
+  rm -f "$work/script-signature.der"
   osslsigncode extract-signature -in "$f" -out "$work/script-signature.der" >/dev/null 2>&1
   check "$name: signed with the installer's certificate" \
     "$(openssl pkcs7 -inform DER -in "$work/script-signature.der" -print_certs 2>/dev/null | der /dev/stdin)" \
