@@ -79,20 +79,20 @@ folder, url, sha, codes = sys.argv[1:]
 codes = yaml.safe_load(codes)['ExpectedReturnCodes']
 if {c['InstallerReturnCode'] for c in codes} != {1602, 1618, 1605, 1620, 1639, 112, 32}:
     print(f'the table gives winget {codes!r}')
-files = {'version': ('Orvyn.Lexova.yaml', {'DefaultLocale': 'en-US'}),
-         'installer': ('Orvyn.Lexova.installer.yaml', {
+files = {'version': ('Orvyn.LexovaUpdate.yaml', {'DefaultLocale': 'en-US'}),
+         'installer': ('Orvyn.LexovaUpdate.installer.yaml', {
              'InstallerType': 'exe', 'Scope': 'machine', 'ElevationRequirement': 'elevatesSelf',
              'InstallerSwitches': {'Silent': 'modest', 'SilentWithProgress': 'modest', 'Log': '/log="<LOGPATH>"'},
              'ExpectedReturnCodes': codes,
              'Installers': [{'Architecture': 'x86', 'InstallerUrl': url, 'InstallerSha256': sha}]}),
-         'defaultLocale': ('Orvyn.Lexova.locale.en-US.yaml', {
+         'defaultLocale': ('Orvyn.LexovaUpdate.locale.en-US.yaml', {
              'PackageLocale': 'en-US', 'Publisher': ..., 'PackageName': ..., 'License': ..., 'ShortDescription': ...})}
 for kind, (name, want) in files.items():
     text = open(f'{folder}/{name}', encoding='utf-8').read()
     if not text.startswith(f'# yaml-language-server: $schema=https://aka.ms/winget-manifest.{kind}.1.10.0.schema.json\n'):
         print(f'{name}: no schema line')
     have = yaml.safe_load(text)
-    want.update(PackageIdentifier='Orvyn.Lexova', PackageVersion='6670', ManifestType=kind, ManifestVersion='1.10.0')
+    want.update(PackageIdentifier='Orvyn.LexovaUpdate', PackageVersion='6670', ManifestType=kind, ManifestVersion='1.10.0')
     for key, value in want.items():
         if not (have.get(key) == value or value is ... and isinstance(have.get(key), str) and have[key]):
             print(f'{name}: {key} is {have.get(key)!r}, not {value!r}')
@@ -196,9 +196,8 @@ for key in ('displayName', 'description'):
     if '6670' not in app.get(key, ''):
         print(f'{key} without the version: {app.get(key)!r}')
 uninstall = app.get('uninstallCommandLine', '')
-for piece in keys + ['QuietUninstallString', 'exit 50', 'Registry64']:
-    if piece not in uninstall:
-        print(f'uninstallCommandLine without {piece}')
+if uninstall != 'cmd.exe /d /c exit 50':
+    print(f'uninstallCommandLine is {uninstall!r}')
 if len(uninstall) > 1024:
     print(f'uninstallCommandLine of {len(uninstall)} characters, more than Intune takes')
 rules = {r.get('ruleType'): r for r in app.get('rules', [])}
@@ -222,8 +221,8 @@ check "win32app.json: the codes of the table" \
   "0:success 1602:failed 1618:retry 1605:failed 740:failed 1012:failed 1620:failed 1639:failed 112:failed 32:retry 1603:failed"
 for script in detect.ps1 requirement.ps1; do
   contains "$script: the 64-bit view" "$kit/$script" "[Microsoft.Win32.RegistryKey]::OpenBaseKey('LocalMachine', 'Registry64')"
-  contains "$script: the registration" "$kit/$script" "\$registrations = '$native_key',"
-  contains "$script: the WOW6432Node registration" "$kit/$script" "'$wow64_key'"
+  contains "$script: the registration" "$kit/$script" "\$registrationPath = '$native_key'"
+  contains "$script: the WOW6432Node registration" "$kit/$script" "\$wow64RegistrationPath = '$wow64_key'"
 done
 contains "detect.ps1: the release's version" "$kit/detect.ps1" '$version = 6670'
 contains "detect.ps1: the package file" "$kit/detect.ps1" "\$stream = [System.IO.File]::Open(\$folder + 'zyq.pak'"
@@ -238,12 +237,15 @@ for line in "-SoftwareVersion '6670'" \
 done
 # Both scripts as here-strings, and every code of the table with its type.
 check "New-LexovaUpdateApplication.ps1: the scripts and the codes" "$(python3 - "$configmgr" "$kit" "$("$return_codes" tsv)" <<'PY' 2>&1
-import sys
+import base64, re, sys
 path, kit, codes = sys.argv[1:]
-text = open(path, encoding='utf-8').read()
+text = open(path, encoding='utf-8', newline='').read()
 for variable, script in (('detection', 'detect.ps1'), ('requirement', 'requirement.ps1')):
-    if f"${variable} = @'\n" + open(f'{kit}/{script}', encoding='utf-8').read() + "'@\n" not in text:
-        print(f'${variable} is not {script}')
+    # [Text.Encoding]::ASCII.GetString([Convert]::FromBase64String(@' ... '@)), line breaks skipped.
+    found = re.search(r"\$" + variable + r" = \[Text\.Encoding\]::ASCII\.GetString\(\[Convert\]::FromBase64String\(@'\r\n"
+                      r"([A-Za-z0-9+/=\r\n]*?)\r\n'@\)\)\r\n", text)
+    if not found or base64.b64decode(re.sub(r'\s', '', found[1])) != open(f'{kit}/{script}', 'rb').read():
+        print(f'${variable} is not {script}, byte for byte')
 for line in codes.splitlines():
     code, _, kind, name, meaning = line.split('\t')
     row = f"@{{ Code = {code}; Type = '{kind}'; Name = '{name}'; Meaning = '{meaning.replace(chr(39), chr(39) * 2)}' }}"
@@ -261,6 +263,158 @@ done
 check "DEPLOYMENT.md: the script's detection before the registry value's" \
   "$(awk '/^By the file: / { f = NR } /^By the registry value/ { r = NR }
           END { print (f && r && f < r) ? "yes" : "no" }' "$sheet/DEPLOYMENT.md")" yes
+
+echo "== The kit's uninstall command changes nothing"
+# The command runs cmd.exe alone, without its AutoRun commands, to end with
+# 50; nothing of the registration (the application's own uninstaller) in it.
+no_uninstaller='cmd.exe /d /c exit 50'
+check "win32app.json: the uninstall command" \
+  "$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["uninstallCommandLine"])' "$kit/win32app.json")" \
+  "$no_uninstaller"
+check "New-LexovaUpdateApplication.ps1: the uninstall command" \
+  "$(grep -a '^\$uninstallCommand = ' "$configmgr" | tr -d '\r')" "\$uninstallCommand = '$no_uninstaller'"
+for piece in UninstallString QuietUninstallString 'Uninstall\Kavrel' Start-Process OpenSubKey; do
+  check "no uninstall command names $piece" \
+    "$(cat "$kit/win32app.json" "$configmgr" | grep -a -E 'uninstallCommandLine|^\$uninstallCommand' | grep -c -F -- "$piece")" 0
+done
+for line in "    $no_uninstaller" 'ends with exit code **50** (ERROR_NOT_SUPPORTED' \
+            '"Uninstall previous version": **No** (Graph `supersedenceType`' 'To remove the package, uninstall Lexova itself.'; do
+  contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
+done
+
+echo "== The requirement is the installer's own rule, in every host"
+# Both scripts find the folder with the same text, and the requirement answers
+# only for a registration's UninstallString whose folder holds Kavrel.exe.
+discovery() { sed -n '/^# The application.s folder, found as the installer finds it/,/^if (\$folder -and \$folder -notmatch/p' "$1"; }
+check "the scripts share the way to the folder" \
+  "$([[ -n $(discovery "$kit/detect.ps1") && $(discovery "$kit/detect.ps1") == "$(discovery "$kit/requirement.ps1")" ]] && echo yes)" yes
+check "requirement.ps1: one answer, for Kavrel.exe in the folder" \
+  "$(grep -a -F "'installed'" "$kit/requirement.ps1" | tr -d '\r')" \
+  "if (\$folder -and [System.IO.File]::Exists(\$folder + 'Kavrel.exe')) { 'installed' }"
+for line in "\$text = \$key.GetValue('UninstallString', \$null, 'DoNotExpandEnvironmentNames')" \
+            "\$folder = Get-CommandFolder (\$command.Split([char] 0)[0])" \
+            "if ([Microsoft.Win32.RegistryKey].GetMethod('OpenBaseKey')) {" \
+            "\$options.Context.Add('__ProviderArchitecture', 64)" \
+            "\$command = Convert-ProgramFolders \$command 'ProgramW6432' 'CommonProgramW6432'" \
+            "\$command = Convert-ProgramFolders \$command 'ProgramFiles(x86)' 'CommonProgramFiles(x86)'"; do
+  contains "requirement.ps1: $line" "$kit/requirement.ps1" "$line"
+done
+# PowerShell reads a script without a byte order mark in the system's code
+# page, and a signature covers the text as read: ASCII with CR LF alone.
+for f in "$kit/detect.ps1" "$kit/requirement.ps1" "$configmgr"; do
+  check "${f#"$sheet/"}: ASCII, every line ending in CR LF" "$(python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+print("yes" if data.isascii() and data.endswith(b"\r\n") and data.count(b"\n") == data.count(b"\r\n") == data.count(b"\r") else "no")' "$f")" yes
+done
+for line in 'applicable on all' 'gives the same answer in 64-bit and 32-bit PowerShell' '"not applicable" rather than a failure' \
+            'holds `Kavrel.exe`'; do
+  contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
+done
+check "win32app.json: applicable on x86, x64 and ARM64" "$(python3 -c '
+import json, sys
+app = json.load(open(sys.argv[1]))
+print(app.get("allowedArchitectures"), app.get("applicableArchitectures"))' "$kit/win32app.json")" "x86,x64,arm64 none"
+
+echo "== Signed scripts"
+# Each script ends with its signature block, which osslsigncode verify takes
+# with the test certificate; the signer is the installer's certificate; the
+# Graph body and the Configuration Manager script carry them as signed.
+der() { openssl x509 -in "$1" -outform DER 2>/dev/null | sha256sum | cut -d' ' -f1; }
+for f in "$kit/detect.ps1" "$kit/requirement.ps1" "$configmgr"; do
+  name=${f#"$sheet/"}
+  check "$name: ends with its signature block" \
+    "$(tail -c 100 "$f" | tr -d '\r' | tail -n1; grep -a -c '^# SIG # Begin signature block' "$f")" \
+    "# SIG # End signature block
+1"
+  check "$name: osslsigncode verify" \
+    "$(osslsigncode verify -in "$f" -CAfile "$work/cert.pem" >"$work/verify-script.log" 2>&1 && echo passed)" passed
+  # osslsigncode writes no output over an existing file.
+  rm -f "$work/script-signature.der"
+  osslsigncode extract-signature -in "$f" -out "$work/script-signature.der" >/dev/null 2>&1
+  check "$name: signed with the installer's certificate" \
+    "$(openssl pkcs7 -inform DER -in "$work/script-signature.der" -print_certs 2>/dev/null | der /dev/stdin)" \
+    "$(der "$work/cert.pem")"
+done
+check "publisher.cer: the certificate" "$(openssl x509 -inform DER -in "$sheet/publisher.cer" -outform PEM 2>/dev/null | der /dev/stdin)" \
+  "$(der "$work/cert.pem")"
+# A changed byte in a signed script's text fails the verification.
+sed '0,/exit 0/s//exit 1/' "$kit/detect.ps1" >"$work/changed.ps1"
+check "a changed byte in a signed script: a different file" "$(cmp -s "$kit/detect.ps1" "$work/changed.ps1" || echo yes)" yes
+check "a changed byte in a signed script: osslsigncode verify fails" \
+  "$(osslsigncode verify -in "$work/changed.ps1" -CAfile "$work/cert.pem" >"$work/changed.log" 2>&1 || echo failed)" failed
+contains "a changed byte in a signed script: the digest differs" "$work/changed.log" "MISMATCH"
+for line in "release: signed intune/detect.ps1 (osslsigncode verify passed)" \
+            "release: signed intune/requirement.ps1 (osslsigncode verify passed)" \
+            "release: signed configmgr/New-LexovaUpdateApplication.ps1 (osslsigncode verify passed)"; do
+  contains "release prints: $line" "$work/release.log" "$line"
+done
+for line in '| Scripts | signed with the installer'"'"'s certificate' '**Trusted Publishers**' \
+            "SHA-1 thumbprint \`$(openssl x509 -in "$work/cert.pem" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')\`" \
+            '"PowerShell execution policy"'; do
+  contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
+done
+
+echo "== The Intune content in the content prep tool's form"
+# Detection.xml as the tool writes it (no XML declaration, its order, two-space
+# indents, CR LF, no line ending after the last element, its current version),
+# and zip entries made on Windows, stored, without attributes.
+# intunewin_form_faults FILE: each way FILE differs from that form, one line each.
+intunewin_form_faults() {
+  python3 - "$1" <<'PY' 2>&1
+import re, sys, zipfile
+outer = zipfile.ZipFile(sys.argv[1])
+b64 = r'[A-Za-z0-9+/]+=*'
+form = '\r\n'.join([
+    '<ApplicationInfo xmlns:xsd="http://www.w3.org/2001/XMLSchema" '
+    'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" ToolVersion="1\\.8\\.7\\.0">',
+    '  <Name>lexova-update\\.exe</Name>',
+    '  <UnencryptedContentSize>[0-9]+</UnencryptedContentSize>',
+    '  <FileName>IntunePackage\\.intunewin</FileName>',
+    '  <SetupFile>lexova-update\\.exe</SetupFile>',
+    '  <EncryptionInfo>',
+    f'    <EncryptionKey>{b64}</EncryptionKey>',
+    f'    <MacKey>{b64}</MacKey>',
+    f'    <InitializationVector>{b64}</InitializationVector>',
+    f'    <Mac>{b64}</Mac>',
+    '    <ProfileIdentifier>ProfileVersion1</ProfileIdentifier>',
+    f'    <FileDigest>{b64}</FileDigest>',
+    '    <FileDigestAlgorithm>SHA256</FileDigestAlgorithm>',
+    '  </EncryptionInfo>',
+    '</ApplicationInfo>'])
+text = outer.read('IntuneWinPackage/Metadata/Detection.xml')
+if not re.fullmatch(form.encode(), text):
+    print(f'Detection.xml is not in the form: {text[:60]!r}')
+for info in outer.infolist():
+    if (info.create_system, info.external_attr, info.compress_type) != (0, 0, zipfile.ZIP_STORED):
+        print(f'{info.filename}: made on {info.create_system}, attributes {info.external_attr:#x}, method {info.compress_type}')
+PY
+}
+check "lexova-update.intunewin: the tool's form" "$(intunewin_form_faults "$kit/lexova-update.intunewin")" ""
+# The check finds the form that Intune's portal is reported to refuse: an XML
+# declaration, LF line endings, entries made on Unix.
+python3 - "$kit/lexova-update.intunewin" "$work/unix.intunewin" <<'PY'
+import sys, zipfile
+source, target = sys.argv[1:]
+with zipfile.ZipFile(source) as s, zipfile.ZipFile(target, 'w') as t:
+    for info in s.infolist():
+        data = s.read(info)
+        if info.filename.endswith('Detection.xml'):
+            data = b'<?xml version="1.0" encoding="utf-8"?>\n' + data.replace(b'\r\n', b'\n')
+        t.writestr(info.filename, data)
+PY
+check "the form check finds a declaration, LF and entries made on Unix" \
+  "$(intunewin_form_faults "$work/unix.intunewin" | sed 's/:.*//')" \
+  "Detection.xml is not in the form
+IntuneWinPackage/Contents/IntunePackage.intunewin
+IntuneWinPackage/Metadata/Detection.xml"
+
+echo "== winget: the update's own identifier, and what winget shows"
+check "winget: no manifest under the application's identifier" "$(ls "$sheet/winget" | grep -c '^Orvyn\.Lexova\.')" 0
+for line in 'winget settings --enable LocalManifestFiles' '`winget list` and `winget upgrade` never show the update' \
+            '## Inventory: which package version a device has' 'detected: zyq.pak version N in <folder>'; do
+  contains "DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
+done
 
 "$release" "$work/zyq.pak" --tree "$tree" --url 'https://example.com/a b.exe' >"$work/bad-url.log" 2>&1
 check "an address with a space: exit code" "$?" 1
@@ -290,6 +444,24 @@ contains "other package: identity fails" "$work/other.log" "installed package id
 check "other package: identity result" "$(grep -F 'check: installed package' "$work/other.log" | grep -c FAILED)" 1
 contains "other package: summary" "$work/other.log" "release: 3 passed, 1 failed"
 check "other package: the earlier sheet removed" "$([[ -e $sheet ]] && echo present || echo none)" none
+
+echo "== A proof without the key: the kit's scripts unsigned, and the sheet says so"
+"$release" --verify "$installer" "$work/zyq.pak" --cert "$work/cert.pem" --tree "$tree" >"$work/unsigned.log" 2>&1
+check "unsigned: exit code" "$?" 0
+for f in "$kit/detect.ps1" "$kit/requirement.ps1" "$configmgr"; do
+  check "unsigned: ${f#"$sheet/"} without a signature block" "$(grep -a -c '# SIG #' "$f")" 0
+done
+check "unsigned: osslsigncode verify refuses an unsigned script" \
+  "$(osslsigncode verify -in "$kit/detect.ps1" -CAfile "$work/cert.pem" >/dev/null 2>&1 || echo refused)" refused
+check "unsigned: no publisher certificate" "$([[ -e $sheet/publisher.cer ]] && echo present || echo none)" none
+check "unsigned: win32app.json carries the scripts" "$(python3 -c '
+import base64, json, sys
+rules = json.load(open(sys.argv[1] + "/win32app.json"))["rules"]
+print(" ".join(str(base64.b64decode(r["scriptContent"]) == open(sys.argv[1] + "/" + s, "rb").read())
+               for r, s in zip(rules, ("detect.ps1", "requirement.ps1"))))' "$kit")" "True True"
+for line in '| Scripts | not signed' 'are **not signed**' 'to **Bypass**'; do
+  contains "unsigned: DEPLOYMENT.md: $line" "$sheet/DEPLOYMENT.md" "$line"
+done
 
 echo "== Files the build refuses"
 # build_with NAME PACKAGE [CMAKE ARGS...]: the tree reconfigured for PACKAGE
