@@ -355,7 +355,7 @@ if scenario "Windows XP, 7 and 10: the registration or the default folder found,
     run_installer "$installer" "" modest "$LOG_SWITCH"
     check_code "$version, registered" 0
     check "$version: the Windows logged as $WINDOWS_BITS-bit" \
-      "$(tr -d '\r' <"$RUN_LOG" | grep -cE " Windows: Microsoft Windows [^,]*, $WINDOWS_BITS-bit$")" 1
+      "$(tr -d '\r' <"$RUN_LOG" | grep -cE " Windows: [^,]+, $WINDOWS_BITS-bit$")" 1
     check "$version: package written" "$(package_installed)" yes
     check "$version: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
     check "$version: the size and the version beside the registration" "$(uninstall_values 64)" \
