@@ -1,20 +1,61 @@
-# Tests of the Windows program, run under Wine on a virtual display. The
-# harness (one prefix, one display, one wineserver) is a CTest fixture.
+# Tests of the Windows program, run under Wine on a virtual display. Each lane
+# is one Wine and one prefix with its own display and wineserver (a CTest
+# fixture, tests/harness/wine-env), so lanes run side by side:
+#   wine8   Debian's Wine of the build machine, a 64-bit prefix: every test (win.*)
+#   wine10  the Wine 10 of a Debian 13 root (scripts/setup makes it), chrooted:
+#           the writes, waits and cancels of the update and the unit tests (wine10.*)
+#   x86     the build machine's Wine with a 32-bit prefix, a 32-bit Windows
+#           with one registry view and one Program Files (x86.*)
+# A test's name begins with its lane (win. for wine8) and its label is the
+# lane: ctest --preset win32 -L wine10. Its KAVREL_BUILD_DIR is the lane's
+# folder (the build tree for wine8): the harness root wine/ and each test's
+# scratch lie there.
 set(WINE_ENV "${CMAKE_SOURCE_DIR}/tests/harness/wine-env")
-add_test(NAME wine.start COMMAND "${WINE_ENV}" start "${KAVREL_WINE_ROOT}")
-add_test(NAME wine.stop COMMAND "${WINE_ENV}" stop "${KAVREL_WINE_ROOT}")
-set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
-set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+set(KAVREL_WINE10_ROOT "/var/lib/kavrel/debian13-wine" CACHE PATH
+  "The Debian 13 root whose Wine 10 runs the wine10 lane (scripts/setup makes it)")
 
-# kavrel_wine_test(<name> COMMAND ...): a test that needs the harness.
+# kavrel_wine_lane(LANE FIXTURE DIR [START_OPTIONS...]): the lane's harness
+# in DIR, started and stopped by the tests FIXTURE.start and FIXTURE.stop.
+function(kavrel_wine_lane lane fixture dir)
+  set(root "${dir}/wine")
+  if(lane STREQUAL "wine8")
+    set(run "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  else()
+    set(run "${CMAKE_BINARY_DIR}/harness/${lane}-run")
+    set(KAVREL_WINE_ROOT "${root}")
+    configure_file("${CMAKE_SOURCE_DIR}/tests/harness/wine-run.in" "${run}" @ONLY
+      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  endif()
+  add_test(NAME ${fixture}.start COMMAND "${WINE_ENV}" start "${root}" ${ARGN})
+  add_test(NAME ${fixture}.stop COMMAND "${WINE_ENV}" stop "${root}")
+  set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300 LABELS ${lane})
+  set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} LABELS ${lane})
+  set_property(GLOBAL PROPERTY KAVREL_LANE_${lane} "${fixture};${dir};${run}")
+endfunction()
+kavrel_wine_lane(wine8 wine "${CMAKE_BINARY_DIR}")
+kavrel_wine_lane(wine10 wine10 "${CMAKE_BINARY_DIR}/lanes/wine10" --chroot "${KAVREL_WINE10_ROOT}"
+  --bind "${CMAKE_SOURCE_DIR}" --bind "${CMAKE_BINARY_DIR}")
+kavrel_wine_lane(x86 x86 "${CMAKE_BINARY_DIR}/lanes/x86" --arch win32)
+
+# kavrel_wine_test(<name> [LANE lane] COMMAND ...): a test that needs the
+# lane's harness (wine8 unless LANE says otherwise). KAVREL_WINE_RUN runs a
+# program under the lane's Wine; a COMMAND that names a target of this build
+# runs under wine8's only: other lanes give the lane's ${KAVREL_WINE_RUN}.
 function(kavrel_wine_test name)
-  cmake_parse_arguments(A "" "TIMEOUT" "COMMAND;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT;LANE" "COMMAND;ENVIRONMENT" ${ARGN})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
+  if(NOT A_LANE)
+    set(A_LANE wine8)
+  endif()
+  get_property(lane GLOBAL PROPERTY KAVREL_LANE_${A_LANE})
+  list(GET lane 0 fixture)
+  list(GET lane 1 dir)
+  list(GET lane 2 run)
   add_test(NAME ${name} COMMAND ${A_COMMAND})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${A_TIMEOUT}
-    ENVIRONMENT "KAVREL_WINE_RUN=${CMAKE_CROSSCOMPILING_EMULATOR};KAVREL_BUILD_DIR=${CMAKE_BINARY_DIR};${A_ENVIRONMENT}")
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${fixture} TIMEOUT ${A_TIMEOUT} LABELS ${A_LANE}
+    ENVIRONMENT "KAVREL_WINE_RUN=${run};KAVREL_BUILD_DIR=${dir};KAVREL_WINE_LANE=${A_LANE};${A_ENVIRONMENT}")
 endfunction()
 
 # Small helper programs that the tests drive.
@@ -37,8 +78,9 @@ target_link_options(dialog_tool PRIVATE -mconsole)
 kavrel_project_target(dialog_tool WINDOWS_VERSION 0x0601)
 add_executable(dialog_tool_selftest_target WIN32 tools/dialog_tool_selftest_target.cpp)
 kavrel_project_target(dialog_tool_selftest_target WINDOWS_VERSION 0x0601)
-kavrel_wine_test(win.dialog_tool COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/dialog_tool_test.sh"
-  $<TARGET_FILE:dialog_tool> $<TARGET_FILE:dialog_tool_selftest_target>)
+set(DIALOG_TOOL_TEST "${CMAKE_CURRENT_SOURCE_DIR}/dialog_tool_test.sh" $<TARGET_FILE:dialog_tool>
+  $<TARGET_FILE:dialog_tool_selftest_target>)
+kavrel_wine_test(win.dialog_tool COMMAND ${DIALOG_TOOL_TEST})
 
 # Runs a program in a window station of its own that nobody sees, as a
 # deployment tool's run as SYSTEM in session 0.
@@ -105,8 +147,8 @@ target_include_directories(kavrel_win_tests PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}
 kavrel_project_target(kavrel_win_tests)
 add_dependencies(kavrel_win_tests fake_interpreter kavrel_standin lexova-update lexova-update-small lexova-update-voc
   lexova-update-6670)
-kavrel_wine_test(win.unit COMMAND kavrel_win_tests
-  ENVIRONMENT "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_interpreter>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_VENDOR_INSTALLER=$<TARGET_FILE:lexova-update-6670>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+set(UNIT_TOOLS "KAVREL_FAKE_COMSPEC=$<TARGET_FILE:fake_interpreter>;KAVREL_INSTALLER=$<TARGET_FILE:lexova-update>;KAVREL_SMALL_INSTALLER=$<TARGET_FILE:lexova-update-small>;KAVREL_VOC_INSTALLER=$<TARGET_FILE:lexova-update-voc>;KAVREL_VENDOR_INSTALLER=$<TARGET_FILE:lexova-update-6670>;KAVREL_STANDIN=$<TARGET_FILE:kavrel_standin>")
+kavrel_wine_test(win.unit COMMAND kavrel_win_tests ENVIRONMENT "${UNIT_TOOLS}")
 # A picture of the progress window, for a person to look at (not a check).
 kavrel_wine_test(win.progress_window_screenshot
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/progress_window_screenshot.sh" $<TARGET_FILE:kavrel_win_tests>
@@ -115,8 +157,9 @@ set_tests_properties(win.progress_window_screenshot PROPERTIES RESOURCE_LOCK kav
 
 # The real description under several Windows versions that Wine can play.
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
-# These change values of the prefix that other tests read.
-set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
+# These change values of the prefix that the other tests of the lane read
+# (the lock of the lane's application, below); other lanes are other prefixes.
+set_tests_properties(win.os_versions win.unit PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # The update end to end. The scenarios share the application's registration,
 # its instance mapping and its window class, so they run one at a time.
@@ -132,12 +175,11 @@ kavrel_add_installer(lexova-update-slow-steps PACKAGE_SIZE 6291456 SPLIT 2097152
 # A build whose waits for a held file run ten times faster.
 kavrel_add_installer(lexova-update-fast-waits PACKAGE_SIZE 300000 SPLIT 120000
   ENTRY "${CMAKE_CURRENT_SOURCE_DIR}/entries/fast_waits_entry.cpp")
-kavrel_wine_test(win.update_flow
-  COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
-          "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
-          $<TARGET_FILE:lexova-update-slow-steps> $<TARGET_FILE:lexova-update-6670> "${VENDOR_PACKAGE}"
-          $<TARGET_FILE:lexova-update-fast-waits>
-  ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 1500)
+set(UPDATE_FLOW_TEST "${CMAKE_CURRENT_SOURCE_DIR}/update_flow_test.sh" $<TARGET_FILE:lexova-update-small>
+  "${SMALL_PARTS}/ZYQ1.bin" "${SMALL_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-not-admin>
+  $<TARGET_FILE:lexova-update-slow-steps> $<TARGET_FILE:lexova-update-6670> "${VENDOR_PACKAGE}"
+  $<TARGET_FILE:lexova-update-fast-waits>)
+kavrel_wine_test(win.update_flow COMMAND ${UPDATE_FLOW_TEST} ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 1500)
 kavrel_wine_test(win.integrity
   COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/integrity_test.sh" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}")
@@ -169,6 +211,26 @@ kavrel_wine_test(win.robustness
           "${LARGE_PARTS}/ZYQ1.bin" "${LARGE_PARTS}/ZYQ2.bin" $<TARGET_FILE:lexova-update-small>
   ENVIRONMENT "${E2E_TOOLS}" TIMEOUT 900)
 set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK kavrel_application)
+
+# Wine 10 (Debian 13): every scenario that writes, replaces or deletes the
+# package or its temporary file, waits for a holder or cancels; the dialog
+# tool that those scenarios read the boxes with; the unit tests. One lane's
+# tests run one at a time (one prefix, one display).
+get_property(wine10 GLOBAL PROPERTY KAVREL_LANE_wine10)
+list(GET wine10 2 WINE10_RUN)
+kavrel_wine_test(wine10.unit LANE wine10 COMMAND "${WINE10_RUN}" $<TARGET_FILE:kavrel_win_tests>
+  ENVIRONMENT "${UNIT_TOOLS}")
+kavrel_wine_test(wine10.dialog_tool LANE wine10 COMMAND ${DIALOG_TOOL_TEST})
+kavrel_wine_test(wine10.update_flow_files LANE wine10 COMMAND ${UPDATE_FLOW_TEST}
+  ENVIRONMENT "${E2E_TOOLS};KAVREL_E2E_FILTER=^(held|cancel|links|trace)$" TIMEOUT 900)
+set_tests_properties(wine10.unit wine10.dialog_tool wine10.update_flow_files PROPERTIES RESOURCE_LOCK wine10_application)
+
+# A 32-bit Windows: the description of each version, and discovery and the
+# install on 32-bit XP, 7 and 10.
+kavrel_wine_test(x86.os_versions LANE x86 COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
+kavrel_wine_test(x86.update_flow_versions LANE x86 COMMAND ${UPDATE_FLOW_TEST}
+  ENVIRONMENT "${E2E_TOOLS};KAVREL_E2E_FILTER=^versions$" TIMEOUT 600)
+set_tests_properties(x86.os_versions x86.update_flow_versions PROPERTIES RESOURCE_LOCK x86_application)
 
 # A vendor's release: scripts/release in a build tree of its own (kept
 # between runs, so only the first run compiles everything) with a Wine

@@ -11,8 +11,9 @@
 # Wine takes its ANSI code page from LC_ALL: the Russian boxes, whose texts are
 # Windows-1251, read right only with a Russian locale (code page 1251); the
 # English ones run with an English locale so that the button texts are English.
-# Wine ignores MB_TOPMOST (the box is not topmost) and honours the language
-# of MessageBoxExA for the button texts. Without a window manager a box takes
+# Wine 8 ignores MB_TOPMOST (the box is not topmost); Wine 10 honours it, as
+# Windows does (the difference is Wine's). Both honour the language of
+# MessageBoxExA for the button texts. Without a window manager a box takes
 # Wine two seconds to go, so a case with several boxes takes a while.
 set -uo pipefail
 tool=$1
@@ -25,6 +26,10 @@ else
   work=$(mktemp -d)
   trap '[[ $failed == 0 ]] && rm -rf "$work"' EXIT
 fi
+
+# 1 where the lane's Wine makes a box with MB_TOPMOST topmost.
+wine_major=$("$run" --version 2>/dev/null | sed -n 's/^wine-\([0-9]*\).*/\1/p')
+mb_topmost=$((${wine_major:-0} >= 10 ? 1 : 0))
 
 ru=ru_RU.UTF-8
 en=en_US.UTF-8
@@ -81,7 +86,7 @@ check_rc() {
   fi
 }
 
-question_ru() {  # the record of the Russian question, pressed with $1
+question_ru() {  # the record of the Russian question (MB_TOPMOST), pressed with $1
   cat <<EOF
 box=${2:-1}
 caption=Резонный вопрос
@@ -89,7 +94,7 @@ text=Установить обновление Lexova сейчас?\r\n\r\nЁл�
 icon=question
 buttons=yes,no
 labels=&Да,&Нет
-topmost=0
+topmost=$mb_topmost
 pressed=$1
 EOF
 }
@@ -156,7 +161,7 @@ echo exit=11
 )" --answers ok,yes -- "$target" error-then-question
 
 # Backslash and tab escaped; English button texts for the English language.
-check question-en "$en" 0 "$(question_en 0 yes; echo exit=11)" --answers yes -- "$target" question-en
+check question-en "$en" 0 "$(question_en "$mb_topmost" yes; echo exit=11)" --answers yes -- "$target" question-en
 
 # A box that is topmost (the program raises it itself, as Wine ignores MB_TOPMOST).
 check question-topmost "$en" 0 "$(question_en 1 no; echo exit=10)" --answers no -- "$target" question-pinned

@@ -9,7 +9,8 @@
 # fast-waits installer waits for a held package for 3 s instead of 30.
 # KAVREL_E2E_FILTER, an extended regular expression, runs only the scenarios
 # whose title or group matches it (groups: cancel, codes, held, links, log, lock,
-# locale, progress, questions, quiet, registry, shell, size, trace, unseen):
+# locale, progress, questions, quiet, registry, shell, size, trace, unseen,
+# versions):
 #   KAVREL_E2E_FILTER='^codes$|1618' ctest --preset win32 -R win.update_flow
 installer=$1
 not_admin_installer=$4
@@ -298,7 +299,7 @@ fi
 
 # The names of the values of the uninstall key in one view, one line.
 uninstall_values() {
-  LC_ALL=en_US.UTF-8 "$run" reg query "$UNINSTALL_KEY" "/reg:$1" 2>/dev/null | tr -d '\r' |
+  reg_in_view "$1" query "$UNINSTALL_KEY" 2>/dev/null | tr -d '\r' |
     awk '$2 ~ /^REG_/ { print $1 }' | sort | tr '\n' ' '
 }
 
@@ -338,6 +339,41 @@ if scenario "An uninstall command stored as REG_EXPAND_SZ with %ProgramFiles%: e
   check "expandable: package written" "$(package_installed)" yes
   rm -rf "$APP_DIR"
   use_app_folder 'Kavrel E2E'
+fi
+
+if scenario "Windows XP, 7 and 10: the registration or the default folder found, the size written in the native view only" versions; then
+  # The prefix's Windows: on a 32-bit one (the x86 lane) the registry has one
+  # view and there is one Program Files; on a 64-bit one the installer, a
+  # 32-bit program, must reach the 64-bit view. Wine plays each version for
+  # the installer and for the interpreter that runs "ver".
+  cmd_defaults='HKCU\Software\Wine\AppDefaults\cmd.exe'
+  for version in winxp win7 win10; do
+    "$run" reg add "$app_defaults" /v Version /d "$version" /f >/dev/null 2>&1
+    "$run" reg add "$cmd_defaults" /v Version /d "$version" /f >/dev/null 2>&1
+    install_app
+    new_run_log
+    run_installer "$installer" "" modest "$LOG_SWITCH"
+    check_code "$version, registered" 0
+    check "$version: the Windows logged as $WINDOWS_BITS-bit" \
+      "$(tr -d '\r' <"$RUN_LOG" | grep -cE " Windows: [^,]+, $WINDOWS_BITS-bit$")" 1
+    check "$version: package written" "$(package_installed)" yes
+    check "$version: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+    check "$version: the size and the version beside the registration" "$(uninstall_values 64)" \
+      "EstimatedSize UninstallString zyq.pak "
+    check "$version: nothing below WOW6432Node" "$(uninstall_values 32)" ""
+    use_app_folder 'Program Files\Kavrel'
+    install_app
+    reg_64 delete "$UNINSTALL_KEY" /f
+    run_installer "$installer" "" modest
+    check "$version, not registered: exit code" "$(exit_code)" 0
+    check "$version, not registered: the package in Program Files written" "$(package_installed)" yes
+    check "$version, not registered: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
+    check "$version, not registered: the created key holds EstimatedSize alone" "$(uninstall_values 64)" "EstimatedSize "
+    check "$version, not registered: nothing below WOW6432Node" "$(uninstall_values 32)" ""
+    rm -rf "$APP_DIR"
+    use_app_folder 'Kavrel E2E'
+  done
+  "$run" reg delete "$cmd_defaults" /v Version /f >/dev/null 2>&1
 fi
 
 if scenario "A stale temporary file from an interrupted run is replaced" links; then
@@ -460,22 +496,26 @@ fi
 
 if scenario "The package on disk before it takes the installed one's place, and the replace written through" trace; then
   # Wine's relay trace of a quiet run: the writes of the temporary file, its
-  # flush, the rename (NtSetInformationFile, class 10), and a flush after it.
+  # flush, the rename (NtSetInformationFile), and a flush after it. The
+  # installer asks for class 65 (FileRenameInformationEx, Windows 10 1809 and
+  # later) and, where that class is unknown, for class 10 (FileRenameInformation):
+  # Wine 8 knows only class 10, Wine 10 renames with class 65 (Wine's difference).
+  rename_call="Call ntdll[.]NtSetInformationFile[(][0-9a-f]+,[0-9a-f]+,[0-9a-f]+,[0-9a-f]+,$(printf %08x $((WINE_MAJOR >= 10 ? 65 : 10)))[)]"
   install_app
   WINEDEBUG=+relay "$run" "$installer" modest 2>"$WORK/relay.log" >/dev/null
   check "installed with the trace on" "$(package_installed)" yes
-  order=$(awk '
+  order=$(awk -v rename_call="$rename_call" '
     function first_argument(line) { sub(/^.*Call ntdll\.[A-Za-z]+\(/, "", line); sub(/,.*/, "", line); return line }
     /Call ntdll\.NtWriteFile\(/ { written = first_argument($0) }
     /Call ntdll\.NtFlushBuffersFile\(/ {
       handle = first_argument($0)
       if (renamed == "" && handle == written) flushed = 1
       if (renamed != "" && handle == renamed) { print (flushed ? "flushed, renamed, flushed" : "renamed unflushed, flushed"); exit } }
-    /Call ntdll\.NtSetInformationFile\([0-9a-f]+,[0-9a-f]+,[0-9a-f]+,[0-9a-f]+,0000000a\)/ { renamed = first_argument($0) }
+    $0 ~ rename_call { renamed = first_argument($0) }
   ' "$WORK/relay.log")
   check "flush, replace, flush" "$order" "flushed, renamed, flushed"
-  order=$(awk '
-    /Call ntdll\.NtSetInformationFile\([0-9a-f]+,[0-9a-f]+,[0-9a-f]+,[0-9a-f]+,0000000a\)/ && !renamed { renamed = NR }
+  order=$(awk -v rename_call="$rename_call" '
+    $0 ~ rename_call && !renamed { renamed = NR }
     /Call advapi32\.RegSetValueEx[AW]\(.*EstimatedSize/ && !size { size = NR }
     /Call advapi32\.RegSetValueEx[AW]\(.*zyq\.pak/ && !version { version = NR }
     END { print (renamed && size && version && renamed < size && size < version) ? "replaced, size, version" : renamed " " size " " version }

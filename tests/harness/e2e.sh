@@ -9,6 +9,14 @@ run=$KAVREL_WINE_RUN
 # shellcheck disable=SC1091
 source "$KAVREL_BUILD_DIR/wine/state"
 PREFIX=$KAVREL_BUILD_DIR/wine/prefix
+# The major version of the lane's Wine: where Wine versions differ, the
+# checks say which does what.
+WINE_MAJOR=$("$run" --version 2>/dev/null | sed -n 's/^wine-\([0-9]*\).*/\1/p')
+# The prefix's Windows: 64-bit, or 32-bit (WINEARCH=win32, the x86 lane).
+WINE_ARCH=""
+# shellcheck disable=SC1091
+[[ -f $KAVREL_BUILD_DIR/wine/lane ]] && source "$KAVREL_BUILD_DIR/wine/lane"
+WINDOWS_BITS=$([[ $WINE_ARCH == win32 ]] && echo 32 || echo 64)
 # use_app_folder NAME: the application folder C:\NAME for the next install_app.
 use_app_folder() {
   APP_WIN="C:\\$1"
@@ -28,11 +36,25 @@ e2e_begin() {
   rm -rf "$WORK" && mkdir -p "$WORK"
 }
 
-# reg_64 ARGS...: reg.exe on the 64-bit registry view, the view the installer
-# uses on a 64-bit Windows (a plain "wine reg" runs the 32-bit reg.exe). Its
-# arguments reach it as Unicode from a UTF-8 locale, whatever letters they hold.
-reg_64() { LC_ALL=en_US.UTF-8 "$run" reg "$@" /reg:64 >/dev/null 2>&1; }
-reg_32() { LC_ALL=en_US.UTF-8 "$run" reg "$@" /reg:32 >/dev/null 2>&1; }
+# reg_in_view 64|32 VERB KEY ARGS...: reg.exe on one registry view, its output.
+# 64 is the native view, the one the installer uses (a plain "wine reg" runs
+# the 32-bit reg.exe); 32 is the 32-bit programs' view below WOW6432Node. A
+# 32-bit Windows has one view, which reg's /reg:64 and /reg:32 both mean
+# there: its 32 is the key below "Software\WOW6432Node" spelled out, where
+# nothing writes on a 32-bit Windows. The arguments reach reg.exe as Unicode
+# from a UTF-8 locale, whatever letters they hold.
+reg_in_view() {
+  local view=$1 verb=$2 key=$3
+  shift 3
+  if ((WINDOWS_BITS == 32)); then
+    [[ $view == 32 ]] && key=${key/#'HKLM\Software\'/'HKLM\Software\WOW6432Node\'}
+    LC_ALL=en_US.UTF-8 "$run" reg "$verb" "$key" "$@"
+  else
+    LC_ALL=en_US.UTF-8 "$run" reg "$verb" "$key" "$@" "/reg:$view"
+  fi
+}
+reg_64() { reg_in_view 64 "$@" >/dev/null 2>&1; }
+reg_32() { reg_in_view 32 "$@" >/dev/null 2>&1; }
 
 # install_app [--no-exe]: the application folder with the stand-in and an old
 # package, registered in the 64-bit view only. The stand-in's log
@@ -111,10 +133,10 @@ logged() { printf '%s' "$1" | sed 's/\\/\\\\/g'; }
 box() { awk -v n="$1" -v f="$2=" '/^box=/ { b = substr($0, 5) } b == n && index($0, f) == 1 { print substr($0, length(f) + 1) }' "$LOG"; }
 boxes() { grep -c '^box=' "$LOG"; }
 exit_code() { sed -n 's/^exit=//p' "$LOG"; }
-# uninstall_number NAME: a number in the uninstall key (64-bit view), in decimal.
+# uninstall_number NAME: a number in the uninstall key (native view), in decimal.
 uninstall_number() {
   local value
-  value=$("$run" reg query "$UNINSTALL_KEY" /v "$1" /reg:64 2>/dev/null | tr -d '\r' |
+  value=$(reg_in_view 64 query "$UNINSTALL_KEY" /v "$1" 2>/dev/null | tr -d '\r' |
           awk -v name="$1" '$1 == name { print $3 }')
   [[ -n $value ]] && echo $((value))
 }

@@ -1,5 +1,7 @@
 #include "support/win_test_support.h"
 
+#include <cstdlib>
+
 #include "base/text.h"
 #include "platform/unique_handle.h"
 
@@ -18,6 +20,13 @@ ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name
 }
 
 ScopedEnvironment::~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
+
+int WineMajorVersion() {
+    using WineVersionFn = const char*(CDECL*)();
+    auto wineVersion = reinterpret_cast<WineVersionFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    return wineVersion ? std::atoi(wineVersion()) : 0;
+}
 
 std::string EnvironmentText(const char* name) {
     char buffer[32768];

@@ -26,6 +26,10 @@ private:
     std::optional<std::string> old_;
 };
 
+// The major version of the Wine that runs the test (ntdll's wine_get_version),
+// 0 on Windows: where Wine versions differ, the tests say which does what.
+int WineMajorVersion();
+
 // An environment variable's value; empty when unset.
 std::string EnvironmentText(const char* name);
 

@@ -52,8 +52,8 @@ LRESULT CALLBACK PinDialogs(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(g_pinHook, code, wParam, lParam);
 }
 
-// The English question with its box made topmost by the program itself: Wine
-// ignores MB_TOPMOST, so this is how a topmost box is had under Wine.
+// The English question with its box made topmost by the program itself: Wine 8
+// ignores MB_TOPMOST, so this is how a topmost box is had under every Wine.
 int PinnedQuestion() {
     g_pinHook = ::SetWindowsHookExA(WH_CBT, PinDialogs, nullptr, ::GetCurrentThreadId());
     int result = QuestionEnglish();
