@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The update of a package installed as one resource with a version comparison
 # (base name "voc", installed as voc.pak), end to end under Wine.
-#   resource_install_flow_test.sh INSTALLER LANGUAGE_FILE_INSTALLER PACKAGE
+#   resource_install_flow_test.sh INSTALLER LANGUAGE_FILE_INSTALLER PACKAGE FAST_WAITS_INSTALLER
+# The fast-waits installer carries the same package and waits for a held
+# file for 3 s instead of 30 (the real wait is the update flow test's).
 installer=$1
 language_installer=$2
+fast_installer=$4
 source "$(dirname "$0")/harness/e2e.sh"
 e2e_begin resource_install_flow
 cp "$3" "$WORK/package.expected"
@@ -133,8 +136,10 @@ installed_version 4
 "$run" "$KAVREL_STANDIN" --no-window --no-mapping --hold-file "$target_win" --run-ms 60000 >/dev/null 2>&1 &
 holder=$!
 for _ in $(seq 100); do grep -q "file held" "$WORK/standin.log" 2>/dev/null && break; sleep 0.1; done
-run_installer "$installer" "" modest
-check "exit code" "$(exit_code)" 32
+new_run_log
+run_installer "$fast_installer" "" modest "$LOG_SWITCH"
+check_code "held" 32
+check "waited on" "$([[ $(grep -c 'test clock: wait' "$RUN_LOG") -gt 5 ]] && echo yes || echo no)" yes
 check_box 1 "Lexova update" \
   "$(logged "Can't install file $target_win")\\r\\n\\r\\nThe file is in use by another program. Close it and try again." error ok
 check "installed file kept" "$(installed_kept)" yes

@@ -34,13 +34,15 @@ std::string PackageOfVersion(int version) {
 }
 
 // The install as the update flow runs it: the question and the failures
-// are the flow's boxes.
-bool Install(const char* name, const char* type, const std::string& path, bool compare, bool offerRetry = false) {
+// are the flow's boxes. The waits for a held file go to `clock`, the
+// system's sleep unless given.
+bool Install(const char* name, const char* type, const std::string& path, bool compare, bool offerRetry = false,
+             const WaitClock& clock = {}) {
     const std::wstring target = WideFromAscii(path);
     RunReport report;
-    return InstallWithRetry(report, target, offerRetry,
-                            [&] { return InstallResourceFile(name, type, target, compare, AskAboutOlderFile); }) ==
-           WriteOutcome::Installed;
+    return InstallWithRetry(report, target, offerRetry, [&] {
+               return InstallResourceFile(name, type, target, compare, AskAboutOlderFile, {}, clock);
+           }) == WriteOutcome::Installed;
 }
 
 // A path of the tests' (ASCII) as the installer shows the UTF-16 paths it works with.
@@ -75,9 +77,16 @@ protected:
         return ::GetFileAttributesA((folder_ + "~" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
+    // A clock of the held-file waits that counts them instead of sleeping:
+    // the schedule is the installer's, its 30 s are not spent.
+    WaitClock CountingClock() {
+        return [this](std::uint32_t ms) { waitedMs += ms; };
+    }
+
     std::string folder_;
     std::vector<MessageBoxCall> shown;
     int answer = IDNO;
+    std::uint32_t waitedMs = 0;
     const std::string package_ = ResourceContent("TESTPAK", "PAK");
 };
 
@@ -196,8 +205,9 @@ TEST_F(ResourceInstall, AFailedReplaceLeavesTheInstalledFileAndNoTemporaryFile) 
     ASSERT_TRUE(WriteWholeFile(Target(), installed));
     UniqueHandle held(::CreateFileA(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
-    EXPECT_FALSE(Install("TESTPAK", "pak", Target(), true));
+    EXPECT_FALSE(Install("TESTPAK", "pak", Target(), true, false, CountingClock()));
     held.reset();
+    EXPECT_EQ(waitedMs, kHeldFileWaitLimitMs) << "the held file is waited on for the whole wait, then given up";
     EXPECT_EQ(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
     ASSERT_EQ(shown.size(), 1u);
@@ -259,18 +269,22 @@ TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
     ASSERT_TRUE(held);
     // Cancel: the failure stands, once.
     answer = IDCANCEL;
-    EXPECT_FALSE(Install("TESTPAK", "pak", Target(), true, true));
+    EXPECT_FALSE(Install("TESTPAK", "pak", Target(), true, true, CountingClock()));
+    EXPECT_EQ(waitedMs, kHeldFileWaitLimitMs);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].flags, 0x00200015u);
     EXPECT_FALSE(TemporaryLeft());
-    // Retry after the other program let go: installed.
+    // Retry after the other program let go: installed, with no wait after
+    // the box.
     shown.clear();
+    waitedMs = 0;
     SetMessageBoxHandler([&](const MessageBoxCall& call) {
         shown.push_back(call);
         held.reset();
         return IDRETRY;
     });
-    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true, true));
+    EXPECT_TRUE(Install("TESTPAK", "pak", Target(), true, true, CountingClock()));
+    EXPECT_EQ(waitedMs, kHeldFileWaitLimitMs);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_NE(Content(Target()), installed);
     EXPECT_FALSE(TemporaryLeft());
