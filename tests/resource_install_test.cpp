@@ -80,7 +80,7 @@ protected:
     // A clock of the held-file waits that counts them instead of sleeping:
     // the schedule is the installer's, its 30 s are not spent.
     WaitClock CountingClock() {
-        return [this](std::uint32_t ms) { waitedMs += ms; };
+        return {[this](std::uint32_t ms) { waitedMs += ms; }, [this] { return waitedMs; }};
     }
 
     std::string folder_;
