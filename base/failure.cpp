@@ -69,7 +69,7 @@ ShownText CodeText(const Failure& failure, const ShownText& systemText) {
 
 }  // namespace
 
-Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject, std::source_location where) {
+Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject, CodeLocation where) {
     Failure failure;
     failure.what = std::move(what);
     failure.subject = std::move(subject);
@@ -81,14 +81,14 @@ Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject,
 }
 
 Failure NtStatusFailure(std::string what, std::uint32_t status, std::uint32_t windowsError, ShownText subject,
-                        std::source_location where) {
+                        CodeLocation where) {
     Failure failure = WindowsFailure(std::move(what), status, std::move(subject), where);
     failure.origin = FailureOrigin::NtStatus;
     failure.windowsError = windowsError;
     return failure;
 }
 
-Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject, std::source_location where) {
+Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject, CodeLocation where) {
     constexpr std::uint32_t kFacilityWin32 = 7;
     Failure failure = WindowsFailure(std::move(what), result, std::move(subject), where);
     failure.origin = FailureOrigin::HResult;
@@ -96,14 +96,14 @@ Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject
     return failure;
 }
 
-Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject, std::source_location where) {
+Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject, CodeLocation where) {
     Failure failure = WindowsFailure(std::move(what), toldAs, std::move(subject), where);
     failure.origin = FailureOrigin::Installer;
     return failure;
 }
 
 Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject,
-                std::source_location where) {
+                CodeLocation where) {
     Failure failure;
     failure.cause = cause;
     failure.step = std::move(step);
@@ -115,15 +115,15 @@ Failure Finding(FailureCause cause, std::string step, std::string what, ShownTex
     return failure;
 }
 
-std::string CodePlace(const std::source_location& where) {
+std::string CodePlace(const CodeLocation& where) {
     // The folder and the file, whatever path the compiler was given: every
     // source file of the installer lies one folder below the project's.
-    const std::string_view path = where.file_name();
+    const std::string_view path = where.file ? where.file : "";
     if (path.empty()) return {};
     std::size_t start = path.find_last_of("/\\");
     if (start != std::string_view::npos && start > 0) start = path.find_last_of("/\\", start - 1);
     const std::string_view place = start == std::string_view::npos ? path : path.substr(start + 1);
-    return std::string(place) + ":" + std::to_string(where.line());
+    return std::string(place) + ":" + std::to_string(where.line);
 }
 
 void Raise(Failure failure) { throw FailureRaised(std::move(failure)); }

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
-#include <source_location>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +15,19 @@
 #include "base/shown_text.h"
 
 namespace kavrel {
+
+// A place in the installer's code: the file as the compiler was given it and
+// the line. Made by the default argument of a function that records a
+// failure, it names the caller's place. (std::source_location is not known
+// to every compiler that builds the installer's parsers.)
+struct CodeLocation {
+    const char* file = "";
+    std::uint_least32_t line = 0;
+    static constexpr CodeLocation Here(const char* file = __builtin_FILE(),
+                                       std::uint_least32_t line = __builtin_LINE()) {
+        return {file, line};
+    }
+};
 
 // Why a run did not end in an installed and recorded package. Each has its
 // own exit code (ReturnCodeTable).
@@ -66,7 +78,7 @@ struct Failure {
     // HRESULT wraps (0 where it wraps none).
     std::uint32_t windowsError = 0;
     // Where in the installer's code the record was made.
-    std::source_location where;
+    CodeLocation where;
     // For too little space: what the package needs and the volume offers, in bytes.
     std::uint64_t neededBytes = 0;
     std::uint64_t freeBytes = 0;
@@ -76,25 +88,25 @@ struct Failure {
 
 // A failure that Windows reported with a Win32 error.
 Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject,
-                       std::source_location where = std::source_location::current());
+                       CodeLocation where = CodeLocation::Here());
 // A failure that a native call reported with an NTSTATUS; `windowsError` is
 // the system's translation of it.
 Failure NtStatusFailure(std::string what, std::uint32_t status, std::uint32_t windowsError, ShownText subject,
-                        std::source_location where = std::source_location::current());
+                        CodeLocation where = CodeLocation::Here());
 // A failure that a COM call reported with an HRESULT.
 Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject,
-                       std::source_location where = std::source_location::current());
+                       CodeLocation where = CodeLocation::Here());
 // The installer's own refusal; `toldAs` is the Win32 error the person is told of.
 Failure Refusal(std::string what, std::uint32_t toldAs, ShownText subject,
-                std::source_location where = std::source_location::current());
+                CodeLocation where = CodeLocation::Here());
 
 // The installer's own finding that ends a run for `cause` (another copy
 // running, the user's answer), told as the code of that cause.
 Failure Finding(FailureCause cause, std::string step, std::string what, ShownText subject = {},
-                std::source_location where = std::source_location::current());
+                CodeLocation where = CodeLocation::Here());
 
 // The place in the installer's code, as a log line shows it: "install/extraction.cpp:154".
-std::string CodePlace(const std::source_location& where);
+std::string CodePlace(const CodeLocation& where);
 
 // The one exception that carries a failure inside an operation, up to the
 // boundary where it is returned.

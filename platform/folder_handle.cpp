@@ -75,7 +75,7 @@ std::uint32_t ErrorOf(NTSTATUS status) {
 // A failed native call as it answered: its NTSTATUS, with the Win32 error
 // that the person is told and the installer's rules read.
 Failure NativeFailure(std::string what, NTSTATUS status, const std::wstring& path,
-                      std::source_location where = std::source_location::current()) {
+                      CodeLocation where = CodeLocation::Here()) {
     return NtStatusFailure(std::move(what), static_cast<std::uint32_t>(status), ErrorOf(status), WideText(path), where);
 }
 

@@ -81,7 +81,7 @@ void RegistryAccessor::CloseKey() {
 }
 
 void RegistryAccessor::Fail(const std::string& what, std::uint32_t error, FailureCause cause,
-                             std::source_location where) const {
+                             CodeLocation where) const {
     const char* rootName = root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\"
                            : root_ == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER\\"
                                                         : "";

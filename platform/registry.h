@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <source_location>
 #include <string>
 #include <utility>
 
@@ -57,7 +56,7 @@ private:
     // (a read that fails leaves the registry unreadable for the run); a
     // value of the wrong type (`error` 0) is the installer's refusal.
     [[noreturn]] void Fail(const std::string& what, std::uint32_t error, FailureCause cause,
-                           std::source_location where = std::source_location::current()) const;
+                           CodeLocation where = CodeLocation::Here()) const;
     // A text value of characters `Char`, read through `query` (the A or W
     // call), and its type (REG_SZ or REG_EXPAND_SZ).
     template <typename Char, typename Query, typename NameChar>

@@ -60,7 +60,7 @@ TEST(ReturnCodes, OnlyAnotherCopyAndAFileInUseAreRetriedByTheTools) {
 TEST(FailureLog, SaysWhoGaveTheCodeWhereAndNeverAnErrorThatWindowsDidNotGive) {
     const ShownText path = UnicodeText("C:\\Лексова\\zyq.pak");
     const ShownText text = UnicodeText("The process cannot access the file.");
-    const std::uint_least32_t line = std::source_location::current().line() + 1;
+    const std::uint_least32_t line = CodeLocation::Here().line + 1;
     Failure failure = WindowsFailure("cannot replace the installed file", 32, path);
     failure.step = "write";
     const ShownText written = "write failed: cannot replace the installed file, path " + path;
@@ -93,7 +93,7 @@ TEST(FailureLog, SaysWhoGaveTheCodeWhereAndNeverAnErrorThatWindowsDidNotGive) {
     EXPECT_EQ(FailureLogText(failure, {}),
               written + ", Windows error 32, held by " + UnicodeText("Lexova") + " (process 4242, session 1), " +
                   UnicodeText("Блокнот") + " (process 77, session 2)");
-    EXPECT_EQ(CodePlace(std::source_location()), "");
+    EXPECT_EQ(CodePlace(CodeLocation()), "");
     // No path, no code: the step and what failed alone.
     Failure plain = WindowsFailure("the mutex was refused", 0, {}, {});
     plain.step = "one-installer lock";
