@@ -70,6 +70,14 @@ HolderLook LookAtHolders(const HeldFolder& folder, std::wstring_view targetName,
     return look;
 }
 
+// The installer's own refusal of a write that the volume has no room for:
+// found before the first byte, said with the megabytes (DescribeWriteFailure).
+Failure TooLittleSpace(const std::wstring& target, CodeLocation where = CodeLocation::Here()) {
+    Failure failure = Refusal("not enough free space", ERROR_DISK_FULL, WideText(target), where);
+    failure.cause = FailureCause::DiskFull;
+    return failure;
+}
+
 // A file the installer may write, replace or remove: plain, with one name,
 // and (once it has been written) the very file that was written.
 void CheckOwnFile(HANDLE file, const std::wstring& path, std::optional<std::uint64_t> expectedIndex) {
@@ -109,7 +117,7 @@ StagedFile::StagedFile(const std::wstring& target, std::initializer_list<Resourc
             // been written.
             const std::optional<std::uint64_t> freeBytes = FreeSpaceOf(folder_.path());
             if (freeBytes && !HasRoomFor(total, *freeBytes))
-                Raise(Refusal("not enough free space", ERROR_DISK_FULL, WideText(targetPath_)));
+                Raise(TooLittleSpace(targetPath_));
             file = folder_.CreateNewFile(temporaryName_);
         },
         budget_, [&] { return LookAtHolders(folder_, targetName_, targetPath_, temporaryPath_); });
