@@ -157,9 +157,10 @@ set_tests_properties(win.progress_window_screenshot PROPERTIES RESOURCE_LOCK kav
 
 # The real description under several Windows versions that Wine can play.
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
-# These change values of the prefix that the other tests of the lane read
-# (the lock of the lane's application, below); other lanes are other prefixes.
-set_tests_properties(win.os_versions win.unit PROPERTIES RESOURCE_LOCK kavrel_application)
+# These change values of the prefix that the other tests of the lane read:
+# every test of the lane holds the lock of its application (below); other
+# lanes are other prefixes and run beside them.
+set_tests_properties(win.os_versions win.unit win.dll_planting PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # The update end to end. The scenarios share the application's registration,
 # its instance mapping and its window class, so they run one at a time.

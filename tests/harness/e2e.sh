@@ -57,7 +57,7 @@ reg_64() { reg_in_view 64 "$@" >/dev/null 2>&1; }
 reg_32() { reg_in_view 32 "$@" >/dev/null 2>&1; }
 
 # install_app [--no-exe]: the application folder with the stand-in and an old
-# package, registered in the 64-bit view only. The stand-in's log
+# package, registered in the native view only. The stand-in's log
 # (KAVREL_STANDIN_LOG) is also named in its options file beside it: started
 # through the desktop shell, it gets the shell's environment, not ours.
 install_app() {
