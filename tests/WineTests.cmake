@@ -3,7 +3,8 @@
 set(WINE_ENV "${CMAKE_SOURCE_DIR}/tests/harness/wine-env")
 add_test(NAME wine.start COMMAND "${WINE_ENV}" start "${KAVREL_WINE_ROOT}")
 add_test(NAME wine.stop COMMAND "${WINE_ENV}" stop "${KAVREL_WINE_ROOT}")
-set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+# Started first under "ctest -j": every Windows test waits for it.
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300 COST 1000)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 
 # kavrel_wine_test(<name> COMMAND ...): a test that needs the harness.
@@ -115,8 +116,9 @@ set_tests_properties(win.progress_window_screenshot PROPERTIES RESOURCE_LOCK kav
 
 # The real description under several Windows versions that Wine can play.
 kavrel_wine_test(win.os_versions COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/os_versions_test.sh" $<TARGET_FILE:os_probe>)
-# These change values of the prefix that other tests read.
-set_tests_properties(win.os_versions win.unit PROPERTIES RUN_SERIAL ON)
+# These change values of the prefix that other tests read: they run alone
+# among the tests of the prefix, while the build tests go on beside them.
+set_tests_properties(win.os_versions win.unit PROPERTIES RESOURCE_LOCK kavrel_application)
 
 # The update end to end. The scenarios share the application's registration,
 # its instance mapping and its window class, so they run one at a time.
@@ -179,8 +181,11 @@ set_tests_properties(win.robustness PROPERTIES RESOURCE_LOCK kavrel_application)
 # harness of its own; and the build's refusals of what is not a package.
 add_test(NAME build.release COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/release_test.sh" "${CMAKE_SOURCE_DIR}"
   "${KAVREL_MAKE_PACKAGE}" "${CMAKE_BINARY_DIR}/release-test")
-set_tests_properties(build.release PROPERTIES TIMEOUT 1500)
+# The build tests take a core or two each for minutes: one at a time, from
+# the start, beside the Windows tests, which are mostly waits and take one
+# test slot between them.
+set_tests_properties(build.release PROPERTIES TIMEOUT 1500 RESOURCE_LOCK compilers COST 500)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")
-set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900)
+set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900 RESOURCE_LOCK compilers COST 400)
