@@ -28,7 +28,8 @@ function(kavrel_wine_lane lane fixture dir)
   endif()
   add_test(NAME ${fixture}.start COMMAND "${WINE_ENV}" start "${root}" ${ARGN})
   add_test(NAME ${fixture}.stop COMMAND "${WINE_ENV}" stop "${root}")
-  set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300 LABELS ${lane})
+  # Started first under "ctest -j": every Windows test of the lane waits for it.
+  set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300 LABELS ${lane} COST 1000)
   set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} LABELS ${lane})
   set_property(GLOBAL PROPERTY KAVREL_LANE_${lane} "${fixture};${dir};${run}")
 endfunction()
@@ -242,8 +243,11 @@ set_tests_properties(x86.os_versions x86.update_flow_versions PROPERTIES RESOURC
 # harness of its own; and the build's refusals of what is not a package.
 add_test(NAME build.release COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/release_test.sh" "${CMAKE_SOURCE_DIR}"
   "${KAVREL_MAKE_PACKAGE}" "${CMAKE_BINARY_DIR}/release-test")
-set_tests_properties(build.release PROPERTIES TIMEOUT 1500)
+# The build tests take a core or two each for minutes: one at a time, from
+# the start, beside the Windows tests, which are mostly waits and take one
+# test slot between them.
+set_tests_properties(build.release PROPERTIES TIMEOUT 1500 RESOURCE_LOCK compilers COST 500)
 
 # Two clean builds give byte-identical installers.
 add_test(NAME build.reproducible COMMAND "${CMAKE_CURRENT_SOURCE_DIR}/reproducible_build_test.sh" "${CMAKE_SOURCE_DIR}")
-set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900)
+set_tests_properties(build.reproducible PROPERTIES TIMEOUT 900 RESOURCE_LOCK compilers COST 400)

@@ -87,16 +87,12 @@ end_standins() {
 # begins without them, whatever the one before it left.
 app_defaults='HKCU\Software\Wine\AppDefaults\'"$(basename "$installer")"
 dll_overrides=$app_defaults'\DllOverrides'
-# Set for the fast-waits build by one scenario only, and taken back there; a
-# run stopped midway may have left it.
-fast_dll_overrides='HKCU\Software\Wine\AppDefaults\'"$(basename "$fast_installer")"'\DllOverrides'
-"$run" reg delete "$fast_dll_overrides" /f >/dev/null 2>&1
+fast_app_defaults='HKCU\Software\Wine\AppDefaults\'"$(basename "$fast_installer")"
+fast_dll_overrides=$fast_app_defaults'\DllOverrides'
 reset_registry() {
-  "$run" reg delete "$app_defaults" /f >/dev/null 2>&1
-  "$run" reg delete 'HKCU\Environment' /v ComSpec /f >/dev/null 2>&1
-  "$run" reg delete 'HKCU\Environment' /v FAKE_COMSPEC_LOG /f >/dev/null 2>&1
   reg_64 delete "$UNINSTALL_KEY" /f
-  reg_32 delete "$UNINSTALL_KEY" /f
+  reg_import "[-${app_defaults/#HKCU/HKEY_CURRENT_USER}]" "[-${fast_app_defaults/#HKCU/HKEY_CURRENT_USER}]" \
+    '[HKEY_CURRENT_USER\Environment]' '"ComSpec"=-' '"FAKE_COMSPEC_LOG"=-' "[-$UNINSTALL_KEY_32]"
 }
 # scenario TITLE GROUP...: announces the scenario and answers whether it runs.
 scenario() {

@@ -24,6 +24,9 @@ use_app_folder() {
 }
 use_app_folder 'Kavrel E2E'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
+# The same key as a .reg file names it in the 64-bit view, and in the 32-bit view.
+UNINSTALL_KEY_64='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
+UNINSTALL_KEY_32='HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Kavrel'
 SHELL_FOLDERS_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
 OLD_PACKAGE='the package of the previous version'
 E2E_PASSED=0
@@ -56,6 +59,23 @@ reg_in_view() {
 reg_64() { reg_in_view 64 "$@" >/dev/null 2>&1; }
 reg_32() { reg_in_view 32 "$@" >/dev/null 2>&1; }
 
+# reg_import LINE...: lines of a .reg file, imported by one run of reg.exe on
+# the 64-bit view: each reg.exe run is a Wine process, and the scripts make
+# many changes. The file is UTF-16, so names in any letters arrive as
+# written. Wine 8's import deletes a key ("[-...]") in the 32-bit view
+# whatever view it is given: a key of the 64-bit view is deleted with reg_64
+# instead, and one of the 32-bit view is named below Wow6432Node, which is
+# that view from either side.
+reg_import() {
+  local file=$WORK/import.reg
+  { printf '\xff\xfe'
+    { printf 'Windows Registry Editor Version 5.00\r\n\r\n'; printf '%s\r\n' "$@"; } | iconv -f UTF-8 -t UTF-16LE
+  } >"$file"
+  "$run" reg import "Z:${file//\//\\}" /reg:64 >/dev/null 2>&1
+}
+# reg_text TEXT: TEXT as a quoted string of a .reg file.
+reg_text() { local text=${1//\\/\\\\}; printf '"%s"' "${text//\"/\\\"}"; }
+
 # install_app [--no-exe]: the application folder with the stand-in and an old
 # package, registered in the native view only. The stand-in's log
 # (KAVREL_STANDIN_LOG) is also named in its options file beside it: started
@@ -66,8 +86,7 @@ install_app() {
   [[ -z ${KAVREL_STANDIN_LOG:-} ]] || printf -- '--log "%s"' "$KAVREL_STANDIN_LOG" >"$APP_DIR/kavrel_standin.options"
   printf '%s' "$OLD_PACKAGE" >"$APP_DIR/zyq.pak"
   reg_64 delete "$UNINSTALL_KEY" /f
-  reg_32 delete "$UNINSTALL_KEY" /f
-  reg_64 add "$UNINSTALL_KEY" /v UninstallString /d "\"$APP_WIN\\uninstall.exe\" /S" /f
+  reg_import "[-$UNINSTALL_KEY_32]" "[$UNINSTALL_KEY_64]" "\"UninstallString\"=$(reg_text "\"$APP_WIN\\uninstall.exe\" /S")"
 }
 
 # The locale setups a user may have: the user's default locale, which decides
