@@ -226,7 +226,11 @@ struct LaunchedApp {
 
         LaunchAndActivate();
 
-        standIn = StandIn::Adopt(LoggedProcessId(installation.Log()));
+        // Started through the shell, it may log its id after the installer's
+        // own waits gave up on a busy machine: waited for in the generous bound.
+        DWORD processId = 0;
+        testing::WaitUntil([&] { return (processId = LoggedProcessId(installation.Log())) != 0; });
+        standIn = StandIn::Adopt(processId);
         ASSERT_TRUE(standIn) << "the stand-in did not start or log its process id";
     }
 
