@@ -66,7 +66,7 @@ void CloseRunningApp() noexcept {
     if (window) ::PostMessageA(window, WM_QUIT, 0, 0);
 }
 
-void LaunchApp(const WaitClock& clock) noexcept {
+bool LaunchApp(const WaitClock& clock) noexcept {
     try {
         const SetupState& setup = CurrentSetup();
         ::SetCurrentDirectoryW(setup.installDir.c_str());
@@ -85,7 +85,7 @@ void LaunchApp(const WaitClock& clock) noexcept {
                     : RunsAsLocalSystem()
                         ? "application: " + refusal + " and the installer runs as LocalSystem; not started"
                         : "application: " + refusal + " where nobody sees the installer; not started");
-            return;
+            return shell.outcome != ShellStartOutcome::Refused;
         }
         // Empty parameters and folder, not null ones: the new process starts in
         // the current folder, which is now the installation folder.
@@ -95,16 +95,19 @@ void LaunchApp(const WaitClock& clock) noexcept {
         LogLine(result > 32 ? "application: started by the installer (" + refusal + ")"
                             : "application: " + refusal + "; the start failed, ShellExecute error " +
                                   ProgramText(std::to_string(static_cast<long long>(result))));
+        return result > 32;
     } catch (const std::exception&) {
         // Only building the path or a text can throw (no memory): the start is then skipped.
     }
+    return false;
 }
 
 void LaunchAndActivate(const WaitClock& clock) noexcept {
-    LaunchApp(clock);
+    if (!LaunchApp(clock)) return;
     try {
         const WaitClock system = ClockOrSystem(clock);
         if (!WaitUntil(InstanceMappingWait(), [] { return !AppNotRunning(); }, system.sleep)) return;
+        if (!WindowStationIsVisible()) return;
         HWND window = nullptr;
         if (!WaitUntil(MainWindowWait(), [&window] { return (window = FindMainWindow()) != nullptr; }, system.sleep))
             return;

@@ -21,11 +21,15 @@ void CloseRunningApp() noexcept;
 // itself (ShellExecuteW), but only in a window station that a user sees. The shell is given kDesktopShellStartWaitMs to
 // answer; a shell that does not answer in time may still start it, so the
 // application is then not started a second time. A failure is silent.
-void LaunchApp(const WaitClock& clock = {}) noexcept;
+// False when nothing was asked to start it (or the start failed).
+bool LaunchApp(const WaitClock& clock = {}) noexcept;
 
 // Starts the application, waits for its instance mapping and then for its
 // main window, and shows and activates that window; gives up silently. The
-// waits go by `clock`, the system's when none is given.
+// waits go by `clock`, the system's when none is given. Nothing is waited
+// for where nothing was started, and no window where nobody sees this
+// process's windows (a window of the user's desktop cannot be found from
+// another window station).
 void LaunchAndActivate(const WaitClock& clock = {}) noexcept;
 
 }  // namespace kavrel

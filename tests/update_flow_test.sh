@@ -1117,9 +1117,12 @@ if scenario "Where nobody sees the installer, as under a deployment tool: no box
   install_app
   # The stand-in the shell started above has ended.
   for _ in $(seq 100); do [[ $(app_processes) == 0 ]] && break; sleep 0.1; done
+  rm -f "$system_log"
   run_unseen "$fast_installer" modest runapp
   "$run" reg delete "$fast_dll_overrides" /f >/dev/null 2>&1
   check "no shell: exit code" "$(unseen_exit)" 0
+  check "no shell: nothing started, so nothing waited for after it" \
+    "$(awk '/ application: / { after = 1 } after && /test clock: wait/ { n++ } END { print n + 0 }' "$system_log")" 0
   check "no shell: package written" "$(package_installed)" yes
   # A program the installer starts itself exists once its start returns,
   # before the installer ends: no process of it now, and it never logged.
