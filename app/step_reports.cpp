@@ -53,6 +53,7 @@ void ShowFailureBox(const Failure& failure) {
                 TellUser("Failed to check up the package file!", "Не удаётся проверить файл пакета установки!");
             return;
         case FailureCause::Declined:
+        case FailureCause::Cancelled:
         case FailureCause::NobodyToAnswer:
         case FailureCause::DiskFull:
         case FailureCause::FileInUse:

@@ -96,7 +96,7 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
         const std::optional<Failure> integrity = IntegritySelfCheck(LongStepReporter(seams, checking), checking.Cancel());
         const DWORD elapsed = ::GetTickCount() - began;
         const ShownText outcome = !integrity ? ShownText("passed")
-                                  : integrity->cause == FailureCause::Declined
+                                  : integrity->cause == FailureCause::Cancelled
                                       ? ShownText("cancelled")
                                       : "failed, " + ProgramText(integrity->what);
         LogLine("self-check: " + outcome + ", " + ProgramText(std::to_string(OwnFileBytes())) + " bytes, " +
@@ -171,7 +171,7 @@ WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, boo
         const std::optional<Failure> failure = attempt();
         ShowLanguageFileErrors();
         if (!failure) return WriteOutcome::Installed;
-        if (failure->cause == FailureCause::Declined) {
+        if (failure->cause == FailureCause::Cancelled) {
             report.Fail(*failure);
             return WriteOutcome::Cancelled;
         }

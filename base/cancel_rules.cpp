@@ -49,7 +49,7 @@ void CancelGate::BeginAttempt() noexcept {
 
 Failure CancelledByUser(std::string step, int percent) {
     const int shown = percent < 0 ? 0 : percent > 100 ? 100 : percent;
-    return Finding(FailureCause::Declined, std::move(step), "cancelled by the user at " + std::to_string(shown) + "%");
+    return Finding(FailureCause::Cancelled, std::move(step), "cancelled by the user at " + std::to_string(shown) + "%");
 }
 
 }  // namespace kavrel

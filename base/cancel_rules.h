@@ -48,8 +48,8 @@ private:
     std::atomic<CancelPhase> phase_{CancelPhase::Open};
 };
 
-// The record of a step the person stopped: cause Declined (no box, exit code
-// 1602), "cancelled by the user at N%" with the step's percentage reached.
+// The record of a step the person stopped: cause Cancelled (no box, exit
+// code 1602), "cancelled by the user at N%" with the step's percentage reached.
 Failure CancelledByUser(std::string step, int percent);
 
 }  // namespace kavrel

@@ -14,7 +14,7 @@ constexpr ReturnCode kReturnCodes[] = {
     {std::nullopt, 0, "ERROR_SUCCESS", "", "Success", "Success",
      "the package installed and recorded (whatever the answer to the final question)"},
     {FailureCause::Declined, 1602, "ERROR_INSTALL_USEREXIT", "cancelledByUser", "Failed", "Failure",
-     "the person declined the confirmation, or chose Cancel; nothing was written"},
+     "the person declined the confirmation, or chose Cancel; nothing was written", FailureCause::Cancelled},
     {FailureCause::AnotherCopyRunning, 1618, "ERROR_INSTALL_ALREADY_RUNNING", "installInProgress", "Retry",
      "Fast Retry", "another copy of the installer is running; nothing was written"},
     {FailureCause::NotInstalled, 1605, "ERROR_UNKNOWN_PRODUCT", "missingDependency", "Failed", "Failure",
@@ -133,7 +133,9 @@ std::span<const ReturnCode> ReturnCodeTable() { return kReturnCodes; }
 std::uint32_t ExitCodeOf(const std::optional<Failure>& failure) {
     if (!failure) return 0;
     const auto row = std::find_if(std::begin(kReturnCodes), std::end(kReturnCodes),
-                                  [&](const ReturnCode& code) { return code.cause == failure->cause; });
+                                  [&](const ReturnCode& code) {
+                                      return code.cause == failure->cause || code.alsoCause == failure->cause;
+                                  });
     // A cause outside the table (memory gone wrong) is never success.
     return row != std::end(kReturnCodes) ? row->code : 1603;
 }

@@ -32,7 +32,8 @@ struct CodeLocation {
 // Why a run did not end in an installed and recorded package. Each has its
 // own exit code (ReturnCodeTable).
 enum class FailureCause : std::uint8_t {
-    Declined,            // the person declined the confirmation, or chose Cancel
+    Declined,            // the person declined the confirmation
+    Cancelled,           // the person stopped a long step with the progress window's Cancel
     AnotherCopyRunning,  // another copy of the installer holds the lock
     NotInstalled,        // the application is not installed
     NotAdministrator,    // the user is not an administrator
@@ -134,6 +135,9 @@ struct ReturnCode {
     const char* intune;          // Success, Retry or Failed
     const char* configMgr;       // Success, Fast Retry or Failure
     const char* meaning;
+    // A second cause told by the same code (a cancelled step, as a declined
+    // confirmation, is the person's choice).
+    std::optional<FailureCause> alsoCause = std::nullopt;
 };
 
 // Every exit code of the installer, success first.

@@ -225,7 +225,7 @@ std::optional<Failure> AttemptWrite(const std::wstring& target, std::uint64_t pa
         install();
         return std::nullopt;
     } catch (const FailureRaised& raised) {
-        if (raised.failure().cause == FailureCause::Declined) return raised.failure();
+        if (raised.failure().cause == FailureCause::Cancelled) return raised.failure();
         return DescribeWriteFailure(raised.failure(), target, packageBytes);
     } catch (const std::bad_alloc&) {
         return DescribeWriteFailure(Refusal("no memory", ERROR_NOT_ENOUGH_MEMORY, WideText(target)), target,

@@ -83,7 +83,7 @@ TEST(CancelGate, EndingATryThatWasNeverBegunChangesNothing) {
 
 TEST(CancelledByUser, IsADeclineWithTheStepAndThePercentageReached) {
     const Failure failure = CancelledByUser("write", 42);
-    EXPECT_EQ(failure.cause, FailureCause::Declined);
+    EXPECT_EQ(failure.cause, FailureCause::Cancelled);
     EXPECT_EQ(failure.step, "write");
     EXPECT_EQ(failure.what, "cancelled by the user at 42%");
     EXPECT_EQ(failure.origin, FailureOrigin::Installer);

@@ -42,6 +42,10 @@ TEST(ReturnCodes, EachCauseHasItsOwnWindowsCode) {
         failure.cause = *row.cause;
         EXPECT_EQ(ExitCodeOf(failure), row.code);
     }
+    // A stopped step is the person's choice, told as a declined confirmation is.
+    Failure cancelled;
+    cancelled.cause = FailureCause::Cancelled;
+    EXPECT_EQ(ExitCodeOf(cancelled), 1602u);
     // A cause outside the enumeration (memory gone wrong) is never success.
     Failure unknown;
     unknown.cause = static_cast<FailureCause>(99);

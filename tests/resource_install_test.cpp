@@ -247,7 +247,7 @@ TEST_F(ResourceInstall, ACancelledWriteLeavesTheInstalledFileAndNoTemporaryFileA
         InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, pressOnFirstWait, &waiting);
     held.reset();
     ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->cause, FailureCause::Declined);
+    EXPECT_EQ(failure->cause, FailureCause::Cancelled);
     EXPECT_EQ(failure->step, "write");
     EXPECT_EQ(failure->what, "cancelled by the user at 100%");
     EXPECT_EQ(waits, 1);
