@@ -33,10 +33,19 @@ function(kavrel_wine_lane lane fixture dir)
   set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} LABELS ${lane})
   set_property(GLOBAL PROPERTY KAVREL_LANE_${lane} "${fixture};${dir};${run}")
 endfunction()
-kavrel_wine_lane(wine8 wine "${CMAKE_BINARY_DIR}")
-kavrel_wine_lane(wine10 wine10 "${CMAKE_BINARY_DIR}/lanes/wine10" --chroot "${KAVREL_WINE10_ROOT}"
+# Tells whether the desktop shell serves its windows collection: each lane's
+# start makes sure that it does (see wine-env).
+add_executable(shell_probe tools/shell_probe.cpp)
+target_link_libraries(shell_probe PRIVATE kavrel_shell)
+target_link_options(shell_probe PRIVATE -mconsole)
+kavrel_project_target(shell_probe WINDOWS_VERSION 0x0601)
+set(SHELL_PROBE "${CMAKE_CURRENT_BINARY_DIR}/shell_probe.exe")
+
+kavrel_wine_lane(wine8 wine "${CMAKE_BINARY_DIR}" --shell-probe "${SHELL_PROBE}")
+kavrel_wine_lane(wine10 wine10 "${CMAKE_BINARY_DIR}/lanes/wine10" --shell-probe "${SHELL_PROBE}"
+  --chroot "${KAVREL_WINE10_ROOT}"
   --bind "${CMAKE_SOURCE_DIR}" --bind "${CMAKE_BINARY_DIR}")
-kavrel_wine_lane(x86 x86 "${CMAKE_BINARY_DIR}/lanes/x86" --arch win32)
+kavrel_wine_lane(x86 x86 "${CMAKE_BINARY_DIR}/lanes/x86" --shell-probe "${SHELL_PROBE}" --arch win32)
 
 # kavrel_wine_test(<name> [LANE lane] COMMAND ...): a test that needs the
 # lane's harness (wine8 unless LANE says otherwise). KAVREL_WINE_RUN runs a
