@@ -9,9 +9,6 @@
 
 #include <windows.h>
 
-#include <exdisp.h>
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +19,6 @@
 
 #include "base/setup_state.h"
 #include "base/text.h"
-#include "platform/com_ptr.h"
 #include "platform/com_runtime.h"
 #include "platform/system_library.h"
 #include "platform/unique_handle.h"
@@ -296,38 +292,10 @@ std::string OwnProgramName() {
     return LowerAscii(path.substr(path.find_last_of('\\') + 1));
 }
 
-// Until the desktop shell serves its windows collection with the desktop
-// in it (bounded). Wine starts its desktop shell with the first window of
-// a fresh prefix and registers the collection a moment later: a start asked
-// of it before then is refused, and the installer starts the program itself.
-void WaitForDesktopShell() {
-    const std::optional<ComRuntime> com = LoadComRuntime();
-    if (!com) return;
-    ComApartment apartment(*com);
-    constexpr CLSID kShellWindows = {0x9ba05972, 0xf6a8, 0x11cf, {0xa4, 0x42, 0x00, 0xa0, 0xc9, 0x0a, 0x8f, 0x39}};
-    testing::WaitUntil([&] {
-        ComPtr<IShellWindows> windows;
-        if (FAILED(com->coCreateInstance(kShellWindows, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
-                                         windows.putVoid())) ||
-            !windows)
-            return false;
-        VARIANT desktopLocation{};
-        desktopLocation.vt = VT_I4;
-        desktopLocation.lVal = CSIDL_DESKTOP;
-        VARIANT noRoot{};
-        long desktopWindow = 0;
-        ComPtr<IDispatch> desktop;
-        return windows->FindWindowSW(&desktopLocation, &noRoot, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
-                                     desktop.put()) == S_OK &&
-               desktop;
-    });
-}
-
 // LaunchAndActivate starts the application, which `parent` then is the
 // parent of, and brings its window to the front; with `folder`, from an
 // installation there.
 void ShowsAndActivatesTheWindow(const std::string& parent, std::optional<std::string> at = std::nullopt) {
-    if (parent == "explorer.exe") WaitForDesktopShell();
     std::optional<LaunchedApp> launched;
     if (at) launched.emplace(*at);
     else launched.emplace();
