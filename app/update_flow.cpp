@@ -91,7 +91,7 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
     // network share: an interactive run shows that it is at work.
     const bool showsProgress = ShowsProgress(state.commandSwitch);
     {
-        ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking), ProgressStage::Checking);
+        ProgressStep checking(showsProgress, LongStepTexts(state, LongStep::Checking));
         const DWORD began = ::GetTickCount();
         const std::optional<Failure> integrity = IntegritySelfCheck(LongStepReporter(seams, checking), checking.Cancel());
         const DWORD elapsed = ::GetTickCount() - began;
@@ -121,29 +121,29 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
     }
 
     const std::wstring target = state.installDir + WideFromAscii(packageFileName);
-    WriteOutcome written = WriteOutcome::Failed;
+    bool installed = false;
+    bool cancelled = false;
     {
-        ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing), ProgressStage::Writing);
+        ProgressStep installing(showsProgress, LongStepTexts(state, LongStep::Installing));
         const ByteProgress installProgress = LongStepReporter(seams, installing);
         Cancellation* const cancel = installing.Cancel();
         const DWORD began = ::GetTickCount();
-        written = InstallWithRetry(report, target, !state.quietMode, [&] {
+        const std::optional<Failure> unwritten = InstallWithRetry(report, target, !state.quietMode, [&] {
             return state.packageBaseName == "zyq"
                        ? InstallSplitResource(state.packageBaseName, state.resourceType, target, installProgress,
                                               seams.waitClock, cancel)
                        : InstallResourceFile(state.packageBaseName, state.resourceType, target, true,
                                              AskAboutOlderFile, installProgress, seams.waitClock, cancel);
         }, cancel);
-        const char* const outcome = written == WriteOutcome::Installed   ? ", installed, "
-                                    : written == WriteOutcome::Cancelled ? ", cancelled, "
-                                                                         : ", not installed, ";
+        installed = !unwritten;
+        cancelled = unwritten && unwritten->cause == FailureCause::Cancelled;
+        const char* const outcome = installed ? ", installed, " : cancelled ? ", cancelled, " : ", not installed, ";
         LogLine("write: " + WideText(target) + outcome + ProgramText(std::to_string(::GetTickCount() - began)) +
                 " ms");
     }
     // Stopped by the person: the run ends here, with the package and the
     // registration as they were.
-    if (written == WriteOutcome::Cancelled) return;
-    const bool installed = written == WriteOutcome::Installed;
+    if (cancelled) return;
     ReportRecord(report, "EstimatedSize", RecordInstalledSize(state), " KiB", "no folder to measure");
     // Last, and only over a package that was installed: deployment tools
     // take the value for the package that is there.
@@ -165,22 +165,22 @@ void RunSteps(RunReport& report, SetupState& state, const std::string& packageFi
 
 }  // namespace
 
-WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
-                              const std::function<std::optional<Failure>()>& attempt, Cancellation* cancel) {
+std::optional<Failure> InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
+                                        const std::function<std::optional<Failure>()>& attempt,
+                                        Cancellation* cancel) {
     for (;;) {
-        const std::optional<Failure> failure = attempt();
+        std::optional<Failure> failure = attempt();
         ShowLanguageFileErrors();
-        if (!failure) return WriteOutcome::Installed;
+        if (!failure) return std::nullopt;
         if (failure->cause == FailureCause::Cancelled) {
             report.Fail(*failure);
-            return WriteOutcome::Cancelled;
+            return failure;
         }
-        SetProgressStage(ProgressStage::WriteFailed);
-        if (!report.FailWrite(*failure, target, offerRetry)) return WriteOutcome::Failed;
-        if (cancel) cancel->BeginAttempt();
+        if (cancel) cancel->FailTry();
+        if (!report.FailWrite(*failure, target, offerRetry)) return failure;
+        if (cancel) cancel->Open();
         // The box hid the progress window; the write shows in it again.
         ShowProgressWindowAgain();
-        SetProgressStage(ProgressStage::Writing);
     }
 }
 

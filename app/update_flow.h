@@ -31,14 +31,8 @@ struct UpdateFlowSeams {
 // its first failure (ReturnCodeTable).
 std::uint32_t RunUpdateFlow(const UpdateFlowSeams& seams = {});
 
-// How the write of the package ended.
-enum class WriteOutcome {
-    Installed,
-    Failed,     // the failure reported, and not tried again
-    Cancelled,  // the person pressed Cancel in the progress window
-};
-
-// Runs `attempt`, one write of `target`, until it succeeds. Each failure
+// Runs `attempt`, one write of `target`, until it succeeds, and returns
+// nothing then, or the failure that ended it, reported. Each failure
 // goes to `report`, which shows "Can't install file <target>" and its
 // reason; in an interactive run (`offerRetry`) the box has Retry and Cancel,
 // and Retry writes again with the progress window back. Failed once the
@@ -46,7 +40,7 @@ enum class WriteOutcome {
 // that the person cancelled in the progress window goes to the report as it
 // is (no box) and is not offered again. A press of Cancel counts for the
 // write it was made in: a retry starts with none (`cancel`, when given).
-WriteOutcome InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
+std::optional<Failure> InstallWithRetry(RunReport& report, const std::wstring& target, bool offerRetry,
                               const std::function<std::optional<Failure>()>& attempt,
                               Cancellation* cancel = nullptr);
 

@@ -4,47 +4,55 @@
 
 namespace kavrel {
 
-bool CancelGate::Request() noexcept {
+bool TakesPress(CancelPhase phase) { return phase == CancelPhase::Open || phase == CancelPhase::Committing; }
+
+template <typename Next>
+CancelPhase CancelGate::Change(Next next) noexcept {
     CancelPhase phase = phase_.load(std::memory_order_acquire);
     for (;;) {
-        CancelPhase next = phase;
-        switch (phase) {
-            case CancelPhase::Open: next = CancelPhase::Requested; break;
-            case CancelPhase::Committing: next = CancelPhase::CommittingRequested; break;
-            case CancelPhase::Requested:
-            case CancelPhase::CommittingRequested: return true;
-            case CancelPhase::Committed: return false;
-        }
-        if (phase_.compare_exchange_weak(phase, next, std::memory_order_acq_rel)) return true;
+        const CancelPhase changed = next(phase);
+        if (changed == phase || phase_.compare_exchange_weak(phase, changed, std::memory_order_acq_rel))
+            return changed;
     }
 }
 
-bool CancelGate::Requested() const noexcept { return Phase() == CancelPhase::Requested; }
+void CancelGate::Open() noexcept {
+    Change([](CancelPhase now) { return now == CancelPhase::Committed ? now : CancelPhase::Open; });
+}
+
+void CancelGate::FailTry() noexcept {
+    Change([](CancelPhase now) {
+        return now == CancelPhase::Committed || now == CancelPhase::Closed ? now : CancelPhase::Failed;
+    });
+}
+
+bool CancelGate::Request() noexcept {
+    const CancelPhase after = Change([](CancelPhase now) {
+        switch (now) {
+            case CancelPhase::Open: return CancelPhase::Requested;
+            case CancelPhase::Committing: return CancelPhase::CommittingRequested;
+            default: return now;
+        }
+    });
+    return after == CancelPhase::Requested || after == CancelPhase::CommittingRequested;
+}
 
 bool CancelGate::BeginCommit() noexcept {
-    CancelPhase expected = CancelPhase::Open;
-    return phase_.compare_exchange_strong(expected, CancelPhase::Committing, std::memory_order_acq_rel);
+    const CancelPhase after =
+        Change([](CancelPhase now) { return now == CancelPhase::Open ? CancelPhase::Committing : now; });
+    return after != CancelPhase::Requested;
 }
 
 bool CancelGate::EndCommit(bool committed) noexcept {
-    CancelPhase phase = phase_.load(std::memory_order_acquire);
-    for (;;) {
-        CancelPhase next = phase;
-        switch (phase) {
-            case CancelPhase::Committing: next = committed ? CancelPhase::Committed : CancelPhase::Open; break;
-            case CancelPhase::CommittingRequested:
-                next = committed ? CancelPhase::Committed : CancelPhase::Requested;
-                break;
-            // Not inside a try: nothing to end.
-            default: return phase == CancelPhase::Requested;
+    const CancelPhase after = Change([committed](CancelPhase now) {
+        if (now == CancelPhase::Committing || now == CancelPhase::CommittingRequested) {
+            if (committed) return CancelPhase::Committed;
+            return now == CancelPhase::Committing ? CancelPhase::Open : CancelPhase::Requested;
         }
-        if (phase_.compare_exchange_weak(phase, next, std::memory_order_acq_rel)) return next == CancelPhase::Requested;
-    }
-}
-
-void CancelGate::BeginAttempt() noexcept {
-    CancelPhase expected = CancelPhase::Requested;
-    phase_.compare_exchange_strong(expected, CancelPhase::Open, std::memory_order_acq_rel);
+        // Not inside a try: nothing to end.
+        return now;
+    });
+    return after == CancelPhase::Requested;
 }
 
 Failure CancelledByUser(std::string step, int percent) {

@@ -11,8 +11,34 @@ namespace {
 constexpr std::uint32_t kLookIntervalMs = 50;
 }  // namespace
 
-Cancellation::Cancellation(std::function<void()> onCommitted)
-    : pressed_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), onCommitted_(std::move(onCommitted)) {}
+Cancellation::Cancellation(std::function<void()> onChange)
+    : pressed_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), onChange_(std::move(onChange)) {}
+
+void Cancellation::Changed() noexcept {
+    if (!onChange_) return;
+    // A broken progress window must never stop the update.
+    try {
+        onChange_();
+    } catch (const std::exception&) {
+    }
+}
+
+void Cancellation::Open() noexcept {
+    gate_.Open();
+    // A press of an earlier try no longer counts.
+    if (pressed_ && !gate_.Requested()) ::ResetEvent(pressed_.get());
+    Changed();
+}
+
+void Cancellation::FailTry() noexcept {
+    gate_.FailTry();
+    Changed();
+}
+
+void Cancellation::Close() noexcept {
+    gate_.Close();
+    Changed();
+}
 
 bool Cancellation::Request() noexcept {
     if (!gate_.Request()) return false;
@@ -34,19 +60,11 @@ void Cancellation::Wait(std::uint32_t ms) const noexcept {
     }
 }
 
-void Cancellation::BeginAttempt() noexcept {
-    gate_.BeginAttempt();
-    if (pressed_ && !gate_.Requested()) ::ResetEvent(pressed_.get());
-}
-
 void Cancellation::EndCommit(bool committed) noexcept {
     gate_.EndCommit(committed);
-    if (!committed || !onCommitted_) return;
-    // A broken progress window must never stop the update.
-    try {
-        onCommitted_();
-    } catch (const std::exception&) {
-    }
+    // A try that failed leaves the window as it was: a press is taken as
+    // before it, or was taken during it and disabled the button then.
+    if (committed) Changed();
 }
 
 }  // namespace kavrel

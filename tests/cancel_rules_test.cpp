@@ -5,15 +5,25 @@
 namespace kavrel {
 namespace {
 
-TEST(CancelGate, APressStopsTheStepUntilTheReplaceHasHappened) {
+TEST(CancelGate, APressIsTakenOnlyWhileAStepRunsAndStopsItUntilTheReplaceHasHappened) {
     CancelGate gate;
+    // No step yet: nothing to stop.
+    EXPECT_FALSE(gate.Request());
+    EXPECT_FALSE(TakesPress(gate.Phase()));
+    gate.Open();
+    EXPECT_TRUE(TakesPress(gate.Phase()));
     EXPECT_FALSE(gate.Requested());
     EXPECT_TRUE(gate.Request());
     EXPECT_TRUE(gate.Requested());
-    // A second press changes nothing; the replace is not begun.
+    // Taken once: the button goes, a second press changes nothing, the replace is not begun.
+    EXPECT_FALSE(TakesPress(gate.Phase()));
     EXPECT_TRUE(gate.Request());
     EXPECT_FALSE(gate.BeginCommit());
     EXPECT_TRUE(gate.Requested());
+    // The step is over.
+    gate.Close();
+    EXPECT_FALSE(gate.Request());
+    EXPECT_FALSE(gate.Requested());
 }
 
 TEST(CancelGate, EachTryOfTheReplaceDecidesAPressThatCameDuringIt) {
@@ -34,8 +44,11 @@ TEST(CancelGate, EachTryOfTheReplaceDecidesAPressThatCameDuringIt) {
     };
     for (const Case& c : cases) {
         CancelGate gate;
+        gate.Open();
         ASSERT_TRUE(gate.BeginCommit()) << c.what;
         EXPECT_EQ(gate.Phase(), CancelPhase::Committing) << c.what;
+        // The try may still fail and be waited on: the button stays.
+        EXPECT_TRUE(TakesPress(gate.Phase())) << c.what;
         if (c.pressedDuringTry) {
             EXPECT_TRUE(gate.Request()) << c.what;
             // Not yet: the try may still succeed.
@@ -46,36 +59,45 @@ TEST(CancelGate, EachTryOfTheReplaceDecidesAPressThatCameDuringIt) {
         EXPECT_EQ(gate.Requested(), c.stopsAfter) << c.what;
         EXPECT_EQ(gate.Request(), c.pressTakenAfter) << c.what;
         EXPECT_EQ(gate.Phase(), c.after) << c.what;
-        EXPECT_FALSE(gate.BeginCommit() && c.after != CancelPhase::Open) << c.what;
+        EXPECT_EQ(gate.BeginCommit(), c.after != CancelPhase::Requested) << c.what;
     }
 }
 
-// A press during a replace that then failed for good stops that write; the
-// person's Retry in the failure box starts a new one, which runs.
-TEST(CancelGate, APressCountsForTheAttemptItWasMadeIn) {
+// A press during a replace that then failed for good stops that write; a
+// write that failed otherwise is asked about with no press taken, and the
+// person's Retry starts a new try, which runs.
+TEST(CancelGate, APressCountsForTheTryItWasMadeIn) {
     CancelGate gate;
+    gate.Open();
     ASSERT_TRUE(gate.BeginCommit());
     ASSERT_TRUE(gate.Request());
     EXPECT_TRUE(gate.EndCommit(false));
-    gate.BeginAttempt();
+    gate.FailTry();
+    EXPECT_EQ(gate.Phase(), CancelPhase::Failed);
+    EXPECT_FALSE(gate.Request());
+    gate.Open();
     EXPECT_FALSE(gate.Requested());
     EXPECT_TRUE(gate.BeginCommit());
-    // Pressed again in the new attempt: it counts.
+    // Pressed again in the new try: it counts.
     EXPECT_TRUE(gate.Request());
     EXPECT_TRUE(gate.EndCommit(false));
-    // Once replaced, a new attempt changes nothing.
+    // Once replaced, neither a failure nor a new try changes anything.
     CancelGate replaced;
+    replaced.Open();
     ASSERT_TRUE(replaced.BeginCommit());
     replaced.EndCommit(true);
-    replaced.BeginAttempt();
+    replaced.FailTry();
+    replaced.Open();
     EXPECT_EQ(replaced.Phase(), CancelPhase::Committed);
 }
 
 TEST(CancelGate, EndingATryThatWasNeverBegunChangesNothing) {
     CancelGate open;
+    open.Open();
     EXPECT_FALSE(open.EndCommit(true));
     EXPECT_EQ(open.Phase(), CancelPhase::Open);
     CancelGate pressed;
+    pressed.Open();
     pressed.Request();
     EXPECT_TRUE(pressed.EndCommit(true));
     EXPECT_EQ(pressed.Phase(), CancelPhase::Requested);

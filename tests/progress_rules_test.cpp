@@ -9,6 +9,8 @@ namespace kavrel {
 namespace {
 
 using Visibility = ProgressAction::Visibility;
+// The gate without a long step.
+constexpr CancelPhase kNoStep = CancelPhase::Closed;
 
 bool DoesNothing(const ProgressAction& action) {
     return !action.startThread && !action.setCaption && !action.setStatus && !action.setPosition && !action.close &&
@@ -123,28 +125,22 @@ TEST(ProgressWindowGeometry, TheClientAreaHoldsEveryChildWithItsMargins) {
     }
 }
 
-TEST(ProgressStages, CancelOnlyWhileCheckingWritingOrWaitingAndTheTaskbarFollows) {
-    using Stage = ProgressStage;
+TEST(ProgressStages, TheTaskbarShowsTheErrorWhileAFailedTryIsAskedAbout) {
     using Bar = TaskbarState;
     struct Case {
-        Stage stage;
-        bool allowsCancel;
+        CancelPhase phase;
         Bar shown, hidden;
     };
     const Case cases[] = {
-        {Stage::Idle, false, Bar::Normal, Bar::NoProgress},
-        {Stage::Checking, true, Bar::Normal, Bar::NoProgress},
-        // The wait for a holder is part of the write.
-        {Stage::Writing, true, Bar::Normal, Bar::NoProgress},
-        // The replace and what follows it are never stopped halfway.
-        {Stage::Replacing, false, Bar::Normal, Bar::NoProgress},
+        {CancelPhase::Closed, Bar::Normal, Bar::NoProgress},
+        {CancelPhase::Open, Bar::Normal, Bar::NoProgress},
+        {CancelPhase::Committed, Bar::Normal, Bar::NoProgress},
         // Set before the box hides the window, and kept while it is up.
-        {Stage::WriteFailed, false, Bar::Error, Bar::Error},
+        {CancelPhase::Failed, Bar::Error, Bar::Error},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(AllowsCancel(c.stage), c.allowsCancel) << static_cast<int>(c.stage);
-        EXPECT_EQ(TaskbarStateOf(c.stage, true), c.shown) << static_cast<int>(c.stage);
-        EXPECT_EQ(TaskbarStateOf(c.stage, false), c.hidden) << static_cast<int>(c.stage);
+        EXPECT_EQ(TaskbarStateOf(c.phase, true), c.shown) << static_cast<int>(c.phase);
+        EXPECT_EQ(TaskbarStateOf(c.phase, false), c.hidden) << static_cast<int>(c.phase);
     }
     EXPECT_EQ(CancelButtonText(false), "Cancel");
     EXPECT_EQ(CancelButtonText(true), "Отмена");
@@ -241,7 +237,7 @@ TEST(ProgressWindowModel, HideBeforeTheFirstShowDoesNothing) {
     // ... and does not keep the next show from showing.
     EXPECT_TRUE(model.Show("", "").startThread);
     model.BeginCreation();
-    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Show);
+    EXPECT_EQ(model.FinishCreation(true, kNoStep).visibility, Visibility::Show);
 }
 
 TEST(ProgressWindowModel, CaptionBeforeTheStartIsStoredAndTheFirstShowReplacesIt) {
@@ -267,7 +263,7 @@ TEST(ProgressWindowModel, StatusBeforeTheWindowExistsIsLost) {
     EXPECT_EQ(model.Status(), "status");
     ProgressTexts texts = model.BeginCreation();
     EXPECT_TRUE(DoesNothing(model.SetStatus("while creating")));
-    ProgressAction finish = model.FinishCreation(true);
+    ProgressAction finish = model.FinishCreation(true, kNoStep);
     EXPECT_EQ(texts.status, "status");
     EXPECT_FALSE(finish.setStatus);
 }
@@ -278,7 +274,7 @@ TEST(ProgressWindowModel, TheWindowIsCreatedWithTheStoredTexts) {
     ProgressTexts texts = model.BeginCreation();
     EXPECT_EQ(texts.caption, "Lexova update");
     EXPECT_EQ(texts.status, "Installing");
-    ProgressAction finish = model.FinishCreation(true);
+    ProgressAction finish = model.FinishCreation(true, kNoStep);
     EXPECT_FALSE(finish.startThread);
     EXPECT_FALSE(finish.setCaption);
     EXPECT_FALSE(finish.setStatus);
@@ -304,7 +300,7 @@ TEST(ProgressWindowModel, TextsStoredWhileTheWindowIsCreatedAreAppliedAfterwards
     model.Show("first", "1");
     model.BeginCreation();
     EXPECT_TRUE(DoesNothing(model.Show("second", "2")));
-    ProgressAction finish = model.FinishCreation(true);
+    ProgressAction finish = model.FinishCreation(true, kNoStep);
     EXPECT_TRUE(finish.setCaption);
     EXPECT_EQ(finish.caption, "second");
     EXPECT_TRUE(finish.setStatus);
@@ -317,7 +313,7 @@ TEST(ProgressWindowModel, ACaptionSetWhileTheWindowIsCreatedIsAppliedAfterwards)
     model.Show("first", "1");
     model.BeginCreation();
     EXPECT_TRUE(DoesNothing(model.SetCaption("late")));
-    ProgressAction finish = model.FinishCreation(true);
+    ProgressAction finish = model.FinishCreation(true, kNoStep);
     EXPECT_TRUE(finish.setCaption);
     EXPECT_EQ(finish.caption, "late");
     EXPECT_FALSE(finish.setStatus);
@@ -328,7 +324,7 @@ TEST(ProgressWindowModel, AHideWhileStartingCreatesTheWindowHidden) {
     model.Show("", "");
     EXPECT_TRUE(DoesNothing(model.Hide()));
     model.BeginCreation();
-    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Keep);
+    EXPECT_EQ(model.FinishCreation(true, kNoStep).visibility, Visibility::Keep);
     EXPECT_EQ(model.Show("", "").visibility, Visibility::Show);
 }
 
@@ -337,7 +333,7 @@ TEST(ProgressWindowModel, AHideWhileCreatingCreatesTheWindowHidden) {
     model.Show("", "");
     model.BeginCreation();
     model.Hide();
-    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Keep);
+    EXPECT_EQ(model.FinishCreation(true, kNoStep).visibility, Visibility::Keep);
 }
 
 TEST(ProgressWindowModel, AShowAfterAHideWhileStartingShowsTheWindow) {
@@ -346,7 +342,7 @@ TEST(ProgressWindowModel, AShowAfterAHideWhileStartingShowsTheWindow) {
     model.Hide();
     EXPECT_TRUE(DoesNothing(model.Show("again", "")));
     model.BeginCreation();
-    EXPECT_EQ(model.FinishCreation(true).visibility, Visibility::Show);
+    EXPECT_EQ(model.FinishCreation(true, kNoStep).visibility, Visibility::Show);
 }
 
 // A model whose window exists.
@@ -354,7 +350,7 @@ ProgressWindowModel RunningModel() {
     ProgressWindowModel model;
     model.Show("created", "status");
     model.BeginCreation();
-    model.FinishCreation(true);
+    model.FinishCreation(true, kNoStep);
     return model;
 }
 
@@ -405,7 +401,7 @@ TEST(ProgressWindowModel, TheBarFollowsThePositionAndANewShowEmptiesIt) {
     EXPECT_TRUE(DoesNothing(model.SetPosition(30)));
     EXPECT_EQ(model.BeginCreation().position, 30);
     EXPECT_TRUE(DoesNothing(model.SetPosition(55)));
-    ProgressAction finish = model.FinishCreation(true);
+    ProgressAction finish = model.FinishCreation(true, kNoStep);
     EXPECT_TRUE(finish.setPosition);
     EXPECT_EQ(finish.position, 55);
     ProgressAction move = model.SetPosition(250);
@@ -431,7 +427,7 @@ TEST(ProgressWindowModel, ShowAgainBringsBackTheWindowAsItWas) {
     ProgressAction start = fresh.ShowAgain();
     EXPECT_TRUE(start.startThread);
     EXPECT_EQ(fresh.BeginCreation().caption, "");
-    EXPECT_EQ(fresh.FinishCreation(true).visibility, Visibility::Show);
+    EXPECT_EQ(fresh.FinishCreation(true, kNoStep).visibility, Visibility::Show);
 }
 
 TEST(ProgressWindowModel, CloseEndsTheWindowInEveryPhase) {
@@ -444,7 +440,7 @@ TEST(ProgressWindowModel, CloseEndsTheWindowInEveryPhase) {
     starting.Show("x", "y");
     EXPECT_TRUE(DoesNothing(starting.Close()));
     starting.BeginCreation();
-    ProgressAction finish = starting.FinishCreation(true);
+    ProgressAction finish = starting.FinishCreation(true, kNoStep);
     EXPECT_TRUE(finish.close);
     EXPECT_EQ(finish.visibility, Visibility::Keep);
 
@@ -459,7 +455,7 @@ TEST(ProgressWindowModel, AFailedWindowCreationCountsAsCreatedAndEndsEverything)
     model.Show("", "");
     model.BeginCreation();
     model.Show("late", "late");
-    EXPECT_TRUE(DoesNothing(model.FinishCreation(false)));
+    EXPECT_TRUE(DoesNothing(model.FinishCreation(false, kNoStep)));
     EXPECT_TRUE(model.Created());
     EXPECT_EQ(model.Phase(), ProgressPhase::Ended);
     EXPECT_TRUE(DoesNothing(model.SetCaption("x")));
@@ -519,68 +515,60 @@ TEST(ProgressWindowModel, AfterTheWindowEndedNothingReachesItAndNothingStarts) {
     EXPECT_EQ(model.Caption(), "created");
 }
 
-TEST(ProgressWindowModel, TheStageEnablesCancelAndRefreshesTheTaskbarOnceTheWindowExists) {
+TEST(ProgressWindowModel, TheGateEnablesCancelAndRefreshesTheTaskbarOnceTheWindowExists) {
     ProgressWindowModel model;
-    // Stored before the window exists, and the window is made with it.
-    EXPECT_TRUE(DoesNothing(model.SetStage(ProgressStage::Checking)));
+    EXPECT_TRUE(DoesNothing(model.CancelPhaseChanged(CancelPhase::Open)));
     model.Show("Checking", "");
-    EXPECT_TRUE(DoesNothing(model.SetStage(ProgressStage::Writing)));
     model.BeginCreation();
-    ProgressAction finish = model.FinishCreation(true);
+    // Made with the button as the gate stands then.
+    ProgressAction finish = model.FinishCreation(true, CancelPhase::Open);
     EXPECT_TRUE(finish.setCancel);
     EXPECT_TRUE(finish.cancelEnabled);
-    EXPECT_EQ(model.Stage(), ProgressStage::Writing);
 
-    ProgressAction replacing = model.SetStage(ProgressStage::Replacing);
-    EXPECT_TRUE(replacing.setCancel);
-    EXPECT_FALSE(replacing.cancelEnabled);
-    EXPECT_TRUE(replacing.refreshTaskbar);
-    EXPECT_EQ(replacing.visibility, Visibility::Keep);
+    ProgressAction replaced = model.CancelPhaseChanged(CancelPhase::Committed);
+    EXPECT_TRUE(replaced.setCancel);
+    EXPECT_FALSE(replaced.cancelEnabled);
+    EXPECT_TRUE(replaced.refreshTaskbar);
+    EXPECT_EQ(replaced.visibility, Visibility::Keep);
 
     // A window shown without a long step has its button disabled.
-    ProgressWindowModel texts = RunningModel();
-    EXPECT_EQ(texts.Stage(), ProgressStage::Idle);
     ProgressWindowModel fresh;
     fresh.Show("", "");
     fresh.BeginCreation();
-    ProgressAction plain = fresh.FinishCreation(true);
+    ProgressAction plain = fresh.FinishCreation(true, kNoStep);
     EXPECT_TRUE(plain.setCancel);
     EXPECT_FALSE(plain.cancelEnabled);
     // A window closed while it was made gets nothing else.
     ProgressWindowModel closed;
     closed.Show("", "");
-    closed.SetStage(ProgressStage::Checking);
     closed.Close();
     closed.BeginCreation();
-    EXPECT_FALSE(closed.FinishCreation(true).setCancel);
+    EXPECT_FALSE(closed.FinishCreation(true, CancelPhase::Open).setCancel);
 }
 
 TEST(ProgressWindowModel, TheTaskbarShowsTheBarWhileVisibleTheErrorOfAFailedWriteAndNothingHidden) {
     ProgressWindowModel model;
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    EXPECT_EQ(model.Taskbar(kNoStep), (TaskbarView{TaskbarState::NoProgress, 0}));
     model.Show("Installing", "");
-    model.SetStage(ProgressStage::Writing);
     model.SetPosition(30);
     // Not yet made: no button to show anything on.
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Open), (TaskbarView{TaskbarState::NoProgress, 0}));
     model.BeginCreation();
-    model.FinishCreation(true);
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Normal, 30}));
+    model.FinishCreation(true, CancelPhase::Open);
+    EXPECT_EQ(model.Taskbar(CancelPhase::Open), (TaskbarView{TaskbarState::Normal, 30}));
     model.SetPosition(64);
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Normal, 64}));
-    model.SetStage(ProgressStage::WriteFailed);
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Error, 64}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Open), (TaskbarView{TaskbarState::Normal, 64}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Failed), (TaskbarView{TaskbarState::Error, 64}));
     model.Hide();
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Error, 64}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Failed), (TaskbarView{TaskbarState::Error, 64}));
     // Retry: shown again, writing again.
     model.ShowAgain();
-    model.SetStage(ProgressStage::Writing);
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::Normal, 64}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Open), (TaskbarView{TaskbarState::Normal, 64}));
     model.Hide();
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Open), (TaskbarView{TaskbarState::NoProgress, 0}));
     model.ShowAgain();
     model.Close();
-    EXPECT_EQ(model.Taskbar(), (TaskbarView{TaskbarState::NoProgress, 0}));
+    EXPECT_EQ(model.Taskbar(CancelPhase::Open), (TaskbarView{TaskbarState::NoProgress, 0}));
 }
 
 TEST(ProgressWindowModel, ShutDownForgetsTheTexts) {

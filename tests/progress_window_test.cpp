@@ -590,7 +590,7 @@ TEST_F(ProgressWindowOwnProcess, CancelReachesTheRunningStepUntilTheReplaceBegin
     const ProgressTexts texts{"Lexova update", "Checking the installation package...", 0};
     {
         // A click while the installer checks itself.
-        ProgressStep checking(true, texts, ProgressStage::Checking);
+        ProgressStep checking(true, texts);
         HWND window = WaitForTheWindow();
         ASSERT_NE(window, nullptr);
         HWND button = ProgressCancelButtonHandle();
@@ -605,21 +605,26 @@ TEST_F(ProgressWindowOwnProcess, CancelReachesTheRunningStepUntilTheReplaceBegin
     EXPECT_FALSE(::IsWindowEnabled(ProgressCancelButtonHandle()));
     {
         // Esc, with the keyboard in the window, while the package is written.
-        ProgressStep writing(true, texts, ProgressStage::Writing);
+        ProgressStep writing(true, texts);
         HWND button = ProgressCancelButtonHandle();
         ASSERT_TRUE(::IsWindowEnabled(button));
         ASSERT_TRUE(::PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 0));
         EXPECT_TRUE(WaitUntil([&] { return writing.Cancel()->Requested(); }));
     }
     {
-        // Enter presses it too.
-        ProgressStep writing(true, texts, ProgressStage::Writing);
-        ASSERT_TRUE(::PostMessageW(ProgressCancelButtonHandle(), WM_KEYDOWN, VK_RETURN, 0));
+        // Enter presses it too, and not while a failed try is asked about.
+        ProgressStep writing(true, texts);
+        HWND button = ProgressCancelButtonHandle();
+        writing.Cancel()->FailTry();
+        EXPECT_FALSE(::IsWindowEnabled(button));
+        writing.Cancel()->Open();
+        EXPECT_TRUE(::IsWindowEnabled(button));
+        ASSERT_TRUE(::PostMessageW(button, WM_KEYDOWN, VK_RETURN, 0));
         EXPECT_TRUE(WaitUntil([&] { return writing.Cancel()->Requested(); }));
     }
     {
         // Once the replace has happened, the button is disabled and a press reaches nothing.
-        ProgressStep writing(true, texts, ProgressStage::Writing);
+        ProgressStep writing(true, texts);
         Cancellation* cancel = writing.Cancel();
         ASSERT_TRUE(cancel->BeginCommit());
         cancel->EndCommit(true);
@@ -633,7 +638,7 @@ TEST_F(ProgressWindowOwnProcess, CancelReachesTheRunningStepUntilTheReplaceBegin
         EXPECT_FALSE(cancel->Requested());
     }
     // An inactive step, as in a quiet run, has nothing to cancel.
-    ProgressStep quiet(false, texts, ProgressStage::Writing);
+    ProgressStep quiet(false, texts);
     EXPECT_EQ(quiet.Cancel(), nullptr);
 }
 
@@ -649,8 +654,7 @@ TEST(ProgressWindowPose, HoldsTheWindowForAScreenshot) {
             reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))))
         setAware();
     CurrentSetup().useRussian = true;
-    ShowProgressWindow("Обновление Lexova", "Установка обновления...");
-    SetProgressStage(ProgressStage::Writing);
+    ProgressStep writing(true, {"Обновление Lexova", "Установка обновления...", 0});
     HWND window = WaitForTheWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(window) != FALSE; }));

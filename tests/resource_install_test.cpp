@@ -42,7 +42,7 @@ bool Install(const char* name, const char* type, const std::string& path, bool c
     RunReport report;
     return InstallWithRetry(report, target, offerRetry, [&] {
                return InstallResourceFile(name, type, target, compare, AskAboutOlderFile, {}, clock);
-           }) == WriteOutcome::Installed;
+           }) == std::nullopt;
 }
 
 // A path of the tests' (ASCII) as the installer shows the UTF-16 paths it works with.
@@ -194,7 +194,7 @@ TEST_F(ResourceInstall, ALanguageFileBehindAnExclamationMarkIsNotCompared) {
     EXPECT_EQ(InstallWithRetry(report, WideFromAscii(Target("newer.lng")), false, [&] {
         LanguageModule().ReadLanguageFileVersion(WideFromAscii(Target("broken.lng")));
         return InstallResourceFile("TESTLNG", "lng", WideFromAscii(Target("newer.lng")), true, AskAboutOlderFile);
-    }), WriteOutcome::Installed);
+    }), std::nullopt);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].text, "Can't handle the language support file " + ShownPath(Target("broken.lng")));
     EXPECT_NE(shown[1].text.Bytes().find("new file version 9 with an older file version 5"), std::string::npos);
@@ -222,11 +222,13 @@ TEST_F(ResourceInstall, ACancelledWriteLeavesTheInstalledFileAndNoTemporaryFileA
     const std::wstring target = WideFromAscii(Target());
     // Pressed before the first slice.
     Cancellation early;
+    early.Open();
     ASSERT_TRUE(early.Request());
     RunReport report;
-    EXPECT_EQ(InstallWithRetry(report, target, true,
-                               [&] { return InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, {}, &early); }),
-              WriteOutcome::Cancelled);
+    const std::optional<Failure> cancelled = InstallWithRetry(
+        report, target, true, [&] { return InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, {}, &early); });
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(cancelled->cause, FailureCause::Cancelled);
     EXPECT_EQ(report.ExitCode(), 1602u);
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(Content(Target()), installed);
@@ -237,6 +239,7 @@ TEST_F(ResourceInstall, ACancelledWriteLeavesTheInstalledFileAndNoTemporaryFileA
     UniqueHandle held(::CreateFileA(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
     Cancellation waiting;
+    waiting.Open();
     int waits = 0;
     const WaitClock pressOnFirstWait{[&](std::uint32_t) {
                                          ++waits;
@@ -257,6 +260,7 @@ TEST_F(ResourceInstall, ACancelledWriteLeavesTheInstalledFileAndNoTemporaryFileA
 
     // Once the replace has happened, a press is refused.
     Cancellation late;
+    late.Open();
     EXPECT_EQ(InstallResourceFile("TESTPAK", "pak", target, false, {}, {}, {}, &late), std::nullopt);
     EXPECT_FALSE(late.Request());
     EXPECT_EQ(Content(Target()), ResourceContent("TESTPAK", "pak"));
@@ -293,6 +297,7 @@ TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
     ASSERT_TRUE(WriteWholeFile(Target(), installed));
     shown.clear();
     Cancellation cancel;
+    cancel.Open();
     int attempts = 0;
     RunReport report;
     EXPECT_EQ(InstallWithRetry(report, WideFromAscii(Target()), true, [&] {
@@ -303,7 +308,7 @@ TEST_F(ResourceInstall, AnInteractiveRunTriesAgainOnRetryAndStopsOnCancel) {
                   return InstallResourceFile("TESTPAK", "pak", WideFromAscii(Target()), false,
                                              {}, {}, {}, &cancel);
               }, &cancel),
-              WriteOutcome::Installed);
+              std::nullopt);
     EXPECT_EQ(attempts, 2);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(Content(Target()), ResourceContent("TESTPAK", "pak"));

@@ -77,12 +77,8 @@ std::optional<int> ProgressMeter::Advance(std::uint64_t done, std::uint64_t tota
     return percent;
 }
 
-bool AllowsCancel(ProgressStage stage) {
-    return stage == ProgressStage::Checking || stage == ProgressStage::Writing;
-}
-
-TaskbarState TaskbarStateOf(ProgressStage stage, bool visible) {
-    if (stage == ProgressStage::WriteFailed) return TaskbarState::Error;
+TaskbarState TaskbarStateOf(CancelPhase phase, bool visible) {
+    if (phase == CancelPhase::Failed) return TaskbarState::Error;
     return visible ? TaskbarState::Normal : TaskbarState::NoProgress;
 }
 
@@ -205,20 +201,19 @@ ProgressAction ProgressWindowModel::SetPosition(int percent) {
     return action;
 }
 
-ProgressAction ProgressWindowModel::SetStage(ProgressStage stage) {
+ProgressAction ProgressWindowModel::CancelPhaseChanged(CancelPhase phase) {
     ProgressAction action;
-    stage_ = stage;
     if (phase_ == ProgressPhase::Running) {
         action.setCancel = true;
-        action.cancelEnabled = AllowsCancel(stage);
+        action.cancelEnabled = TakesPress(phase);
         action.refreshTaskbar = true;
     }
     return action;
 }
 
-TaskbarView ProgressWindowModel::Taskbar() const {
+TaskbarView ProgressWindowModel::Taskbar(CancelPhase phase) const {
     const bool visible = phase_ == ProgressPhase::Running && wantVisible_;
-    const TaskbarState state = TaskbarStateOf(stage_, visible);
+    const TaskbarState state = TaskbarStateOf(phase, visible);
     return {state, state == TaskbarState::NoProgress ? 0 : position_};
 }
 
@@ -235,7 +230,7 @@ void ProgressWindowModel::AbandonCreation() {
     if (phase_ == ProgressPhase::Starting) phase_ = ProgressPhase::Ended;
 }
 
-ProgressAction ProgressWindowModel::FinishCreation(bool windowExists) {
+ProgressAction ProgressWindowModel::FinishCreation(bool windowExists, CancelPhase phase) {
     ProgressAction action;
     created_ = true;
     if (!windowExists) {
@@ -262,7 +257,7 @@ ProgressAction ProgressWindowModel::FinishCreation(bool windowExists) {
     }
     // Made with its button enabled only while Cancel can be pressed.
     action.setCancel = true;
-    action.cancelEnabled = AllowsCancel(stage_);
+    action.cancelEnabled = TakesPress(phase);
     if (wantVisible_) action.visibility = ProgressAction::Visibility::Show;
     return action;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/cancel_rules.h"
 #include "base/shown_text.h"
 
 namespace kavrel {
@@ -146,30 +147,17 @@ private:
     std::uint64_t shownAtMs_;
 };
 
-// What the window serves at the moment: it decides whether Cancel can be
-// pressed and what the taskbar button shows.
-enum class ProgressStage : std::uint8_t {
-    Idle,         // no long step: a step done, or texts only
-    Checking,     // the installer reads its own file
-    Writing,      // the package is written, or a holder of it waited for
-    Replacing,    // the replace has begun: it and what follows are never stopped halfway
-    WriteFailed,  // a failed write's box is up
-};
-
-// Whether Cancel can be pressed: while the installer checks itself, writes
-// the package and waits for a holder, never once the replace has begun.
-bool AllowsCancel(ProgressStage stage);
-
 // What the taskbar button shows (ITaskbarList3's TBPF_NOPROGRESS,
 // TBPF_NORMAL, TBPF_ERROR).
 enum class TaskbarState : std::uint8_t { NoProgress, Normal, Error };
 
-// The taskbar button's state: the bar's progress while the window is shown,
-// the error state for a failed write, none while it is hidden. A failed
-// write's box hides the window, and its button with it: the error state is
-// set all the same, and what stands on the taskbar meanwhile is the box's
-// own button, without progress.
-TaskbarState TaskbarStateOf(ProgressStage stage, bool visible);
+// The taskbar button's state at the running step's phase: the bar's
+// progress while the window is shown, the error state while a failed try is
+// asked about, none while it is hidden. A failed write's box hides the
+// window, and its button with it: the error state is set all the same, and
+// what stands on the taskbar meanwhile is the box's own button, without
+// progress.
+TaskbarState TaskbarStateOf(CancelPhase phase, bool visible);
 
 // What the taskbar button is to show now.
 struct TaskbarView {
@@ -258,9 +246,11 @@ public:
     // Main thread. Closes the window, which ends its thread; a window still
     // being created is closed as soon as it exists. Nothing is shown again.
     ProgressAction Close();
-    // Main thread: the run is at `stage`: enables or disables Cancel once
-    // the window exists (it is created so), and refreshes the taskbar.
-    ProgressAction SetStage(ProgressStage stage);
+    // Main thread: the running step's gate is at `phase` (Closed without a
+    // step): enables Cancel where a press is taken and disables it
+    // otherwise, once the window exists (it is created so), and refreshes
+    // the taskbar.
+    ProgressAction CancelPhaseChanged(CancelPhase phase);
     // Main thread: the thread asked for could not be started; the next Show tries again.
     void StartFailed();
 
@@ -270,15 +260,17 @@ public:
     // not be registered); no thread is started again.
     void AbandonCreation();
     // Window thread: the window was created (or `windowExists` false: its
-    // creation failed). Publishes it and returns what the window thread must
-    // still do to its own window: texts and position stored since
-    // BeginCreation, the Cancel button's state, and Show when the window is
-    // wanted visible, or Close when it was closed meanwhile.
-    ProgressAction FinishCreation(bool windowExists);
+    // creation failed), with the running step's gate at `phase`. Publishes it
+    // and returns what the window thread must still do to its own window:
+    // texts and position stored since BeginCreation, the Cancel button's
+    // state, and Show when the window is wanted visible, or Close when it
+    // was closed meanwhile.
+    ProgressAction FinishCreation(bool windowExists, CancelPhase phase);
     // Window thread: the window was destroyed and the message loop has ended.
     void WindowEnded();
-    // Window thread: what the taskbar button is to show.
-    TaskbarView Taskbar() const;
+    // Window thread: what the taskbar button is to show with the running
+    // step's gate at `phase`.
+    TaskbarView Taskbar(CancelPhase phase) const;
 
     // The module's shut-down: forgets the stored texts.
     void ShutDown();
@@ -290,14 +282,12 @@ public:
     // True once the window thread has published its window, even a failed one (ProgressWindowCreated).
     bool Created() const { return created_; }
     ProgressPhase Phase() const { return phase_; }
-    ProgressStage Stage() const { return stage_; }
 
 private:
     ProgressPhase phase_ = ProgressPhase::NotStarted;
     bool created_ = false;
     bool wantVisible_ = false;
     bool closed_ = false;
-    ProgressStage stage_ = ProgressStage::Idle;
     int position_ = 0;
     ShownText caption_;
     ShownText status_;

@@ -102,7 +102,7 @@ void CreateChildren(HWND window, LPARAM lParam) {
                                        line.y, line.width, line.height, window, nullptr, create->hInstance, nullptr);
     context->bar = ::CreateWindowExW(0, kProgressBarClassName, L"", kProgressBarStyle, bar.x, bar.y, bar.width,
                                      bar.height, window, nullptr, create->hInstance, nullptr);
-    // Made disabled: the stage enables it once the window exists.
+    // Made disabled: the running step's gate enables it once the window exists.
     context->button = ::CreateWindowExW(0, kButtonClassName, context->cancelText->c_str(),
                                         kCancelButtonStyle | WS_DISABLED, button.x, button.y, button.width,
                                         button.height, window,
@@ -118,15 +118,20 @@ void CreateChildren(HWND window, LPARAM lParam) {
     }
 }
 
+// The running step's gate; Closed without one. Under the lock.
+CancelPhase RunningStepPhase(const ProgressModule& module) {
+    return module.cancellation ? module.cancellation->Phase() : CancelPhase::Closed;
+}
+
 // The person pressed Cancel (a click, or Esc, Enter or Space with the
 // keyboard in the window): the running step is asked to stop, once, and the
-// button is disabled. A press where the stage allows none does nothing.
+// button is disabled. A press the gate does not take does nothing.
 void CancelPressed() {
     ProgressModule& module = Module();
     bool taken = false;
     {
         std::lock_guard guard(module.lock);
-        if (module.cancellation && AllowsCancel(module.model.Stage())) taken = module.cancellation->Request();
+        if (module.cancellation) taken = module.cancellation->Request();
     }
     if (HWND button = module.cancelButton.load(std::memory_order_acquire); taken && button)
         ::EnableWindow(button, FALSE);
@@ -139,7 +144,7 @@ void RefreshTaskbar(HWND window, bool buttonCreated) {
     TaskbarView view;
     {
         std::lock_guard guard(module.lock);
-        view = module.model.Taskbar();
+        view = module.model.Taskbar(RunningStepPhase(module));
     }
     if (buttonCreated) module.taskbar->ButtonCreated(window, view);
     else module.taskbar->Show(window, view);
@@ -374,7 +379,7 @@ void TSetupForm::Execute() {
         module.bar.store(context.bar, std::memory_order_relaxed);
         module.cancelButton.store(context.button, std::memory_order_relaxed);
         module.window.store(window, std::memory_order_relaxed);
-        action = module.model.FinishCreation(window != nullptr);
+        action = module.model.FinishCreation(window != nullptr, RunningStepPhase(module));
         module.created.store(true, std::memory_order_release);
     }
     // With no window there is nothing for a message loop to serve.
@@ -431,32 +436,27 @@ void SetProgressPosition(int percent) {
     RunOperation([percent](ProgressWindowModel& model) { return model.SetPosition(percent); });
 }
 
-void SetProgressStage(ProgressStage stage) {
-    RunOperation([stage](ProgressWindowModel& model) { return model.SetStage(stage); });
-}
-
-ProgressStep::ProgressStep(bool active, const ProgressTexts& texts, ProgressStage stage)
-    : active_(active), meter_(::GetTickCount()) {
+ProgressStep::ProgressStep(bool active, const ProgressTexts& texts) : active_(active), meter_(::GetTickCount()) {
     if (!active_) return;
-    // Once the replace has happened, nothing of the step is cancelled.
-    cancel_ = std::make_unique<Cancellation>([] { SetProgressStage(ProgressStage::Replacing); });
+    // The gate's changes reach the button and the taskbar from the step's thread.
+    cancel_ = std::make_unique<Cancellation>([] {
+        RunOperation([](ProgressWindowModel& model) { return model.CancelPhaseChanged(RunningStepPhase(Module())); });
+    });
     {
         ProgressModule& module = Module();
         std::lock_guard guard(module.lock);
         module.cancellation = cancel_.get();
     }
     ShowProgressWindow(texts.caption, texts.status);
-    SetProgressStage(stage);
+    cancel_->Open();
 }
 
 ProgressStep::~ProgressStep() {
     if (!active_) return;
-    {
-        ProgressModule& module = Module();
-        std::lock_guard guard(module.lock);
-        module.cancellation = nullptr;
-    }
-    SetProgressStage(ProgressStage::Idle);
+    cancel_->Close();
+    ProgressModule& module = Module();
+    std::lock_guard guard(module.lock);
+    module.cancellation = nullptr;
 }
 
 ByteProgress ProgressStep::Reporter() {

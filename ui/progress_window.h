@@ -72,18 +72,15 @@ void ShowProgressWindowAgain();
 // caller never waits for the window. Before the window exists, the position
 // is kept for its creation.
 void SetProgressPosition(int percent);
-// Tells the window what the run is at: Cancel is enabled only where the
-// stage allows it, and the taskbar button shows the stage's state.
-void SetProgressStage(ProgressStage stage);
-
 // One long step of an interactive run in the progress window: shown with
 // its texts from the start, the bar following the bytes done, moved only
 // when the shown percentage changes, and its Cancel button reaching the
-// step through Cancel(). When it ends, Cancel is disabled. An inactive step
-// shows nothing and cannot be cancelled.
+// step through the gate of Cancel(), which is open from the start and
+// enables the button while it takes a press. When the step ends, the gate
+// closes. An inactive step shows nothing and cannot be cancelled.
 class ProgressStep {
 public:
-    ProgressStep(bool active, const ProgressTexts& texts, ProgressStage stage);
+    ProgressStep(bool active, const ProgressTexts& texts);
     ProgressStep(const ProgressStep&) = delete;
     ProgressStep& operator=(const ProgressStep&) = delete;
     ~ProgressStep();
