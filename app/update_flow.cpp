@@ -32,14 +32,13 @@ namespace kavrel {
 
 namespace {
 
-// Logs a value recorded, or hands its failure to the report.
 // Logs a value recorded, or hands its failure to the report; `nothingText`
 // says why there was nothing to record.
 void ReportRecord(RunReport& report, const std::string& name, const RegistryRecord& record, const char* unit,
                   const char* nothingText) {
-    if (record.failure) report.Fail(*record.failure);
-    else if (record.value)
-        LogLine(ProgramText(name) + " recorded: " + ProgramText(std::to_string(*record.value)) + unit);
+    if (!record.HasValue()) report.Fail(record.failure());
+    else if (record.value())
+        LogLine(ProgramText(name) + " recorded: " + ProgramText(std::to_string(*record.value())) + unit);
     else LogLine(ProgramText(name) + " not recorded: " + nothingText);
 }
 

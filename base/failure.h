@@ -10,6 +10,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "base/shown_text.h"
@@ -123,6 +125,23 @@ private:
 };
 
 [[noreturn]] void Raise(Failure failure);
+
+// What an operation that gives a value came to at its boundary: the value,
+// or the record of the failure that kept it from giving one.
+template <typename Value>
+class Result {
+public:
+    Result(Value value) : outcome_(std::in_place_index<0>, std::move(value)) {}
+    Result(Failure failure) : outcome_(std::in_place_index<1>, std::move(failure)) {}
+
+    bool HasValue() const noexcept { return outcome_.index() == 0; }
+    const Value& value() const { return std::get<0>(outcome_); }
+    const Failure& failure() const { return std::get<1>(outcome_); }
+    Failure& failure() { return std::get<1>(outcome_); }
+
+private:
+    std::variant<Value, Failure> outcome_;
+};
 
 // One row of the exit codes: the cause (none for success), the Windows code
 // and its name, how winget, Intune and Configuration Manager take it, and

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     kavrel::bench::Stopwatch clock;
-    const std::int32_t kib = kavrel::MeasureFolderSize(kavrel::DecodeBytes(argv[1], kavrel::kSystemCodePage)).kib;
+    const auto size = kavrel::MeasureFolderSize(kavrel::DecodeBytes(argv[1], kavrel::kSystemCodePage));
+    const std::int32_t kib = size.HasValue() ? size.value().value_or(-1) : -1;
     const double ms = clock.ElapsedMs();
     std::printf("ms=%.3f kib=%ld\n", ms, static_cast<long>(kib));
     return kib < 0 ? 1 : 0;

@@ -72,13 +72,15 @@ void ReadFolderValue(RegistryAccessor& registry, const char* name, std::wstring&
 std::optional<std::wstring> UninstallFolder(RegistryAccessor& registry, const std::string& keyPath, bool nativeView) {
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
     const ScopeExit closeKey([&registry] { registry.CloseKey(); });
-    const RegistryAccessor::KeyOpening opening = registry.OpenKey(keyPath, false);
-    if (!opening && opening.error != ERROR_FILE_NOT_FOUND && !extras.unopenedUninstallKey) {
-        extras.unopenedUninstallKey = WindowsFailure("the key cannot be opened and is taken for none", opening.error,
-                                                     SystemText("HKEY_LOCAL_MACHINE\\" + keyPath));
-        extras.unopenedUninstallKey->step = "uninstall registration";
+    // A key that exists but cannot be opened is taken for none, and noted.
+    if (std::optional<Failure> unopened = registry.OpenKey(keyPath, false)) {
+        if (unopened->windowsError != ERROR_FILE_NOT_FOUND && !extras.unopenedUninstallKey) {
+            unopened->step = "uninstall registration";
+            extras.unopenedUninstallKey = std::move(unopened);
+        }
+        return std::nullopt;
     }
-    if (!opening || !registry.ValueExists("UninstallString")) return std::nullopt;
+    if (!registry.ValueExists("UninstallString")) return std::nullopt;
     return CutUninstallCommand(ReadPath(registry, "UninstallString", nativeView));
 }
 
@@ -91,7 +93,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         const ScopeExit closeKey([&registry] { registry.CloseKey(); });
-        if (registry.OpenKey(state.currentVersionKey, false))
+        if (registry.TryOpenKey(state.currentVersionKey))
             ReadFolderValue(registry, "ProgramFilesDir", programFilesDir, state.is64BitWindows);
     }
 
@@ -103,7 +105,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
         registry.SetRootKey(HKEY_LOCAL_MACHINE);
         const ScopeExit closeKey([&registry] { registry.CloseKey(); });
         state.commonDesktopDir.clear();
-        if (registry.OpenKey(shellFoldersKey, false)) {
+        if (registry.TryOpenKey(shellFoldersKey)) {
             ReadFolderValue(registry, "Common Desktop", state.commonDesktopDir);
             if (PlatformId() == VER_PLATFORM_WIN32_NT) ReadFolderValue(registry, "Common Programs", state.commonProgramsDir);
         }
@@ -111,7 +113,7 @@ void Discover(SetupState& state, RegistryAccessor& registry) {
     {
         registry.SetRootKey(HKEY_CURRENT_USER);
         const ScopeExit closeKey([&registry] { registry.CloseKey(); });
-        if (registry.OpenKey(shellFoldersKey, false)) {
+        if (registry.TryOpenKey(shellFoldersKey)) {
             ReadFolderValue(registry, "Programs", state.userProgramsDir);
             ReadFolderValue(registry, "Desktop", extras.userDesktopDir);
             ReadFolderValue(registry, "Startup", state.startupDir);

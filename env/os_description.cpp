@@ -37,7 +37,7 @@ std::uint16_t NativeMachine() {
 std::optional<std::string> ReadProductName() {
     RegistryAccessor registry(kAllAccess64BitView);
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    if (!registry.OpenKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", false)) return std::nullopt;
+    if (!registry.TryOpenKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion")) return std::nullopt;
     if (!registry.ValueExists("ProductName")) return std::nullopt;
     try {
         return registry.ReadText("ProductName");

@@ -50,9 +50,8 @@ void ListFolder(OpenFolder& folder, std::vector<LONGLONG>& buffer, std::uint64_t
 
 }  // namespace
 
-FolderSize MeasureFolderSize(const std::wstring& folder) {
-    FolderSize result;
-    if (folder.empty()) return result;
+Result<std::optional<std::int32_t>> MeasureFolderSize(const std::wstring& folder) {
+    if (folder.empty()) return std::optional<std::int32_t>();
     std::uint64_t total = 0;
     try {
         const HeldFolder root = HeldFolder::Open(FolderToOpen(folder), HeldFolder::Purpose::Listing);
@@ -89,13 +88,12 @@ FolderSize MeasureFolderSize(const std::wstring& folder) {
         // stays a refusal, never a Windows error that Windows did not give.
         const Failure& failure = raised.failure();
         if (failure.origin == FailureOrigin::Installer || !IsMissingFolderError(failure.windowsError))
-            result.failure = failure;
-        return result;
+            return failure;
+        return std::optional<std::int32_t>();
     } catch (const std::bad_alloc&) {
         // A probe never fails: what was counted stands.
     }
-    result.kib = SizeInKiB(total);
-    return result;
+    return std::optional<std::int32_t>(SizeInKiB(total));
 }
 
 }  // namespace kavrel

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "base/scope_exit.h"
 #include "base/text.h"
 #include "env/startup_settings.h"
 #include "install/folder_size.h"
@@ -13,44 +14,40 @@ namespace kavrel {
 
 namespace {
 
-const char* const kUninstallRoot = "HKEY_LOCAL_MACHINE\\";
-
 // Writes `value` as `name` in `key` below HKEY_LOCAL_MACHINE, made when
 // missing only where `create` says so.
 RegistryRecord WriteUninstallValue(const std::string& key, bool create, const std::string& name,
                                    std::int32_t value) {
-    RegistryRecord record;
     RegistryAccessor& registry = Registry();
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    const ScopeExit closeKey([&registry] { registry.CloseKey(); });
+    // The value's name is the step a failure is told under.
+    const auto named = [&name](Failure failure) {
+        if (failure.step.empty()) failure.step = name;
+        return failure;
+    };
+    if (std::optional<Failure> unopened = registry.OpenKey(key, create)) return named(std::move(*unopened));
     try {
-        if (const RegistryAccessor::KeyOpening opening = registry.OpenKey(key, create); !opening) {
-            record.failure = WindowsFailure(create ? "the uninstall key cannot be opened or created"
-                                                   : "the uninstall key cannot be opened",
-                                            opening.error, SystemText(kUninstallRoot + key));
-        } else {
-            registry.WriteInteger(name, value);
-            record.value = value;
-        }
+        registry.WriteInteger(name, value);
     } catch (const FailureRaised& raised) {
-        record.failure = raised.failure();
+        return named(raised.failure());
     }
-    registry.CloseKey();
-    if (record.failure && record.failure->step.empty()) record.failure->step = name;
-    return record;
+    return std::optional<std::int32_t>(value);
 }
 
 }  // namespace
 
 RegistryRecord RecordInstalledSize(const SetupState& state) {
-    FolderSize size = MeasureFolderSize(state.installDir);
-    if (size.kib >= 0) return WriteUninstallValue(state.uninstallKey + state.appName, true, "EstimatedSize", size.kib);
-    if (size.failure && size.failure->step.empty()) size.failure->step = "EstimatedSize";
-    return {std::nullopt, std::move(size.failure)};
+    Result<std::optional<std::int32_t>> size = MeasureFolderSize(state.installDir);
+    if (size.HasValue() && size.value())
+        return WriteUninstallValue(state.uninstallKey + state.appName, true, "EstimatedSize", *size.value());
+    if (!size.HasValue() && size.failure().step.empty()) size.failure().step = "EstimatedSize";
+    return size;
 }
 
 RegistryRecord RecordPackageVersion(const SetupState& state, const std::string& registrationKey,
                                     const std::string& valueName) {
-    if (registrationKey.empty()) return {};
+    if (registrationKey.empty()) return std::optional<std::int32_t>();
     return WriteUninstallValue(registrationKey, false, valueName, state.packageVersion);
 }
 

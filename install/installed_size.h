@@ -16,10 +16,7 @@ namespace kavrel {
 // How recording one value ended: the value recorded; nothing, when there
 // was nothing to record; or the failure. Shows and logs nothing: the update
 // flow does, from this.
-struct RegistryRecord {
-    std::optional<std::int32_t> value;
-    std::optional<Failure> failure;
-};
+using RegistryRecord = Result<std::optional<std::int32_t>>;
 
 // Measures the application folder and records the size as "EstimatedSize",
 // creating the key when missing. Nothing to record when the folder does not

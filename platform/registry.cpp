@@ -11,16 +11,18 @@ void RegistryAccessor::SetRootKey(HKEY root) {
     root_ = root;
 }
 
-RegistryAccessor::KeyOpening RegistryAccessor::OpenKey(const std::string& path, bool create) {
+std::optional<Failure> RegistryAccessor::OpenKey(const std::string& path, bool create) {
     CloseKey();
     UniqueHKey opened;
     LONG status = create ? ::RegCreateKeyExA(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr,
                                              opened.put(), nullptr)
                          : ::RegOpenKeyExA(root_, path.c_str(), 0, access_, opened.put());
-    if (status != ERROR_SUCCESS) return {static_cast<std::uint32_t>(status)};
+    if (status != ERROR_SUCCESS)
+        return KeyFailure(create ? "the key cannot be opened or created" : "the key cannot be opened",
+                          static_cast<std::uint32_t>(status), FailureCause::InstallFailed, path);
     key_ = std::move(opened);
     keyPath_ = path;
-    return {};
+    return std::nullopt;
 }
 
 bool RegistryAccessor::ValueExists(const std::string& name) const {
@@ -80,16 +82,21 @@ void RegistryAccessor::CloseKey() {
     keyPath_.clear();
 }
 
-void RegistryAccessor::Fail(const std::string& what, std::uint32_t error, FailureCause cause,
-                             CodeLocation where) const {
+Failure RegistryAccessor::KeyFailure(const std::string& what, std::uint32_t error, FailureCause cause,
+                                     const std::string& keyPath, CodeLocation where) const {
     const char* rootName = root_ == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE\\"
                            : root_ == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER\\"
                                                         : "";
-    const ShownText key = SystemText(rootName + keyPath_);
+    const ShownText key = SystemText(rootName + keyPath);
     Failure failure = error == ERROR_SUCCESS ? Refusal(what, ERROR_INVALID_DATA, key, where)
                                              : WindowsFailure(what, error, key, where);
     failure.cause = cause;
-    Raise(std::move(failure));
+    return failure;
+}
+
+void RegistryAccessor::Fail(const std::string& what, std::uint32_t error, FailureCause cause,
+                             CodeLocation where) const {
+    Raise(KeyFailure(what, error, cause, keyPath_, where));
 }
 
 }  // namespace kavrel

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -20,13 +21,12 @@ public:
 
     // Changes the root key, closing any open key.
     void SetRootKey(HKEY root);
-    // How opening a key ended: true when opened, else the Windows error.
-    struct KeyOpening {
-        std::uint32_t error = 0;
-        explicit operator bool() const noexcept { return error == 0; }
-    };
-    // Opens a key below the root (creating it when asked).
-    KeyOpening OpenKey(const std::string& path, bool create);
+    // Opens a key below the root (creating it when asked): nothing when it
+    // is open, else the failure.
+    [[nodiscard]] std::optional<Failure> OpenKey(const std::string& path, bool create);
+    // Opens a key below the root to read what it may hold: false when it
+    // cannot be opened, whatever the reason (the values are then absent).
+    bool TryOpenKey(const std::string& path) { return !OpenKey(path, false); }
     // True when the open key holds a value of that name.
     bool ValueExists(const std::string& name) const;
     // A REG_SZ or REG_EXPAND_SZ value as stored, cut at its first NUL.
@@ -52,9 +52,12 @@ public:
     bool HasOpenKey() const { return static_cast<bool>(key_); }
 
 private:
-    // Raises the failure of a read or write of the open key, for `cause`
-    // (a read that fails leaves the registry unreadable for the run); a
-    // value of the wrong type (`error` 0) is the installer's refusal.
+    // The failure of a call on `keyPath`, for `cause` (a read that fails
+    // leaves the registry unreadable for the run); a value of the wrong type
+    // (`error` 0) is the installer's refusal.
+    Failure KeyFailure(const std::string& what, std::uint32_t error, FailureCause cause, const std::string& keyPath,
+                       CodeLocation where = CodeLocation::Here()) const;
+    // Raises the failure of a read or write of the open key.
     [[noreturn]] void Fail(const std::string& what, std::uint32_t error, FailureCause cause,
                            CodeLocation where = CodeLocation::Here()) const;
     // A text value of characters `Char`, read through `query` (the A or W
