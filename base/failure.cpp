@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/windows_codes.h"
+
 namespace kavrel {
 
 namespace {
@@ -69,8 +71,22 @@ ShownText CodeText(const Failure& failure, const ShownText& systemText) {
 
 }  // namespace
 
+bool IsFileInUseError(std::uint32_t windowsError) {
+    using namespace win32;
+    return windowsError == kSharingViolation || windowsError == kLockViolation || windowsError == kDeletePending ||
+           windowsError == kUserMappedFile;
+}
+
+FailureCause CauseOfWindowsError(std::uint32_t windowsError) {
+    using namespace win32;
+    if (windowsError == kDiskFull || windowsError == kHandleDiskFull) return FailureCause::DiskFull;
+    if (IsFileInUseError(windowsError)) return FailureCause::FileInUse;
+    return FailureCause::InstallFailed;
+}
+
 Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject, CodeLocation where) {
     Failure failure;
+    failure.cause = CauseOfWindowsError(error);
     failure.what = std::move(what);
     failure.subject = std::move(subject);
     failure.code = error;
@@ -85,6 +101,7 @@ Failure NtStatusFailure(std::string what, std::uint32_t status, std::uint32_t wi
     Failure failure = WindowsFailure(std::move(what), status, std::move(subject), where);
     failure.origin = FailureOrigin::NtStatus;
     failure.windowsError = windowsError;
+    failure.cause = CauseOfWindowsError(windowsError);
     return failure;
 }
 
@@ -93,6 +110,7 @@ Failure HResultFailure(std::string what, std::uint32_t result, ShownText subject
     Failure failure = WindowsFailure(std::move(what), result, std::move(subject), where);
     failure.origin = FailureOrigin::HResult;
     failure.windowsError = ((result >> 16) & 0x1FFF) == kFacilityWin32 ? (result & 0xFFFF) : 0;
+    failure.cause = CauseOfWindowsError(failure.windowsError);
     return failure;
 }
 

@@ -89,6 +89,16 @@ struct Failure {
     std::vector<FileHolder> holders;
 };
 
+// Errors that show by themselves that another process holds a file open
+// (sharing and lock violations, a file mapped into a process, a name still
+// being removed).
+bool IsFileInUseError(std::uint32_t windowsError);
+// The cause that a Windows error tells by itself: too little space, a file
+// in use, or another failure. A record made by the makers below starts with
+// the cause of the Windows error it means (a refusal, of the error it is
+// told as); one whose step knows better is made with that step's own cause.
+FailureCause CauseOfWindowsError(std::uint32_t windowsError);
+
 // A failure that Windows reported with a Win32 error.
 Failure WindowsFailure(std::string what, std::uint32_t error, ShownText subject,
                        CodeLocation where = CodeLocation::Here());

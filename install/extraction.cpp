@@ -73,9 +73,7 @@ HolderLook LookAtHolders(const HeldFolder& folder, std::wstring_view targetName,
 // The installer's own refusal of a write that the volume has no room for:
 // found before the first byte, said with the megabytes (DescribeWriteFailure).
 Failure TooLittleSpace(const std::wstring& target, CodeLocation where = CodeLocation::Here()) {
-    Failure failure = Refusal("not enough free space", ERROR_DISK_FULL, WideText(target), where);
-    failure.cause = FailureCause::DiskFull;
-    return failure;
+    return Refusal("not enough free space", ERROR_DISK_FULL, WideText(target), where);
 }
 
 // A file the installer may write, replace or remove: plain, with one name,
@@ -210,8 +208,6 @@ void StagedFile::Discard() noexcept {
 // held file judged has its cause, and its holders, already.
 Failure DescribeWriteFailure(Failure failure, const std::wstring& target, std::uint64_t packageBytes) {
     if (failure.step.empty()) failure.step = "write";
-    if (failure.cause == FailureCause::InstallFailed && failure.origin != FailureOrigin::Installer)
-        failure.cause = CauseOfWriteError(failure.windowsError);
     if (failure.cause == FailureCause::DiskFull) {
         failure.neededBytes = packageBytes;
         failure.freeBytes = FreeSpaceOf(SplitFilePath(target).folder).value_or(0);

@@ -26,11 +26,6 @@ std::wstring MakeTempName(std::wstring_view path) {
     return result;
 }
 
-bool IsFileInUseError(std::uint32_t error) {
-    using namespace win32;
-    return error == kSharingViolation || error == kLockViolation || error == kDeletePending ||
-           error == kUserMappedFile;
-}
 
 std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uint32_t waitedMs) {
     constexpr std::uint32_t kFirstWaitMs = 100;
@@ -41,7 +36,7 @@ std::optional<std::uint32_t> NextHeldFileWait(std::uint32_t lastWaitMs, std::uin
 }
 
 WriteJudgement JudgeWriteFailure(std::uint32_t error, const HolderLook& look, bool lookedAgain) {
-    const FailureCause cause = CauseOfWriteError(error);
+    const FailureCause cause = CauseOfWindowsError(error);
     if (cause == FailureCause::FileInUse) return {cause, HeldVerdict::Held};
     if (error != kAccessDenied) return {cause, HeldVerdict::Final};
     // Permissions that refuse the replace stay, whoever holds the file.
@@ -50,12 +45,6 @@ WriteJudgement JudgeWriteFailure(std::uint32_t error, const HolderLook& look, bo
     return {FailureCause::InstallFailed, lookedAgain ? HeldVerdict::Final : HeldVerdict::LookAgain};
 }
 
-FailureCause CauseOfWriteError(std::uint32_t error) {
-    using namespace win32;
-    if (error == kDiskFull || error == kHandleDiskFull) return FailureCause::DiskFull;
-    if (IsFileInUseError(error)) return FailureCause::FileInUse;
-    return FailureCause::InstallFailed;
-}
 
 bool HasRoomFor(std::uint64_t neededBytes, std::uint64_t freeBytes) { return neededBytes <= freeBytes; }
 

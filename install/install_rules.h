@@ -23,12 +23,6 @@ namespace kavrel {
 // before the final character, or at the front when there is none.
 std::wstring MakeTempName(std::wstring_view path);
 
-// Errors that show by themselves that another process holds the file open
-// (sharing and lock violations, a file mapped into a process, a name still
-// being removed): worth waiting for while the application closes, or a
-// scanner looks at the new file.
-bool IsFileInUseError(std::uint32_t error);
-
 // One look at what holds the installed file and the temporary one, taken
 // right after a step failed.
 struct HolderLook {
@@ -136,10 +130,6 @@ void RetryWhileHeld(Attempt attempt, HeldFileBudget& budget, Look look) {
     }
 }
 
-// The cause of a Windows error met while writing, where no holder was
-// looked at (a write or a flush that failed): too little space, a file in
-// use, or another failure.
-FailureCause CauseOfWriteError(std::uint32_t error);
 
 // Whether the volume's free space can take a package of `neededBytes`
 // beside the installed one, which stays until the replace.

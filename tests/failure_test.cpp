@@ -106,9 +106,12 @@ TEST(FailureLog, SaysWhoGaveTheCodeWhereAndNeverAnErrorThatWindowsDidNotGive) {
 
 TEST(FailureRecord, TheFirstFailureOfARunDecidesItsCode) {
     std::optional<Failure> first;
-    Failure write = WindowsFailure("cannot replace the installed file", 32, {});
-    write.cause = FailureCause::FileInUse;
-    KeepFirst(first, write);
+    // Each record starts with the cause its Windows error tells, whoever gave it.
+    EXPECT_EQ(NtStatusFailure("", 0xC0000043, 32, {}).cause, FailureCause::FileInUse);
+    EXPECT_EQ(HResultFailure("", 0x80070070, {}).cause, FailureCause::DiskFull);
+    EXPECT_EQ(Refusal("not enough free space", 112, {}).cause, FailureCause::DiskFull);
+    EXPECT_EQ(WindowsFailure("", 5, {}).cause, FailureCause::InstallFailed);
+    KeepFirst(first, WindowsFailure("cannot replace the installed file", 32, {}));
     KeepFirst(first, Finding(FailureCause::Declined, "retry", "cancelled"));
     KeepFirst(first, WindowsFailure("Failed to set data for 'EstimatedSize'", 5, {}));
     EXPECT_EQ(ExitCodeOf(first), 32u);

@@ -63,7 +63,7 @@ TEST(FileInUse, AFailureIsJudgedByOneLookAtTheHolders) {
         EXPECT_EQ(judged.verdict, c.verdict) << c.what;
         // Where no look was taken, the error alone tells the same cause.
         if (c.error != 5) {
-            EXPECT_EQ(CauseOfWriteError(c.error), c.cause) << c.what;
+            EXPECT_EQ(CauseOfWindowsError(c.error), c.cause) << c.what;
         }
     }
     // 100 ms, doubling to 1 s, then every second until 30 s in all have been waited.
