@@ -40,10 +40,6 @@ DigestSlot StampedSlot() {
     return slot;
 }
 
-// The state of a block check that the two threads share: the first
-// failure either of them met.
-enum class IntegrityResult { Intact, Distorted, Unreadable, Cancelled };
-
 Failure SelfCheckFailure(Failure failure) {
     failure.cause = FailureCause::InstallerDamaged;
     failure.step = "self-check";
@@ -51,18 +47,33 @@ Failure SelfCheckFailure(Failure failure) {
 }
 
 // A file that differs from its digest: the installer's own finding.
-Failure Distorted() { return SelfCheckFailure(Refusal("the file differs from its digest", kDistortedFileCode, {})); }
-
-// A file that cannot be read, with the Windows error where there is one.
-Failure Unreadable(std::uint32_t error) {
-    return SelfCheckFailure(error != 0 ? WindowsFailure("the file cannot be read", error, {})
-                                       : Refusal("the file cannot be read", ERROR_READ_FAULT, {}));
+Failure Distorted(CodeLocation where = CodeLocation::Here()) {
+    return SelfCheckFailure(Refusal("the file differs from its digest", kDistortedFileCode, {}, where));
 }
 
-// Reads exactly `size` bytes; false on a failed or short read.
-bool ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size) {
+// A file that cannot be read, with the Windows error where there is one.
+Failure Unreadable(std::uint32_t error, CodeLocation where = CodeLocation::Here()) {
+    return SelfCheckFailure(error != 0 ? WindowsFailure("the file cannot be read", error, {}, where)
+                                       : Refusal("the file cannot be read", ERROR_READ_FAULT, {}, where));
+}
+
+// Reads exactly `size` bytes: nothing when they were read, else why not. A
+// short read sets no error: the file ended early, which Windows does not
+// call a failure, so none of its errors is named.
+std::optional<Failure> ReadExactly(HANDLE file, std::uint8_t* buffer, DWORD size,
+                                   CodeLocation where = CodeLocation::Here()) {
     DWORD read = 0;
-    return ::ReadFile(file, buffer, size, &read, nullptr) && read == size;
+    if (!::ReadFile(file, buffer, size, &read, nullptr)) return Unreadable(::GetLastError(), where);
+    if (read != size) return Unreadable(0, where);
+    return std::nullopt;
+}
+
+// Reads exactly `size` bytes from `at`.
+std::optional<Failure> ReadAt(HANDLE file, std::uint64_t at, std::uint8_t* buffer, DWORD size) {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(at);
+    if (!::SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return Unreadable(::GetLastError());
+    return ReadExactly(file, buffer, size);
 }
 
 // The check's blocks, taken in turn by the threads that read and hash them
@@ -78,40 +89,41 @@ public:
           readEnd_(readEnd),
           digests_(static_cast<std::size_t>((slot.coveredLength + kDigestBlockSize - 1) / kDigestBlockSize)) {}
 
-    // Reads and hashes blocks through `file` until none is left, a thread
-    // met a failure or the person cancelled; `onBlock` hears of every block
-    // done (on this thread).
-    void Work(HANDLE file, const std::function<void()>& onBlock = {}) noexcept {
+    // Reads and hashes blocks through `file` until none is left, either
+    // thread met a failure or the person cancelled; `onBlock` hears of every
+    // block done (on this thread). Returns the failure this thread met.
+    std::optional<Failure> Work(HANDLE file, const std::function<void()>& onBlock = {}) noexcept {
         try {
             std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kDigestBlockSize]);
-            if (!buffer) return Fail(IntegrityResult::Unreadable);
+            if (!buffer) return Stop(Unreadable(0));
             for (;;) {
-                if (Failure() != IntegrityResult::Intact) return;
-                if (cancel_ && cancel_->Requested()) return Fail(IntegrityResult::Cancelled);
+                if (stopped_.load(std::memory_order_acquire)) return std::nullopt;
+                if (cancel_ && cancel_->Requested())
+                    return Stop(CancelledByUser("self-check", ProgressPercent(Done(), readEnd_)));
                 const std::uint64_t index = next_.fetch_add(1, std::memory_order_relaxed);
-                if (index >= digests_.size()) return;
-                const IntegrityResult result = CheckBlock(file, buffer.get(), static_cast<std::size_t>(index));
-                if (result != IntegrityResult::Intact) return Fail(result);
+                if (index >= digests_.size()) return std::nullopt;
+                if (std::optional<Failure> failure = CheckBlock(file, buffer.get(), static_cast<std::size_t>(index)))
+                    return Stop(std::move(*failure));
                 if (onBlock) onBlock();
             }
         } catch (const std::exception&) {
-            Fail(IntegrityResult::Unreadable);
+            // No memory even for the record: said at the end.
+            brokeDown_.store(true, std::memory_order_release);
+            stopped_.store(true, std::memory_order_release);
         }
+        return std::nullopt;
     }
 
     // Bytes read and hashed so far, by all threads.
     std::uint64_t Done() const noexcept { return done_.load(std::memory_order_relaxed); }
-
-    // The first failure met, or Intact.
-    IntegrityResult Failure() const noexcept { return failure_.load(std::memory_order_acquire); }
-    // The Windows error of a failed read; 0 when none failed.
-    std::uint32_t ReadError() const noexcept { return readError_.load(std::memory_order_relaxed); }
+    // True when a thread ran out of memory before it could say what it met.
+    bool BrokeDown() const noexcept { return brokeDown_.load(std::memory_order_acquire); }
 
     // The digest of the whole, once every thread is done and none failed.
     std::array<std::uint8_t, 16> Digest() const { return CombineBlockDigests(digests_); }
 
 private:
-    IntegrityResult CheckBlock(HANDLE file, std::uint8_t* buffer, std::size_t index) {
+    std::optional<Failure> CheckBlock(HANDLE file, std::uint8_t* buffer, std::size_t index) {
         const std::uint64_t at = index * kDigestBlockSize;
         // The last block also reads the alignment that may follow the
         // covered content; it must be zeros, or something was added.
@@ -121,23 +133,18 @@ private:
         // Each thread reads through a handle of its own and moves its
         // position. A read at an offset given with OVERLAPPED would save the
         // move, but under Wine it made the reads a third slower.
-        LARGE_INTEGER position{};
-        position.QuadPart = static_cast<LONGLONG>(at);
-        if (!::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) || !ReadExactly(file, buffer, size)) {
-            // Kept by the thread that met it; read once both threads have ended.
-            readError_.store(::GetLastError(), std::memory_order_relaxed);
-            return IntegrityResult::Unreadable;
-        }
+        if (std::optional<Failure> unread = ReadAt(file, at, buffer, size)) return unread;
         for (DWORD i = covered; i < size; ++i)
-            if (buffer[i] != 0) return IntegrityResult::Distorted;
+            if (buffer[i] != 0) return Distorted();
         digests_[index] = BlockDigest(buffer, covered, at, masks_);
         done_.fetch_add(size, std::memory_order_relaxed);
-        return IntegrityResult::Intact;
+        return std::nullopt;
     }
 
-    void Fail(IntegrityResult result) noexcept {
-        IntegrityResult expected = IntegrityResult::Intact;
-        failure_.compare_exchange_strong(expected, result, std::memory_order_acq_rel);
+    // The other thread stops at its next block.
+    std::optional<Failure> Stop(Failure failure) noexcept {
+        stopped_.store(true, std::memory_order_release);
+        return failure;
     }
 
     const Cancellation* const cancel_;
@@ -149,19 +156,21 @@ private:
     std::vector<BlockDigestValue> digests_;
     std::atomic<std::uint64_t> next_{0};
     std::atomic<std::uint64_t> done_{0};
-    std::atomic<IntegrityResult> failure_{IntegrityResult::Intact};
-    std::atomic<std::uint32_t> readError_{0};
+    std::atomic<bool> stopped_{false};
+    std::atomic<bool> brokeDown_{false};
 };
 
 struct HelperWork {
     BlockCheck* check;
     HANDLE file;
     const std::function<void()>* onBlock;
+    // What the helper met; read once it has ended.
+    std::optional<Failure> failure;
 };
 
 DWORD WINAPI RunHelper(void* parameter) noexcept {
-    const auto* work = static_cast<HelperWork*>(parameter);
-    work->check->Work(work->file, *work->onBlock);
+    auto* work = static_cast<HelperWork*>(parameter);
+    work->failure = work->check->Work(work->file, *work->onBlock);
     return 0;
 }
 
@@ -187,7 +196,8 @@ private:
 struct FileToCheck {
     UniqueHandle file;
     UniqueHandle second;
-    std::uint32_t openError = 0;  // why the file could not be opened
+    // Why the file could not be opened.
+    std::optional<Failure> unopened;
 };
 
 UniqueHandle OpenToRead(const std::wstring& path) {
@@ -196,9 +206,9 @@ UniqueHandle OpenToRead(const std::wstring& path) {
 }
 
 FileToCheck OpenFileToCheck(const std::wstring& path) {
-    FileToCheck opened{OpenToRead(path), {}};
+    FileToCheck opened{OpenToRead(path), {}, {}};
     if (!opened.file) {
-        opened.openError = ::GetLastError();
+        opened.unopened = Unreadable(::GetLastError());
         return opened;
     }
     UniqueHandle second = OpenToRead(path);
@@ -223,7 +233,7 @@ FileToCheck& HeldOwnFile() {
 std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot& slot,
                                      const ByteProgress& progress, const Cancellation* cancel) {
     const UniqueHandle& file = opened.file;
-    if (!file) return Unreadable(opened.openError);
+    if (!file) return opened.unopened ? *opened.unopened : Unreadable(0);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) return Unreadable(::GetLastError());
     const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
@@ -231,9 +241,7 @@ std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot
     std::uint8_t head[kHeadSize];
     const DWORD headSize = static_cast<DWORD>(std::min<std::uint64_t>(kHeadSize, fileSize));
     // From the first byte, wherever an earlier check left the held handle.
-    if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
-        !ReadExactly(file.get(), head, headSize))
-        return Unreadable(::GetLastError());
+    if (std::optional<Failure> unread = ReadAt(file.get(), 0, head, headSize)) return unread;
     std::optional<ImageLayout> layout = ParseImageLayout(head, headSize);
     if (!layout) return Distorted();
     std::optional<std::uint64_t> padding = PaddingAfterCoveredContent(fileSize, slot.coveredLength, *layout);
@@ -249,17 +257,17 @@ std::optional<Failure> CheckOpenFile(const FileToCheck& opened, const DigestSlot
         const std::lock_guard<std::mutex> guard(reportLock);
         progress(check.Done(), readEnd);
     };
-    HelperWork helperWork{&check, secondFile.get(), &report};
+    HelperWork helperWork{&check, secondFile.get(), &report, {}};
     UniqueHandle helper;
     if (secondFile) helper.reset(::CreateThread(nullptr, 0, &RunHelper, &helperWork, 0, nullptr));
+    std::optional<Failure> met;
     {
         ThreadJoiner joiner(helper);
-        check.Work(file.get(), report);
+        met = check.Work(file.get(), report);
     }
-    if (check.Failure() == IntegrityResult::Distorted) return Distorted();
-    if (check.Failure() == IntegrityResult::Unreadable) return Unreadable(check.ReadError());
-    if (check.Failure() == IntegrityResult::Cancelled)
-        return CancelledByUser("self-check", ProgressPercent(check.Done(), readEnd));
+    if (met) return met;
+    if (helperWork.failure) return helperWork.failure;
+    if (check.BrokeDown()) return Unreadable(0);
     report();
     const std::array<std::uint8_t, 16> actual = check.Digest();
     if (std::memcmp(actual.data(), slot.digest, actual.size()) != 0) return Distorted();
@@ -276,7 +284,7 @@ std::optional<Failure> CheckFileIntegrity(const std::wstring& path, const Digest
 void HoldOwnFileForCheck() noexcept {
     try {
         if (const std::optional<std::wstring> path = OwnExecutablePath()) HeldOwnFile() = OpenFileToCheck(*path);
-        else HeldOwnFile().openError = ::GetLastError();
+        else HeldOwnFile().unopened = Unreadable(::GetLastError());
     } catch (const std::exception&) {
         // No memory for the path: the check finds the file unreadable.
     }
