@@ -1,11 +1,11 @@
 #pragma once
 // Starting a program through the desktop shell's own process, so that it runs
 // with the signed-in user's token, not with this elevated process's.
-#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "app/wait_rules.h"
+#include "base/failure.h"
 #include "base/wait_clock.h"
 
 namespace kavrel {
@@ -19,8 +19,12 @@ namespace kavrel {
 // when it did not answer in time (it may still start the program).
 struct ShellStart {
     ShellStartOutcome outcome = ShellStartOutcome::Refused;
-    // The shell's answer (an HRESULT), where it was reached and answered: for the log.
-    std::optional<std::int32_t> answer;
+    // For a refusal, the record of the call that failed on the way to the
+    // shell, or of the shell's answer to the start; none where no call failed
+    // (no memory on the start's thread).
+    std::optional<Failure> refusal;
+    // Whether the shell was reached and answered the start.
+    bool answered = false;
 };
 ShellStart StartThroughDesktopShellBounded(const std::wstring& file, const std::wstring& folder,
                                            const WaitClock& clock);

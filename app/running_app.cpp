@@ -13,6 +13,7 @@
 #include "app/wait_rules.h"
 #include "base/setup_state.h"
 #include "base/text.h"
+#include "platform/failure_details.h"
 #include "platform/process_account.h"
 #include "platform/run_log.h"
 #include "platform/system_clock.h"
@@ -25,6 +26,7 @@ namespace {
 
 constexpr const char* kInstanceMappingName = "kavrel_memfile";
 constexpr DWORD kInstanceMappingSize = 64;
+constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
 
 // Handles to a mapping that the application created. They stay open until
 // the process ends: while one is open the name exists, so a copy that quits
@@ -77,14 +79,19 @@ bool LaunchApp(const WaitClock& clock) noexcept {
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
         const ShellStart shell = StartThroughDesktopShellBounded(executable, setup.installDir, ClockOrSystem(clock));
-        const ShownText refusal = ProgramText(ShellRefusalText(shell.answer));
+        // The system's text of the Win32 error that the failed call's code
+        // means, in English like the log's other lines.
+        const std::uint32_t error = shell.refusal ? shell.refusal->windowsError : 0;
+        const ShellRefusalWords refusal = ShellRefusalText(
+            shell.refusal, shell.answered, error ? UnicodeText(SystemErrorText(error, kEnglishUnitedStates)) : "");
         if (!StartsItselfAfter(shell.outcome, WindowStationIsVisible(), RunsAsLocalSystem())) {
             LogLine(shell.outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
                     : shell.outcome == ShellStartOutcome::NoAnswer
                         ? "application: the desktop shell did not answer in time; not started by the installer"
-                    : RunsAsLocalSystem()
-                        ? "application: " + refusal + " and the installer runs as LocalSystem; not started"
-                        : "application: " + refusal + " where nobody sees the installer; not started");
+                    : RunsAsLocalSystem() ? "application: " + refusal.why +
+                                                " and the installer runs as LocalSystem; not started" + refusal.record
+                                          : "application: " + refusal.why +
+                                                " where nobody sees the installer; not started" + refusal.record);
             return shell.outcome != ShellStartOutcome::Refused;
         }
         // Empty parameters and folder, not null ones: the new process starts in
@@ -92,9 +99,9 @@ bool LaunchApp(const WaitClock& clock) noexcept {
         const auto result = reinterpret_cast<INT_PTR>(
             ::ShellExecuteW(nullptr, L"open", executable.c_str(), L"", L"", SW_SHOWNORMAL));
         // ShellExecute answers 32 or less for a failure: its own error number.
-        LogLine(result > 32 ? "application: started by the installer (" + refusal + ")"
-                            : "application: " + refusal + "; the start failed, ShellExecute error " +
-                                  ProgramText(std::to_string(static_cast<long long>(result))));
+        LogLine(result > 32 ? "application: started by the installer (" + refusal.why + ")" + refusal.record
+                            : "application: " + refusal.why + "; the start failed, ShellExecute error " +
+                                  ProgramText(std::to_string(static_cast<long long>(result))) + refusal.record);
         return result > 32;
     } catch (const std::exception&) {
         // Only building the path or a text can throw (no memory): the start is then skipped.

@@ -18,8 +18,10 @@ std::optional<Failure> ClaimUpdateRun() {
     const AdministratorsNamespace space = OpenAdministratorsNamespace(kUpdateNamespaceAlias);
     const UpdateLockPlan plan = PlanUpdateLock(space.outcome, space.prefix);
     bool anotherCopy = plan.action == LockAction::AnotherCopyRunning;
-    Failure unguarded =
-        WindowsFailure("the administrators' namespace was refused; the run goes on without it", space.error, {});
+    // The record of the call that refused the namespace, made there; the
+    // installer's own word where none was kept, never a silent success.
+    Failure unguarded = space.failure.value_or(Refusal("the administrators' namespace was refused", 0, {}));
+    unguarded.what += "; the run goes on without it";
     if (plan.action == LockAction::TakeMutex) {
         UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, plan.mutexName.c_str()));
         const DWORD error = ::GetLastError();

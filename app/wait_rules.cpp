@@ -17,13 +17,10 @@ ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer) {
     return answer == 0 ? ShellStartOutcome::Started : ShellStartOutcome::Refused;
 }
 
-std::string ShellRefusalText(std::optional<std::int32_t> answer) {
-    if (!answer) return "no desktop shell to ask";
-    static constexpr char kHexDigits[] = "0123456789ABCDEF";
-    std::string digits;
-    for (int shift = 28; shift >= 0; shift -= 4)
-        digits += kHexDigits[(static_cast<std::uint32_t>(*answer) >> shift) & 0xF];
-    return "the desktop shell refused to start it (answer 0x" + digits + ")";
+ShellRefusalWords ShellRefusalText(const std::optional<Failure>& refusal, bool answered, const ShownText& systemText) {
+    ShellRefusalWords words{answered ? "the desktop shell refused to start it" : "no desktop shell to ask", {}};
+    if (refusal) words.record = "; " + FailureLogText(*refusal, systemText);
+    return words;
 }
 
 bool StartsItselfAfter(ShellStartOutcome outcome, bool stationVisible, bool runsAsLocalSystem) {

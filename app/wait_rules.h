@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "base/failure.h"
+#include "base/shown_text.h"
+
 namespace kavrel {
 
 // One bounded wait: sleep `intervalMs`, then probe, at most `maxProbes` times.
@@ -41,10 +44,17 @@ WaitBound DesktopShellAnswerWait();
 // the file.
 ShellStartOutcome ShellStartOutcomeOf(std::int32_t answer);
 
-// What the log says of a start the shell did not make: "no desktop shell to
-// ask" where none was reached, else the shell's answer in hex
-// ("the desktop shell refused to start it (answer 0x80004005)").
-std::string ShellRefusalText(std::optional<std::int32_t> answer);
+// What the log says of a start the shell did not make: why, "no desktop
+// shell to ask" where none was reached, else "the desktop shell refused to
+// start it"; and, to end the line, the record of the call that failed
+// ("; desktop shell failed: CoCreateInstance of ShellWindows, HRESULT
+// 0x80040154 [app/desktop_shell.cpp:77]", with `systemText`, the system's
+// text of the Win32 error it means), empty without one.
+struct ShellRefusalWords {
+    ShownText why;
+    ShownText record;
+};
+ShellRefusalWords ShellRefusalText(const std::optional<Failure>& refusal, bool answered, const ShownText& systemText);
 
 // Whether the installer then starts the application itself: only after a
 // refusal. After no answer the shell may still start it, and a second start

@@ -6,10 +6,19 @@
 
 namespace kavrel {
 
-std::optional<ComRuntime> LoadComRuntime() {
+std::optional<ComRuntime> LoadComRuntime(std::optional<Failure>* failure) {
+    // The record is made at the failing call, with the error it left, before
+    // the loaded DLL is freed again.
+    const auto failed = [failure](const char* what, CodeLocation where = CodeLocation::Here()) {
+        const DWORD error = ::GetLastError();
+        if (failure) *failure = WindowsFailure(what, error, {}, where);
+        return std::optional<ComRuntime>();
+    };
     ComRuntime runtime;
     runtime.ole32 = LoadSystemLibrary("ole32.dll");
+    if (!runtime.ole32) return failed("ole32.dll not loaded");
     runtime.oleaut32 = LoadSystemLibrary("oleaut32.dll");
+    if (!runtime.oleaut32) return failed("oleaut32.dll not loaded");
     runtime.coInitializeEx = SystemFunction<decltype(runtime.coInitializeEx)>(runtime.ole32, "CoInitializeEx");
     runtime.coUninitialize = SystemFunction<decltype(runtime.coUninitialize)>(runtime.ole32, "CoUninitialize");
     runtime.coCreateInstance = SystemFunction<decltype(runtime.coCreateInstance)>(runtime.ole32, "CoCreateInstance");
@@ -18,16 +27,18 @@ std::optional<ComRuntime> LoadComRuntime() {
     runtime.sysFreeString = SystemFunction<decltype(runtime.sysFreeString)>(runtime.oleaut32, "SysFreeString");
     if (!runtime.coInitializeEx || !runtime.coUninitialize || !runtime.coCreateInstance ||
         !runtime.sysAllocStringLen || !runtime.sysFreeString)
-        return std::nullopt;
+        // A look-up that finds nothing leaves ERROR_PROC_NOT_FOUND, which one
+        // that finds its function does not clear.
+        return failed("a function of ole32.dll or oleaut32.dll is missing");
     return runtime;
 }
 
 ComApartment::ComApartment(const ComRuntime& runtime) noexcept : runtime_(runtime) {
-    HRESULT result = runtime_.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    answer_ = runtime_.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // S_FALSE: already initialised in this model; that call is balanced too.
-    mustUninitialize_ = SUCCEEDED(result);
+    mustUninitialize_ = SUCCEEDED(answer_);
     // Initialised multithreaded by someone else: usable, and theirs to end.
-    usable_ = mustUninitialize_ || result == RPC_E_CHANGED_MODE;
+    usable_ = mustUninitialize_ || answer_ == RPC_E_CHANGED_MODE;
 }
 
 ComApartment::~ComApartment() {

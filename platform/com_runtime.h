@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
 #include "platform/unique_handle.h"
 
 namespace kavrel {
@@ -27,8 +28,10 @@ struct ComRuntime {
     void(WINAPI* sysFreeString)(BSTR) = nullptr;
 };
 
-// Both DLLs with every function; nullopt when one of them cannot be had.
-std::optional<ComRuntime> LoadComRuntime();
+// Both DLLs with every function; nullopt when one of them cannot be had,
+// and then, where `failure` is given, the record of the load or look-up
+// that failed.
+std::optional<ComRuntime> LoadComRuntime(std::optional<Failure>* failure = nullptr);
 
 // COM initialised on this thread, apartment-threaded, for the life of the
 // object; uninitialised when it goes if this object's call initialised it.
@@ -43,9 +46,12 @@ public:
     // True when COM can be used on this thread: initialised here, or already
     // initialised by someone else (then in whatever model they chose).
     bool Usable() const noexcept { return usable_; }
+    // What CoInitializeEx answered: the reason of an apartment that is not usable.
+    HRESULT Answer() const noexcept { return answer_; }
 
 private:
     const ComRuntime& runtime_;
+    HRESULT answer_ = E_UNEXPECTED;
     bool usable_ = false;
     bool mustUninitialize_ = false;
 };

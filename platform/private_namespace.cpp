@@ -31,6 +31,12 @@ private:
     DeleteBoundaryDescriptorFn remove_;
 };
 
+// The record of a call that failed, with the error it left; read before
+// anything else can change the thread's last error.
+Failure NamespaceFailure(DWORD error, CodeLocation where = CodeLocation::Here()) {
+    return WindowsFailure("the administrators' namespace was refused", error, {}, where);
+}
+
 }  // namespace
 
 AdministratorsNamespace OpenAdministratorsNamespace(std::string_view asciiAlias) {
@@ -51,15 +57,19 @@ AdministratorsNamespace OpenAdministratorsNamespace(std::string_view asciiAlias)
     result.outcome = NamespaceOutcome::BoundaryFailed;
     Boundary boundary(createBoundary(alias.c_str(), 0), deleteBoundary);
     if (!boundary.get()) {
-        result.error = ::GetLastError();
+        result.failure = NamespaceFailure(::GetLastError());
         return result;
     }
     // Only a process whose token holds the Administrators group may create
     // or open a namespace with this boundary.
     BYTE sid[SECURITY_MAX_SID_SIZE] = {};
     DWORD sidSize = sizeof sid;
-    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) || !addSid(boundary.put(), sid)) {
-        result.error = ::GetLastError();
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize)) {
+        result.failure = NamespaceFailure(::GetLastError());
+        return result;
+    }
+    if (!addSid(boundary.put(), sid)) {
+        result.failure = NamespaceFailure(::GetLastError());
         return result;
     }
     for (int triesMade = 1;; ++triesMade) {
@@ -68,12 +78,12 @@ AdministratorsNamespace OpenAdministratorsNamespace(std::string_view asciiAlias)
         HANDLE space = createNamespace(nullptr, boundary.get(), alias.c_str());
         const DWORD createError = space ? ERROR_SUCCESS : ::GetLastError();
         const bool created = space != nullptr;
-        DWORD openError = ERROR_SUCCESS;
+        if (!created) result.failure = NamespaceFailure(createError);
         if (!created && OpensExistingNamespace(createError)) {
             space = openNamespace(boundary.get(), alias.c_str());
-            if (!space) openError = ::GetLastError();
+            if (!space) result.failure = NamespaceFailure(::GetLastError());
         }
-        result.error = space ? ERROR_SUCCESS : openError != ERROR_SUCCESS ? openError : createError;
+        if (space) result.failure.reset();
         switch (NamespaceStepAfter(created, createError, space != nullptr, triesMade)) {
         case NamespaceStep::Made:
             // `space` is never closed, so held until the process ends: the

@@ -2,10 +2,11 @@
 // A private object namespace that only administrators can create or open:
 // named objects in it cannot be taken first by another account, as any
 // account may take a name in the global namespace.
-#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
 #include "platform/private_namespace_rules.h"
 
 namespace kavrel {
@@ -14,8 +15,10 @@ namespace kavrel {
 // process names objects in it when it was made.
 struct AdministratorsNamespace {
     NamespaceOutcome outcome = NamespaceOutcome::FunctionsMissing;
-    std::string prefix;       // empty unless outcome is Made
-    std::uint32_t error = 0;  // the Windows error of the step that failed
+    std::string prefix;  // empty unless outcome is Made
+    // The record of the call that failed last, made at that call; none when
+    // the namespace was made or the system has no such namespaces.
+    std::optional<Failure> failure;
 };
 
 // Creates, or opens where it exists, the administrators' namespace of that

@@ -214,6 +214,7 @@ if scenario "Without the desktop shell's route the installer starts the applicat
   check "application started" "$(standin_saw started)" yes
   check "started by the installer" "$(started_by)" "$(basename "$installer" | tr '[:upper:]' '[:lower:]')"
   check "the log says why" "$(grep -c ' application: started by the installer (no desktop shell to ask)' "$WORK/no-shell.log")" 1
+  check "the log names the failed call and its place" "$(tr -d '\r' <"$WORK/no-shell.log" | grep -cE '\(no desktop shell to ask\); desktop shell failed: oleaut32\.dll not loaded, Windows error [0-9]+.* \[platform/com_runtime\.cpp:[0-9]+\]$')" 1
   check "in its folder" "$(standin_saw "current folder $APP_WIN")" yes
   check "application activated" "$(standin_saw activated)" yes
   end_standins

@@ -60,10 +60,21 @@ TEST(DesktopShellStart, OnlySOkIsAStart) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ShellStartOutcomeOf(static_cast<std::int32_t>(c.answer)), c.outcome) << std::hex << c.answer;
-    EXPECT_EQ(ShellRefusalText(static_cast<std::int32_t>(0x80004005)),
-              "the desktop shell refused to start it (answer 0x80004005)");
-    EXPECT_EQ(ShellRefusalText(1), "the desktop shell refused to start it (answer 0x00000001)");
-    EXPECT_EQ(ShellRefusalText(std::nullopt), "no desktop shell to ask");
+    // Why, then the failing call's record: its HRESULT in hex and its place.
+    Failure call = HResultFailure("CoCreateInstance of ShellWindows", 0x80070005, {}, {"app/desktop_shell.cpp", 77});
+    call.step = "desktop shell";
+    ShellRefusalWords words = ShellRefusalText(call, false, "Access is denied.");
+    EXPECT_EQ(words.why.Bytes() + words.record.Bytes(),
+              "no desktop shell to ask; desktop shell failed: CoCreateInstance of ShellWindows, HRESULT 0x80070005 "
+              "(Windows error 5: Access is denied.) [app/desktop_shell.cpp:77]");
+    call = HResultFailure("IShellDispatch2::ShellExecute", 1, {}, {});
+    call.step = "desktop shell";
+    words = ShellRefusalText(call, true, {});
+    EXPECT_EQ(words.why.Bytes() + words.record.Bytes(),
+              "the desktop shell refused to start it; desktop shell failed: IShellDispatch2::ShellExecute, HRESULT "
+              "0x00000001");
+    words = ShellRefusalText(std::nullopt, false, {});
+    EXPECT_EQ(words.why.Bytes() + words.record.Bytes(), "no desktop shell to ask");
 }
 
 TEST(DesktopShellStart, TheInstallerStartsTheApplicationItselfOnlyAfterARefusal) {
