@@ -117,14 +117,15 @@ ShellStart Refused(std::optional<Failure> failure, bool answered = false) {
 // be reached or refuses; nothing has been started then. Runs on the thread
 // that calls it, in an apartment of its own, for as long as the shell takes.
 ShellStart StartThroughDesktopShell(const std::wstring& file, const std::wstring& folder) {
-    std::optional<Failure> failure;
-    std::optional<ComRuntime> com = LoadComRuntime(&failure);
-    if (!com) return Refused(std::move(failure));
+    Result<ComRuntime> loaded = LoadComRuntime();
+    if (!loaded.HasValue()) return Refused(std::move(loaded.failure()));
+    const ComRuntime* const com = &loaded.value();
     ComApartment apartment(*com);
     if (!apartment.Usable())
         return Refused(HResultFailure("CoInitializeEx of the start's apartment",
                                       static_cast<std::uint32_t>(apartment.Answer()), {}));
     // Every interface and text below goes before the apartment does.
+    std::optional<Failure> failure;
     ComPtr<IShellDispatch2> shell = DesktopShellApplication(*com, failure);
     if (!shell) return Refused(std::move(failure));
     UniqueBstr fileText(*com, file);

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/desktop_shell.h"
+#include "app/step_reports.h"
 #include "app/update_rules.h"
 #include "app/wait_rules.h"
 #include "base/setup_state.h"
 #include "base/text.h"
-#include "platform/failure_details.h"
 #include "platform/process_account.h"
 #include "platform/run_log.h"
 #include "platform/system_clock.h"
@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kInstanceMappingName = "kavrel_memfile";
 constexpr DWORD kInstanceMappingSize = 64;
-constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
 
 // Handles to a mapping that the application created. They stay open until
 // the process ends: while one is open the name exists, so a copy that quits
@@ -79,11 +78,8 @@ bool LaunchApp(const WaitClock& clock) noexcept {
         // beforehand, so any process is allowed, until the next input.
         ::AllowSetForegroundWindow(ASFW_ANY);
         const ShellStart shell = StartThroughDesktopShellBounded(executable, setup.installDir, ClockOrSystem(clock));
-        // The system's text of the Win32 error that the failed call's code
-        // means, in English like the log's other lines.
-        const std::uint32_t error = shell.refusal ? shell.refusal->windowsError : 0;
         const ShellRefusalWords refusal = ShellRefusalText(
-            shell.refusal, shell.answered, error ? UnicodeText(SystemErrorText(error, kEnglishUnitedStates)) : "");
+            shell.refusal, shell.answered, shell.refusal ? LoggedSystemText(*shell.refusal) : ShownText());
         if (!StartsItselfAfter(shell.outcome, WindowStationIsVisible(), RunsAsLocalSystem())) {
             LogLine(shell.outcome == ShellStartOutcome::Started ? "application: started through the desktop shell"
                     : shell.outcome == ShellStartOutcome::NoAnswer

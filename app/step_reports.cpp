@@ -23,9 +23,7 @@ ShownText SystemTextOf(const Failure& failure, std::uint16_t language) {
     return UnicodeText(SystemErrorText(failure.windowsError, language));
 }
 
-void LogFailure(const Failure& failure) {
-    LogLine(FailureLogText(failure, SystemTextOf(failure, kEnglishUnitedStates)));
-}
+void LogFailure(const Failure& failure) { LogLine(FailureLogText(failure, LoggedSystemText(failure))); }
 
 // The box of a failure that ends the run before anything is written; none
 // for an answer the person gave, a question nobody could answer, or a
@@ -62,6 +60,8 @@ void ShowFailureBox(const Failure& failure) {
     }
 }
 }  // namespace
+
+ShownText LoggedSystemText(const Failure& failure) { return SystemTextOf(failure, kEnglishUnitedStates); }
 
 void ShowLanguageFileErrors() {
     for (const Failure& failure : TakeLanguageFileErrors()) {

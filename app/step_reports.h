@@ -21,6 +21,10 @@ int AskUser(const MessageBoxCall& call);
 // As AskUser, for the bilingual error box (or another button set of it).
 int TellUser(const ShownText& englishText, const ShownText& russianText, std::uint32_t flags = kErrorBoxFlags);
 
+// What the log says of the Windows error a failure means: the system's
+// English text; none for the installer's own refusal.
+ShownText LoggedSystemText(const Failure& failure);
+
 // Logs and shows the failures that the language files left, oldest first;
 // they decide nothing of the run's outcome.
 void ShowLanguageFileErrors();

@@ -146,6 +146,7 @@ public:
 
     bool HasValue() const noexcept { return outcome_.index() == 0; }
     const Value& value() const { return std::get<0>(outcome_); }
+    Value& value() { return std::get<0>(outcome_); }
     const Failure& failure() const { return std::get<1>(outcome_); }
     Failure& failure() { return std::get<1>(outcome_); }
 

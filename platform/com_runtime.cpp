@@ -6,13 +6,11 @@
 
 namespace kavrel {
 
-std::optional<ComRuntime> LoadComRuntime(std::optional<Failure>* failure) {
+Result<ComRuntime> LoadComRuntime() {
     // The record is made at the failing call, with the error it left, before
     // the loaded DLL is freed again.
-    const auto failed = [failure](const char* what, CodeLocation where = CodeLocation::Here()) {
-        const DWORD error = ::GetLastError();
-        if (failure) *failure = WindowsFailure(what, error, {}, where);
-        return std::optional<ComRuntime>();
+    const auto failed = [](const char* what, CodeLocation where = CodeLocation::Here()) {
+        return Result<ComRuntime>(WindowsFailure(what, ::GetLastError(), {}, where));
     };
     ComRuntime runtime;
     runtime.ole32 = LoadSystemLibrary("ole32.dll");

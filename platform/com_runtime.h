@@ -28,10 +28,9 @@ struct ComRuntime {
     void(WINAPI* sysFreeString)(BSTR) = nullptr;
 };
 
-// Both DLLs with every function; nullopt when one of them cannot be had,
-// and then, where `failure` is given, the record of the load or look-up
-// that failed.
-std::optional<ComRuntime> LoadComRuntime(std::optional<Failure>* failure = nullptr);
+// Both DLLs with every function, or the record of the load or look-up that
+// failed.
+Result<ComRuntime> LoadComRuntime();
 
 // COM initialised on this thread, apartment-threaded, for the life of the
 // object; uninitialised when it goes if this object's call initialised it.

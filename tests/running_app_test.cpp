@@ -333,11 +333,11 @@ TEST_F(RunningAppOwnProcess, LaunchAndActivateShowsAndActivatesTheWindow) {
 
     // COM was initialised for the start only: this thread is free again to
     // take any model, which it is not while an apartment is left open.
-    std::optional<ComRuntime> com = LoadComRuntime();
-    ASSERT_TRUE(com);
-    HRESULT multithreaded = com->coInitializeEx(nullptr, COINIT_MULTITHREADED);
+    Result<ComRuntime> com = LoadComRuntime();
+    ASSERT_TRUE(com.HasValue());
+    HRESULT multithreaded = com.value().coInitializeEx(nullptr, COINIT_MULTITHREADED);
     EXPECT_EQ(multithreaded, S_OK);
-    if (SUCCEEDED(multithreaded)) com->coUninitialize();
+    if (SUCCEEDED(multithreaded)) com.value().coUninitialize();
 }
 
 TEST_F(RunningAppOwnProcess, LaunchAndActivateWithoutTheDesktopShell) {

@@ -42,8 +42,10 @@ void TaskbarProgress::ButtonCreated(HWND window, const TaskbarView& view) noexce
         if (!tried_) {
             // Tried once: a system without the interface never gets it later.
             tried_ = true;
-            runtime_ = LoadComRuntime();
-            if (!runtime_) return;
+            // Without it the button shows no progress, which nobody needs told.
+            Result<ComRuntime> loaded = LoadComRuntime();
+            if (!loaded.HasValue()) return;
+            runtime_ = std::move(loaded.value());
             apartment_ = std::make_unique<ComApartment>(*runtime_);
             if (!apartment_->Usable()) return;
             ComPtr<ITaskbarList3> list;

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     }
     if (harden) {
         bool systemDlls = LoadSystemLibrary("version.dll") && LoadSystemLibrary("comctl32.dll") &&
-                          LoadComRuntime().has_value() && UniqueModule(::LoadLibraryA("version.dll"));
+                          LoadComRuntime().HasValue() && UniqueModule(::LoadLibraryA("version.dll"));
         std::printf("systemdlls=%d\n", systemDlls ? 1 : 0);
     }
     return 0;

@@ -36,11 +36,11 @@ bool ServesTheDesktop(const kavrel::ComRuntime& com) {
 }  // namespace
 
 int main() {
-    const std::optional<kavrel::ComRuntime> com = kavrel::LoadComRuntime();
-    if (!com) return 1;
-    kavrel::ComApartment apartment(*com);
+    const kavrel::Result<kavrel::ComRuntime> com = kavrel::LoadComRuntime();
+    if (!com.HasValue()) return 1;
+    kavrel::ComApartment apartment(com.value());
     for (int look = 0; look < 75; ++look) {
-        if (ServesTheDesktop(*com)) return 0;
+        if (ServesTheDesktop(com.value())) return 0;
         ::Sleep(200);
     }
     return 1;
