@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/integrity_check.h"
+#include "app/step_reports.h"
 #include "env/startup_settings.h"
 #include "lang/language_files.h"
 #include "platform/run_log.h"
@@ -24,6 +25,11 @@ int RunInstallerProgram(const PackageIdentity& identity, const UpdateFlowSeams& 
         StartUpSettings();
         SetPackageIdentity(CurrentSetup(), identity);
         exitCode = RunUpdateFlow(seams);
+    } catch (const FailureRaised& raised) {
+        // A record that no step returned: logged as any other, with the
+        // place that made it, and ended with its cause's code.
+        RunReport().Note(raised.failure());
+        exitCode = ExitCodeOf(raised.failure());
     } catch (const std::exception& failure) {
         LogLine("run ended by an unexpected failure: " + SystemText(failure.what()));
     } catch (...) {
