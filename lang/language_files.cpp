@@ -20,18 +20,22 @@ class SystemFile final : public ByteSource {
 public:
     explicit SystemFile(std::wstring path) : path_(std::move(path)) {}
 
-    bool Open() override {
+    // The records name no file: the language support tells it by the name its box shows.
+    std::optional<Failure> Open() override {
         file_.reset(::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(file_);
+        if (!file_) return WindowsFailure("cannot open the language support file", ::GetLastError(), {});
+        return std::nullopt;
     }
 
-    std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
-        if (!file_) return std::nullopt;
+    Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+        if (!file_) return Refusal("the language support file is not open", ERROR_INVALID_HANDLE, {});
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
         DWORD got = 0;
-        if (!::ReadFile(file_.get(), buffer, wanted, &got, nullptr) || got > wanted) return std::nullopt;
-        return got;
+        if (!::ReadFile(file_.get(), buffer, wanted, &got, nullptr))
+            return WindowsFailure("cannot read the language support file", ::GetLastError(), {});
+        if (got > wanted) return Refusal("the system read more than was asked", ERROR_READ_FAULT, {});
+        return std::size_t{got};
     }
 
     void Close() override { file_.reset(); }

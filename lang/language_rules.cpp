@@ -64,9 +64,11 @@ ShownText ReplacePlaceholders(ShownText text, const std::vector<ShownText>& argu
     return text;
 }
 
-Failure LanguageFileFailure(const ShownText& name) {
-    Failure failure = Refusal("cannot handle the language support file", win32::kInvalidData, name);
+Failure LanguageFileFailure(const ShownText& name, std::optional<Failure> met, CodeLocation where) {
+    // The source's record knows the call and its error, not the name the box tells.
+    Failure failure = met ? std::move(*met) : Refusal("cannot handle the language support file", win32::kInvalidData, {}, where);
     failure.step = "language file";
+    if (failure.subject.Empty()) failure.subject = name;
     return failure;
 }
 
@@ -84,7 +86,10 @@ void TextFileReader::Attach(std::unique_ptr<ByteSource> source) {
 
 bool TextFileReader::Open() {
     Close();
-    if (!source_ || !source_->Open()) return false;
+    sourceFailure_.reset();
+    if (!source_) return false;
+    sourceFailure_ = source_->Open();
+    if (sourceFailure_) return false;
     open_ = true;
     position_ = filled_ = 0;
     sourceDone_ = textEnded_ = false;
@@ -100,10 +105,14 @@ void TextFileReader::Close() {
 // Makes a byte available unless the source is exhausted; false when the read failed.
 bool TextFileReader::Fill() {
     if (position_ < filled_ || sourceDone_) return true;
-    std::optional<std::size_t> count = source_->Read(buffer_.data(), buffer_.size());
-    if (!count || *count > buffer_.size()) return false;
+    Result<std::size_t> count = source_->Read(buffer_.data(), buffer_.size());
+    if (!count.HasValue()) {
+        sourceFailure_ = std::move(count.failure());
+        return false;
+    }
+    if (count.value() > buffer_.size()) return false;
     position_ = 0;
-    filled_ = *count;
+    filled_ = count.value();
     sourceDone_ = filled_ == 0;
     return true;
 }

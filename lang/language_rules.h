@@ -44,19 +44,22 @@ struct MessagePair {
 // the whole path given to the version probe.
 MessagePair LanguageFileErrorMessage(const ShownText& name);
 
-// The failure of a language file that cannot be read or makes no sense:
-// the installer's own finding, with the file's name or path as its subject.
-Failure LanguageFileFailure(const ShownText& name);
+// The failure of a language file, told by `name` (its name or path, as its
+// box says it): the failure of the open or read that `met` where there was
+// one, else the installer's own finding that the file makes no sense.
+Failure LanguageFileFailure(const ShownText& name, std::optional<Failure> met = std::nullopt,
+                            CodeLocation where = CodeLocation::Here());
 
 // Where a reader takes its bytes from: a file of the system, or memory.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
-    // Opens, or opens again, at the first byte; false when it cannot be opened.
-    virtual bool Open() = 0;
-    // Up to capacity next bytes into buffer: their count, 0 at the end,
-    // nullopt when the read failed or the source is not open.
-    virtual std::optional<std::size_t> Read(char* buffer, std::size_t capacity) = 0;
+    // Opens, or opens again, at the first byte: nothing when it is open,
+    // else why not.
+    virtual std::optional<Failure> Open() = 0;
+    // Up to capacity next bytes into buffer: their count, 0 at the end, or
+    // the failure of the read (or of a source that is not open).
+    virtual Result<std::size_t> Read(char* buffer, std::size_t capacity) = 0;
     // Closes; nothing happens when it is not open.
     virtual void Close() = 0;
 };
@@ -86,6 +89,8 @@ public:
     void Close();
     // True between a successful Open and Close.
     bool IsOpen() const { return open_; }
+    // What the source met since the last Open: its open or a read that failed.
+    const std::optional<Failure>& SourceFailure() const { return sourceFailure_; }
 
 private:
     bool Fill();
@@ -97,6 +102,7 @@ private:
     bool open_ = false;
     bool sourceDone_ = false;
     bool textEnded_ = false;
+    std::optional<Failure> sourceFailure_;
 };
 
 }  // namespace kavrel

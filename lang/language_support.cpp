@@ -66,15 +66,15 @@ TextOrigin LanguageSupport::BaseLanguageOrigin() const {
 
 std::wstring LanguageSupport::LanguageFolder() const { return setup_.installDir + L"language\\"; }
 
-void LanguageSupport::ReportLanguageFileError(const std::string& name) {
-    platform_.ReportError(LanguageFileFailure(SystemText(name)));
+void LanguageSupport::ReportLanguageFileError(const TextFileReader& file, const std::string& name) {
+    platform_.ReportError(LanguageFileFailure(SystemText(name), file.SourceFailure()));
 }
 
 // A reader that failed is closed: its position means nothing any more, and
 // a later read from it fails too instead of going on from there.
 void LanguageSupport::Fail(TextFileReader& file, const std::string& name) {
     file.Close();
-    ReportLanguageFileError(name);
+    ReportLanguageFileError(file, name);
 }
 
 std::string LanguageSupport::ReadBaseLanguageText(const std::string& key) {
@@ -195,7 +195,7 @@ std::int32_t LanguageSupport::ReadLanguageFileVersion(const std::wstring& path) 
         file.Close();
     }
     if (!version) {
-        platform_.ReportError(LanguageFileFailure(WideText(path)));
+        platform_.ReportError(LanguageFileFailure(WideText(path), file.SourceFailure()));
         return 0;
     }
     return *version;
@@ -214,7 +214,7 @@ bool LanguageSupport::SelectLanguageFile(std::vector<std::string> names, std::in
     if (!found) return false;
     currentLanguageFile.Attach(platform_.FileAt(LanguageFolder() + WideFromAscii(*found)));
     if (!currentLanguageFile.Open()) {
-        ReportLanguageFileError(*found);
+        ReportLanguageFileError(currentLanguageFile, *found);
         return false;
     }
     setup_.messageLangId = messageLangId;

@@ -74,7 +74,8 @@ struct LanguageSupport {
 private:
     std::string ReadBaseLanguageText(const std::string& key);
     std::string ReadBaseLanguageLines(const std::string& key, bool skipFirstLine);
-    void ReportLanguageFileError(const std::string& name);
+    // Reports the file `name` that `file` could not open or read, with what its source met.
+    void ReportLanguageFileError(const TextFileReader& file, const std::string& name);
 
     const std::string* FileName(std::int32_t index) const;
     std::int32_t BaseLanguageIndex() const;

@@ -25,10 +25,13 @@ public:
     bool FileExists(const std::wstring& path) override { return files.count(NarrowAscii(path)) > 0; }
     void ReportError(const Failure& failure) override {
         shown.push_back(LanguageFileErrorMessage(failure.subject).english.Bytes());
+        errors.push_back(failure.windowsError);
     }
 
     FileTable files;
     std::vector<std::string> shown;
+    // The Windows error each failure carries: the source's where it met one.
+    std::vector<std::uint32_t> errors;
 };
 
 // Sections mostly end with a blank line; "both" runs into "twice".
@@ -237,6 +240,7 @@ TEST_F(LanguageLookup, ReportsAFailedReadAndKeepsWhatWasReadBeforeIt) {
     File("de.lng").failAt = selected.find("   \r\nthird");
     EXPECT_EQ(module.GetLanguageLines("olderfilever", false).Bytes(), "  Older file: %1  \r\n second line \r\n");
     EXPECT_EQ(platform.shown, Failures("de.lng", 1));
+    EXPECT_EQ(platform.errors, std::vector<std::uint32_t>{23});
     EXPECT_FALSE(File("de.lng").open);
 
     platform.shown.clear();
@@ -250,8 +254,10 @@ TEST_F(LanguageLookup, ReportsAFailedReadAndKeepsWhatWasReadBeforeIt) {
     // A base file failing in its first line: its continuation read fails as well.
     platform.shown.clear();
     File("ru.lng").locked = true;
+    platform.errors.clear();
     EXPECT_EQ(module.GetLanguageLines("baselines", false).Bytes(), "\r\n");
     EXPECT_EQ(platform.shown, Failures("ru.lng", 2));
+    EXPECT_EQ(platform.errors, (std::vector<std::uint32_t>{32, 32}));
     platform.shown.clear();
     module.multiLinePending = false;
     setup.useRussian = false;

@@ -29,26 +29,27 @@ public:
     MemorySource(const FileTable& files, std::string path) : files_(&files), path_(std::move(path)) {}
     // Always the same file.
     explicit MemorySource(MemoryFile file) : own_(std::make_shared<MemoryFile>(std::move(file))) {}
-    bool Open() override {
+    std::optional<Failure> Open() override {
         Close();
         std::shared_ptr<MemoryFile> file = own_;
         if (files_) {
             auto found = files_->find(path_);
             if (found != files_->end()) file = found->second;
         }
-        if (!file || file->locked) return false;
+        // Told as the system tells a file that another program holds.
+        if (!file || file->locked) return WindowsFailure("cannot open", file ? 32 : 2, {});
         file_ = file;
         file_->open = true;
         ++file_->opens;
         at_ = 0;
-        return true;
+        return std::nullopt;
     }
-    std::optional<std::size_t> Read(char* buffer, std::size_t capacity) override {
-        if (!file_ || at_ >= file_->failAt) return std::nullopt;
+    Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+        if (!file_ || at_ >= file_->failAt) return WindowsFailure("cannot read", 23, {});
         std::size_t count = std::min({capacity, file_->chunk, file_->bytes.size() - at_});
         std::memcpy(buffer, file_->bytes.data() + at_, count);
         at_ += count;
-        return count;
+        return std::size_t{count};
     }
     void Close() override {
         if (file_) file_->open = false;
