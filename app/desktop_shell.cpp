@@ -119,19 +119,19 @@ ShellStart Refused(std::optional<Failure> failure, bool answered = false) {
 ShellStart StartThroughDesktopShell(const std::wstring& file, const std::wstring& folder) {
     Result<ComRuntime> loaded = LoadComRuntime();
     if (!loaded.HasValue()) return Refused(std::move(loaded.failure()));
-    const ComRuntime* const com = &loaded.value();
-    ComApartment apartment(*com);
+    const ComRuntime& com = loaded.value();
+    ComApartment apartment(com);
     if (!apartment.Usable())
         return Refused(HResultFailure("CoInitializeEx of the start's apartment",
                                       static_cast<std::uint32_t>(apartment.Answer()), {}));
     // Every interface and text below goes before the apartment does.
     std::optional<Failure> failure;
-    ComPtr<IShellDispatch2> shell = DesktopShellApplication(*com, failure);
+    ComPtr<IShellDispatch2> shell = DesktopShellApplication(com, failure);
     if (!shell) return Refused(std::move(failure));
-    UniqueBstr fileText(*com, file);
-    UniqueBstr parameters(*com, L"");
-    UniqueBstr folderText(*com, folder);
-    UniqueBstr operation(*com, L"open");
+    UniqueBstr fileText(com, file);
+    UniqueBstr parameters(com, L"");
+    UniqueBstr folderText(com, folder);
+    UniqueBstr operation(com, L"open");
     // SysAllocStringLen answers no code; a text it cannot allocate is out of memory.
     if (!fileText || !parameters || !folderText || !operation)
         return Refused(HResultFailure("SysAllocStringLen of the start's texts",

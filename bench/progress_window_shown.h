@@ -14,12 +14,12 @@
 
 namespace kavrel::bench {
 
-// A step with the update's title and `status`, at `stage` (its Cancel
-// button up, as in the installer), shown when `shown` (else inactive). Waits (at most 10 s) until the window is visible and then until
-// it is drawn and its thread idle: what the window costs to start up is
-// figure 5a's, not the step's.
-inline std::unique_ptr<ProgressStep> ShownProgressStep(bool shown, const char* status, ProgressStage stage) {
-    auto step = std::make_unique<ProgressStep>(shown, ProgressTexts{"Lexova update", status}, stage);
+// A step with the update's title and `status` (its Cancel button up, as in
+// the installer), shown when `shown` (else inactive). Waits (at most 10 s)
+// until the window is visible and then until it is drawn and its thread
+// idle: what the window costs to start up is figure 5a's, not the step's.
+inline std::unique_ptr<ProgressStep> ShownProgressStep(bool shown, const char* status) {
+    auto step = std::make_unique<ProgressStep>(shown, ProgressTexts{"Lexova update", status});
     if (!shown) return step;
     HWND window = nullptr;
     for (int waited = 0; waited < 10000 && !window; ++waited) {

@@ -54,8 +54,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_self_check: no digest slot in %s\n", installer);
         return 1;
     }
-    auto step = kavrel::bench::ShownProgressStep(window, "Checking the installation package...",
-                                                  kavrel::ProgressStage::Checking);
+    auto step = kavrel::bench::ShownProgressStep(window, "Checking the installation package...");
     const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
     kavrel::bench::Stopwatch clock;
     const std::optional<kavrel::Failure> failure =

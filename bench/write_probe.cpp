@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     if (!view) return 1;
     const kavrel::ResourceBytes package{static_cast<const char*>(view), size.LowPart};
 
-    auto step = kavrel::bench::ShownProgressStep(window, "Installing the update...", kavrel::ProgressStage::Writing);
+    auto step = kavrel::bench::ShownProgressStep(window, "Installing the update...");
     double ms = 0;
     try {
         const kavrel::ByteProgress bar = kavrel::bench::BarFollowingFromNow(window);
