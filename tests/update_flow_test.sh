@@ -814,13 +814,16 @@ if scenario "Paths in letters that the system's code page lacks: run from a user
 
   use_app_folder 'Программы\Лексова'
   install_app
-  E2E_LOCALE=mixed run_installer "$installer" yes,yes
+  # Logged, so that a start the desktop shell refused says which call refused it.
+  E2E_LOCALE=mixed run_installer "$installer" yes,yes "/log=Z:${WORK//\//\\}\\cyrillic-folder.log"
   check "1252, Cyrillic application folder: exit code" "$(exit_code)" 0
   check "1252, Cyrillic application folder: package written there" "$(package_installed)" yes
   check "1252, Cyrillic application folder: no temporary file" "$(temporary_left)" no
   check "1252, Cyrillic application folder: EstimatedSize" "$(estimated_size)" "$(folder_kib "$APP_DIR")"
   wait_for_standin activated
   check "1252, Cyrillic application folder: started by the desktop shell" "$(started_by)" explorer.exe
+  check "1252, Cyrillic application folder: the start logged" \
+    "$(sed -n 's/^.* application: //p' "$WORK/cyrillic-folder.log" | tr -d '\r')" "started through the desktop shell"
   check "1252, Cyrillic application folder: in its folder" "$(standin_saw "current folder $APP_WIN")" yes
   end_standins
   # Held by a program of a Russian Windows, which can name the file in its code page.
